@@ -1,0 +1,36 @@
+# Set-up and build entry points. `make demo` and `make test` work on a fresh Debian machine.
+JOBS ?= $(shell nproc)
+CMAKE_RELEASE := build/release
+CMAKE_TEST := build/test
+CMAKE_BENCH := build/bench
+
+.PHONY: all deps demo test bench release clean install
+
+all: release
+
+deps:
+	bash scripts/install-deps.sh
+
+release: deps
+	cmake -S . -B $(CMAKE_RELEASE) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(CMAKE_RELEASE) -j $(JOBS)
+
+demo: release
+	$(CMAKE_RELEASE)/examples/korvex_demo
+
+test: deps
+	cmake -S . -B $(CMAKE_TEST) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON -DKORVEX_BUILD_TESTS=ON
+	cmake --build $(CMAKE_TEST) -j $(JOBS)
+	ctest --test-dir $(CMAKE_TEST) --output-on-failure -j $(JOBS)
+
+bench:
+	bash scripts/install-deps.sh --bench
+	cmake -S . -B $(CMAKE_BENCH) -DCMAKE_BUILD_TYPE=Release -DKORVEX_BUILD_BENCHMARKS=ON
+	cmake --build $(CMAKE_BENCH) -j $(JOBS)
+	bash scripts/run-benchmarks.sh $(CMAKE_BENCH)
+
+install: release
+	cmake --install $(CMAKE_RELEASE) --prefix $(or $(PREFIX),/usr/local)
+
+clean:
+	rm -rf build

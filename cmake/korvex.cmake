@@ -1,0 +1,73 @@
+# Shared build settings for every korvex target.
+
+set(KORVEX_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Werror)
+
+if(KORVEX_SANITIZE)
+  set(KORVEX_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${KORVEX_SANITIZER_FLAGS})
+  add_link_options(${KORVEX_SANITIZER_FLAGS})
+endif()
+
+if(KORVEX_NATIVE AND CMAKE_BUILD_TYPE MATCHES "Release|RelWithDebInfo")
+  add_compile_options(-march=native)
+endif()
+set(CMAKE_CXX_FLAGS_RELEASE "-O3 -DNDEBUG")
+
+set(KORVEX_EXPORT_TARGETS "" CACHE INTERNAL "")
+
+# korvex_warnings(target): our own code builds warning-free.
+function(korvex_warnings target)
+  target_compile_options(${target} PRIVATE ${KORVEX_WARNINGS})
+endfunction()
+
+# korvex_library(name EXPORT_NAME export SOURCES ... LINKS ...)
+# A shared library with hidden visibility; the include root is the folder above the
+# library's own folder (Foundation/ or Library/), so includes read "core/error.h".
+function(korvex_library name)
+  cmake_parse_arguments(ARG "" "EXPORT_NAME;INCLUDE_ROOT" "SOURCES;LINKS;PRIVATE_LINKS" ${ARGN})
+  add_library(${name} SHARED ${ARG_SOURCES})
+  if(NOT ARG_INCLUDE_ROOT)
+    get_filename_component(ARG_INCLUDE_ROOT ${CMAKE_CURRENT_SOURCE_DIR} DIRECTORY)
+  endif()
+  target_include_directories(${name} PUBLIC
+    $<BUILD_INTERFACE:${ARG_INCLUDE_ROOT}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/korvex>)
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
+  korvex_warnings(${name})
+  if(ARG_EXPORT_NAME)
+    set_target_properties(${name} PROPERTIES EXPORT_NAME ${ARG_EXPORT_NAME})
+  endif()
+  set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+  korvex_export(${name})
+endfunction()
+
+# korvex_export(target): installs the target and adds it to the exported package.
+function(korvex_export target)
+  install(TARGETS ${target} EXPORT korvexTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set(KORVEX_EXPORT_TARGETS ${KORVEX_EXPORT_TARGETS} ${target} CACHE INTERNAL "")
+endfunction()
+
+# korvex_install_headers(folder): installs the public headers of a source folder, keeping
+# the path below Foundation/ or Library/.
+function(korvex_install_headers)
+  get_filename_component(root ${CMAKE_CURRENT_SOURCE_DIR} DIRECTORY)
+  file(RELATIVE_PATH rel ${root} ${CMAKE_CURRENT_SOURCE_DIR})
+  install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvex/${rel}
+    FILES_MATCHING PATTERN "*.h")
+endfunction()
+
+function(korvex_install_package)
+  include(CMakePackageConfigHelpers)
+  set(cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/korvex)
+  install(EXPORT korvexTargets NAMESPACE korvex:: DESTINATION ${cmake_dir})
+  configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/korvexConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/korvexConfig.cmake INSTALL_DESTINATION ${cmake_dir})
+  write_basic_package_version_file(${PROJECT_BINARY_DIR}/korvexConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+  install(FILES ${PROJECT_BINARY_DIR}/korvexConfig.cmake ${PROJECT_BINARY_DIR}/korvexConfigVersion.cmake
+    DESTINATION ${cmake_dir})
+endfunction()

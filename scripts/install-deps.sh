@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages korvex needs, when they are missing. Idempotent and
+# non-interactive. Usage: scripts/install-deps.sh [--bench]
+set -euo pipefail
+
+packages=(
+  g++ cmake make
+  libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev
+  python3 python3-dev python3-pytest python3-numpy python3-scipy python3-mpmath
+)
+if [[ "${1:-}" == "--bench" ]]; then
+  packages+=(libquantlib0-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+if ! $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+  $sudo apt-get update -q
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
