@@ -16,7 +16,7 @@ release: deps
 	cmake --build $(CMAKE_RELEASE) -j $(JOBS)
 
 demo: release
-	$(CMAKE_RELEASE)/examples/korvex_demo
+	for d in $(CMAKE_RELEASE)/examples/demo_*; do echo "== $$d"; "$$d" || exit 1; done
 
 test: deps
 	cmake -S . -B $(CMAKE_TEST) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON -DKORVEX_BUILD_TESTS=ON
