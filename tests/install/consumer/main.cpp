@@ -1,0 +1,38 @@
+// A program outside the korvex tree, built against an installed korvex.
+#include <cmath>
+#include <iostream>
+
+#include "core/error.h"
+#include "util/day_count_convention.h"
+#include "Vectorization/expressions/tensor.h"
+
+#ifdef KORVEX_CONSUMER_HAS_MATH
+#include "math/discretization.h"
+#endif
+
+int main()
+{
+    const korvex::day_count_convention act360(korvex::act_360);
+    const double fraction = act360.fraction(korvex::datetime(2024, 1, 1), korvex::datetime(2024, 7, 1));
+
+    korvex::tensor<double> t({2, 3});
+    t = 2.0;
+    t += 0.5 * t;
+
+    bool refused = false;
+    try {
+        korvex::tensor<double> none(std::vector<std::size_t>{});
+    } catch (const korvex::Error&) {
+        refused = true;
+    }
+
+    bool ok = std::abs(fraction - 182.0 / 360.0) < 1e-15 && t(1, 2) == 3.0 && refused;
+#ifdef KORVEX_CONSUMER_HAS_MATH
+    double points[3];
+    korvex::discretization::uniform(points, 3, 0.0, 1.0, 0.5);
+    ok = ok && points[1] == 0.5;
+#endif
+    std::cout << "consumer: fraction " << fraction << ", t(1,2) = " << t(1, 2)
+              << (ok ? " ok" : " WRONG") << "\n";
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serialization/serialization_registry.h"
+
+namespace korvex {
+namespace {
+
+TEST(Registry, AddsFindsAndReplaces)
+{
+    Registry<std::string, int> registry;
+    EXPECT_EQ(registry.find("a"), nullptr);
+    registry.add("a", 1);
+    registry.add("b", 2);
+    ASSERT_NE(registry.find("a"), nullptr);
+    EXPECT_EQ(*registry.find("a"), 1);
+    registry.add("a", 3);
+    EXPECT_EQ(*registry.find("a"), 3);
+    EXPECT_EQ(registry.size(), 2u);
+    EXPECT_TRUE(registry.contains("b"));
+    EXPECT_FALSE(registry.contains("korvex::b"));  // lookups compare the whole text
+}
+
+TEST(Registry, ConcurrentAdditionsAreAllKept)
+{
+    Registry<std::string, int> registry;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&registry, t] {
+            for (int i = 0; i < 250; ++i)
+                registry.add(std::to_string(t) + "/" + std::to_string(i), i);
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(registry.size(), 1000u);
+}
+
+TEST(Registry, ProcessWideRegistriesAreSingletons)
+{
+    EXPECT_EQ(&JsonSerializationRegistry(), &JsonSerializationRegistry());
+    EXPECT_EQ(&BinarySerializationRegistry(), &BinarySerializationRegistry());
+    int calls = 0;
+    JsonSerializationRegistry().add("test::probe",
+                                    [&calls](nlohmann::ordered_json& j, void*, bool load) {
+                                        j["load"] = load;
+                                        ++calls;
+                                    });
+    nlohmann::ordered_json value;
+    (*JsonSerializationRegistry().find("test::probe"))(value, nullptr, true);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(value["load"], true);
+}
+
+}  // namespace
+}  // namespace korvex
