@@ -9,11 +9,12 @@
 #include "core/error.h"
 #include "serialization/access.h"
 #include "serialization/crc32.h"
-#include "serialization/test_files.h"
+#include "serialization/test_support.h"
 
 namespace korvex::serialization {
 namespace {
 
+using korvex::testing::error_of;
 using korvex::testing::file_bytes;
 using korvex::testing::file_text;
 using korvex::testing::temporary_folder;
@@ -21,19 +22,6 @@ using korvex::testing::write_file_bytes;
 using korvex::testing::write_file_text;
 
 constexpr const char* access_file = "Foundation/serialization/access";
-
-// The Error raised by `action`, or a test failure when it raises nothing or something else.
-template <class Action>
-Error error_of(Action&& action)
-{
-    try {
-        action();
-    } catch (const Error& e) {
-        return e;
-    }
-    ADD_FAILURE() << "expected korvex::Error";
-    return Error(SourceLocation{}, "");
-}
 
 std::vector<std::uint8_t> sample_payload()
 {

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <memory>
 #include <string>
 
 #include "serialization/crc32.h"
+#include "serialization/test_support.h"
 
 namespace korvex::serialization {
 namespace {
@@ -12,16 +11,8 @@ namespace {
 // zlib's crc32 of the bytes 0, 1, ..., n-1 (mod 256), computed by Debian's Python.
 std::uint32_t python_crc32_of_counting_bytes(std::size_t n)
 {
-    const std::string command = "/usr/bin/python3 -c \"import zlib; print(zlib.crc32(bytes(i % 256 "
-                                "for i in range(" +
-                                std::to_string(n) + "))))\"";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    if (!pipe)
-        return 0;
-    char line[64] = {};
-    if (std::fgets(line, sizeof line, pipe.get()) == nullptr)
-        return 0;
-    return static_cast<std::uint32_t>(std::stoul(line));
+    return static_cast<std::uint32_t>(std::stoul(korvex::testing::python_output(
+        "import zlib; print(zlib.crc32(bytes(i % 256 for i in range(" + std::to_string(n) + "))))")));
 }
 
 TEST(Crc32, CheckValueOfTheStandard)

@@ -3,14 +3,51 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/error.h"
+
 namespace korvex::testing {
+
+// The Error raised by `action`; a test failure when it raises nothing or something else.
+template <class Action>
+Error error_of(Action&& action)
+{
+    try {
+        action();
+    } catch (const Error& e) {
+        return e;
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "expected korvex::Error, got " << e.what();
+        return Error(SourceLocation{}, "");
+    }
+    ADD_FAILURE() << "expected korvex::Error, nothing was raised";
+    return Error(SourceLocation{}, "");
+}
+
+// The first line printed by Debian's Python for `code` (a Python expression statement
+// such as "print(1)"), used to compute independent reference values.
+inline std::string python_output(const std::string& code)
+{
+    const std::string command = "/usr/bin/python3 -c \"" + code + "\"";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    char line[256] = {};
+    if (!pipe || std::fgets(line, sizeof line, pipe.get()) == nullptr) {
+        ADD_FAILURE() << "python3 did not answer " << code;
+        return "";
+    }
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
 
 // A fresh folder under the system's temporary folder, removed with its content at the end
 // of the test.

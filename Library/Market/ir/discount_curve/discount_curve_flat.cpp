@@ -1,0 +1,80 @@
+#include "Market/ir/discount_curve/discount_curve_flat.h"
+
+#include <cmath>
+#include <limits>
+
+#include "Serialization/serialization_impl.h"
+
+namespace korvex {
+
+namespace {
+constexpr SourceLocation convention_location{
+    "fraction", "Library/Market/ir/discount_curve/discount_curve_flat", 60};
+
+const details::class_registration<discount_curve_flat, market_data> registration;
+}  // namespace
+
+discount_curve_flat::discount_curve_flat(const datetime& valuation_date, double rate,
+                                         const std::shared_ptr<const day_count_convention>& convention)
+    : discount_curve(valuation_date), rate_(rate), convention_(convention)
+{
+}
+
+discount_curve_flat::discount_curve_flat() : rate_(std::numeric_limits<double>::quiet_NaN()) {}
+
+double discount_curve_flat::fraction(const datetime& d1, const datetime& d2) const
+{
+    if (!convention_)
+        details::check_fail(convention_location, "convention_ is null");
+    return convention_->fraction(d1, d2);
+}
+
+double discount_curve_flat::log_df(const datetime& d1, const datetime& d2) const
+{
+    return fraction(d1, d2) * -rate_;
+}
+
+double discount_curve_flat::df(const datetime& d1, const datetime& d2) const
+{
+    return std::exp(fraction(d1, d2) * -rate_);
+}
+
+void discount_curve_flat::save(nlohmann::ordered_json& record) const
+{
+    details::save_tag(record, *this);
+    details::save(record["rates"], rate_);
+    details::save(record["valuation_date"], valuation_date_);
+    details::save(record["convention"], convention_);
+}
+
+void discount_curve_flat::load(nlohmann::ordered_json& record)
+{
+    if (!details::load_tag(record))
+        return;
+    details::load(record["rates"], rate_);
+    details::load(record["valuation_date"], valuation_date_);
+    details::load(record["convention"], convention_);
+    initialize();
+}
+
+void discount_curve_flat::save(multi_process_stream& record) const
+{
+    details::save_tag(record, *this);
+    details::save(record, rate_);
+    details::save(record, valuation_date_);
+    details::save(record, convention_);
+}
+
+void discount_curve_flat::load(multi_process_stream& record)
+{
+    if (!details::load_tag(record))
+        return;
+    details::load(record, rate_);
+    details::load(record, valuation_date_);
+    details::load(record, convention_);
+    initialize();
+}
+
+KORVEX_DEFINE_PERSISTENCE(discount_curve_flat)
+
+}  // namespace korvex

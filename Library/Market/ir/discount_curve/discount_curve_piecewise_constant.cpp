@@ -1,0 +1,95 @@
+#include "Market/ir/discount_curve/discount_curve_piecewise_constant.h"
+
+#include <cmath>
+
+#include "Serialization/serialization_impl.h"
+
+namespace korvex {
+
+namespace {
+constexpr const char* source_file = "Library/Market/ir/discount_curve/discount_curve_piecewise_constant";
+constexpr SourceLocation validate_location{"validate", source_file, 97};
+constexpr SourceLocation convention_location{"log_df", source_file, 110};
+
+const details::class_registration<discount_curve_piecewise_constant, market_data> registration;
+}  // namespace
+
+discount_curve_piecewise_constant::discount_curve_piecewise_constant(
+    const datetime& valuation_date, const std::vector<datetime>& dates,
+    const std::vector<double>& rates, const std::shared_ptr<const day_count_convention>& convention)
+    : discount_curve(valuation_date),
+      rates_term_structure_(std::make_shared<const rates_type>(dates, rates, 1)),
+      convention_(convention)
+{
+    initialize();
+}
+
+void discount_curve_piecewise_constant::validate() const
+{
+    if (!rates_term_structure_)
+        details::check_fail(validate_location, "rates_term_structure_ is null");
+}
+
+void discount_curve_piecewise_constant::initialize()
+{
+    validate();
+    if (convention_)
+        pillar_fractions_ = rates_term_structure_->inner_fractions(
+            [this](const datetime& a, const datetime& b) { return convention_->fraction(a, b); });
+}
+
+double discount_curve_piecewise_constant::log_df(const datetime& d1, const datetime& d2) const
+{
+    if (!convention_)
+        details::check_fail(convention_location, "convention_ is null");
+    validate();
+    const day_count_convention& convention = *convention_;
+    return -rates_term_structure_->integral(
+        d1, d2, [&convention](const datetime& a, const datetime& b) { return convention.fraction(a, b); },
+        pillar_fractions_.data());
+}
+
+double discount_curve_piecewise_constant::df(const datetime& d1, const datetime& d2) const
+{
+    return std::exp(discount_curve_piecewise_constant::log_df(d1, d2));
+}
+
+void discount_curve_piecewise_constant::save(nlohmann::ordered_json& record) const
+{
+    details::save_tag(record, *this);
+    details::save(record["rates_term_structure"], rates_term_structure_);
+    details::save(record["valuation_date"], valuation_date_);
+    details::save(record["convention"], convention_);
+}
+
+void discount_curve_piecewise_constant::load(nlohmann::ordered_json& record)
+{
+    if (!details::load_tag(record))
+        return;
+    details::load(record["rates_term_structure"], rates_term_structure_);
+    details::load(record["valuation_date"], valuation_date_);
+    details::load(record["convention"], convention_);
+    initialize();
+}
+
+void discount_curve_piecewise_constant::save(multi_process_stream& record) const
+{
+    details::save_tag(record, *this);
+    details::save(record, rates_term_structure_);
+    details::save(record, valuation_date_);
+    details::save(record, convention_);
+}
+
+void discount_curve_piecewise_constant::load(multi_process_stream& record)
+{
+    if (!details::load_tag(record))
+        return;
+    details::load(record, rates_term_structure_);
+    details::load(record, valuation_date_);
+    details::load(record, convention_);
+    initialize();
+}
+
+KORVEX_DEFINE_PERSISTENCE(discount_curve_piecewise_constant)
+
+}  // namespace korvex

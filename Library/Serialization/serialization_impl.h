@@ -1,0 +1,720 @@
+#pragma once
+
+// Generic record writers (save) and readers (load) for JSON values and binary streams.
+//
+// A record starts with the class tag: the JSON member "Class", or a string in a stream. A
+// null pointer is written as the record {"Class": "empty"} (the string "empty" alone in a
+// stream); reading that marker leaves the target as its default constructor made it.
+// After the tag come the fields, in JSON under their keys (read through the creating
+// lookup, so a missing member reads as null and fails with the JSON library's type
+// error), in a stream one after the other.
+//
+// Field encodings: numbers, booleans and keys as themselves; dates as their serial
+// number; vectors as arrays (an empty one left as null; null read back as empty) or, in a
+// stream, a 32-bit count followed by the elements; a pointer to a fixed class as that
+// class's record (reading always creates the object); a pointer to a polymorphic base as
+// the record of the dynamic class, dispatched by tag through the serialization
+// registries; a variant as its alternative's index and value.
+//
+// Nothing read from a file is trusted: counts are checked against the bytes that remain
+// before anything is allocated, and a polymorphic record can only be read into a pointer
+// of the base its class was registered with.
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Market/market_export.h"
+#include "Serialization/persistable.h"
+#include "Util/term_structure/term_structure.h"
+#include "core/check_fail.h"
+#include "core/demangle.h"
+#include "core/multi_process_stream.h"
+#include "serialization/access.h"
+#include "serialization/serialization_registry.h"
+#include "util/calendar.h"
+#include "util/datetime.h"
+#include "util/day_count_convention.h"
+#include "util/key.h"
+
+namespace korvex::details {
+
+using json = nlohmann::ordered_json;
+
+inline constexpr const char* null_marker = "empty";
+
+inline constexpr const char* serialization_source = "Library/Serialization/serialization_impl";
+inline constexpr SourceLocation variant_save_location{
+    "save", "Library\\Serialization/serialization_impl", 262};
+inline constexpr SourceLocation variant_load_location{
+    "load", "Library\\Serialization/serialization_impl", 286};
+inline constexpr SourceLocation vector_save_location{"save", serialization_source, 180};
+inline constexpr SourceLocation vector_load_location{"load", serialization_source, 195};
+inline constexpr SourceLocation polymorphic_load_location{"load", serialization_source, 240};
+inline constexpr SourceLocation root_location{"read_from_json", serialization_source, 330};
+
+// The base class each registered class is read as, by class tag (see class_registration).
+KORVEX_MARKET_API Registry<std::string, const std::type_info*>& registered_storage_types();
+
+// Opens the private members of persistable classes to the generic code.
+struct serialization_access
+{
+    // A new object made by T's (possibly private) default constructor.
+    template <class T>
+    static std::shared_ptr<T> create()
+    {
+        return std::shared_ptr<T>(new T());
+    }
+    template <class Archive, class T>
+    static void save(Archive& archive, const T& obj)
+    {
+        obj.save(archive);
+    }
+    template <class Archive, class T>
+    static void load(Archive& archive, T& obj)
+    {
+        obj.load(archive);
+    }
+};
+
+// The class tag of an object: the readable name of its dynamic type when the class is
+// polymorphic, of its static type otherwise.
+template <class T>
+std::string class_tag(const T& obj)
+{
+    return demangle(typeid(obj).name());
+}
+
+// ---------------------------------------------------------------------------------------
+// Declarations, so that every overload is visible from every template below.
+
+void save(json& j, double value);
+void save(json& j, int value);
+void save(json& j, unsigned int value);
+void save(json& j, bool value);
+void save(json& j, const std::string& value);
+void save(json& j, const key& value);
+void save(json& j, const datetime& value);
+void save(json& j, const calendar& value);
+void save(json& j, const day_count_convention& value);
+void load(json& j, double& value);
+void load(json& j, int& value);
+void load(json& j, unsigned int& value);
+void load(json& j, bool& value);
+void load(json& j, std::string& value);
+void load(json& j, key& value);
+void load(json& j, datetime& value);
+void load(json& j, calendar& value);
+void load(json& j, day_count_convention& value);
+
+void save(multi_process_stream& s, double value);
+void save(multi_process_stream& s, int value);
+void save(multi_process_stream& s, unsigned int value);
+void save(multi_process_stream& s, bool value);
+void save(multi_process_stream& s, const std::string& value);
+void save(multi_process_stream& s, const key& value);
+void save(multi_process_stream& s, const datetime& value);
+void save(multi_process_stream& s, const calendar& value);
+void save(multi_process_stream& s, const day_count_convention& value);
+void load(multi_process_stream& s, double& value);
+void load(multi_process_stream& s, int& value);
+void load(multi_process_stream& s, unsigned int& value);
+void load(multi_process_stream& s, bool& value);
+void load(multi_process_stream& s, std::string& value);
+void load(multi_process_stream& s, key& value);
+void load(multi_process_stream& s, datetime& value);
+void load(multi_process_stream& s, calendar& value);
+void load(multi_process_stream& s, day_count_convention& value);
+
+template <class Archive, class T>
+    requires std::is_class_v<T>
+void save(Archive& archive, const T& obj);
+template <class Archive, class T>
+    requires std::is_class_v<T>
+void load(Archive& archive, T& obj);
+template <class Archive, class T>
+void save(Archive& archive, const T* obj);
+template <class Archive, class T>
+void save(Archive& archive, const std::shared_ptr<const T>& obj);
+template <class Archive, class T>
+void load(Archive& archive, std::shared_ptr<const T>& obj);
+template <class T>
+void save(json& j, const std::vector<T>& values);
+template <class T>
+void load(json& j, std::vector<T>& values);
+template <class T>
+void save(multi_process_stream& s, const std::vector<T>& values);
+template <class T>
+void load(multi_process_stream& s, std::vector<T>& values);
+template <class... Ts>
+void save(json& j, const std::variant<std::shared_ptr<const Ts>...>& value);
+template <class... Ts>
+void load(json& j, std::variant<std::shared_ptr<const Ts>...>& value);
+template <class... Ts>
+void save(multi_process_stream& s, const std::variant<std::shared_ptr<const Ts>...>& value);
+template <class... Ts>
+void load(multi_process_stream& s, std::variant<std::shared_ptr<const Ts>...>& value);
+
+// ---------------------------------------------------------------------------------------
+// Class tags.
+
+// Starts the record of obj: its class tag.
+template <class T>
+void save_tag(json& j, const T& obj)
+{
+    j["Class"] = class_tag(obj);
+}
+
+template <class T>
+void save_tag(multi_process_stream& s, const T& obj)
+{
+    s << class_tag(obj);
+}
+
+// The whole record of a null pointer.
+inline void save_null_marker(json& j)
+{
+    j["Class"] = null_marker;
+}
+
+inline void save_null_marker(multi_process_stream& s)
+{
+    s << std::string(null_marker);
+}
+
+// Reads a record's class tag; false for the null marker, after which nothing more
+// belongs to the record. The tag is not compared with the class being read.
+inline bool load_tag(json& j)
+{
+    return j["Class"].get<std::string>() != null_marker;
+}
+
+inline bool load_tag(multi_process_stream& s)
+{
+    std::string tag;
+    s >> tag;
+    return tag != null_marker;
+}
+
+// ---------------------------------------------------------------------------------------
+// Scalars.
+
+inline void save(json& j, double value) { j = value; }
+inline void save(json& j, int value) { j = value; }
+inline void save(json& j, unsigned int value) { j = value; }
+inline void save(json& j, bool value) { j = value; }
+inline void save(json& j, const std::string& value) { j = value; }
+inline void save(json& j, const key& value) { j = value.to_string(); }
+inline void save(json& j, const datetime& value) { j = value.as_float(); }
+inline void load(json& j, double& value) { value = j.get<double>(); }
+inline void load(json& j, int& value) { value = j.get<int>(); }
+inline void load(json& j, unsigned int& value) { value = j.get<unsigned int>(); }
+inline void load(json& j, bool& value) { value = j.get<bool>(); }
+inline void load(json& j, std::string& value) { value = j.get<std::string>(); }
+inline void load(json& j, key& value) { value = j.get<std::string>(); }
+inline void load(json& j, datetime& value) { value = j.get<double>(); }
+
+inline void save(multi_process_stream& s, double value) { s << value; }
+inline void save(multi_process_stream& s, int value) { s << value; }
+inline void save(multi_process_stream& s, unsigned int value) { s << value; }
+inline void save(multi_process_stream& s, bool value) { s << value; }
+inline void save(multi_process_stream& s, const std::string& value) { s << value; }
+inline void save(multi_process_stream& s, const key& value) { s << value.to_string(); }
+inline void save(multi_process_stream& s, const datetime& value) { s << value.as_float(); }
+inline void load(multi_process_stream& s, double& value) { s >> value; }
+inline void load(multi_process_stream& s, int& value) { s >> value; }
+inline void load(multi_process_stream& s, unsigned int& value) { s >> value; }
+inline void load(multi_process_stream& s, bool& value) { s >> value; }
+inline void load(multi_process_stream& s, std::string& value) { s >> value; }
+inline void load(multi_process_stream& s, key& value)
+{
+    std::string text;
+    s >> text;
+    value = std::move(text);
+}
+inline void load(multi_process_stream& s, datetime& value)
+{
+    double serial = 0.0;
+    s >> serial;
+    value = serial;
+}
+
+// ---------------------------------------------------------------------------------------
+// Vectors.
+
+template <class T>
+void save(json& j, const std::vector<T>& values)
+{
+    for (std::size_t i = 0; i < values.size(); ++i)
+        save(j[i], values[i]);
+}
+
+template <class T>
+void load(json& j, std::vector<T>& values)
+{
+    const std::size_t count = j.is_null() ? 0 : j.size();
+    values.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        load(j[i], values[i]);
+}
+
+// The fewest stream bytes one element of type T takes, so that a count read from a file
+// can be checked against the bytes that remain before anything is allocated.
+template <class T>
+constexpr std::size_t smallest_encoding()
+{
+    if constexpr (std::is_same_v<T, bool>)
+        return 2;  // type byte + 1
+    else if constexpr (std::is_same_v<T, int> || std::is_same_v<T, unsigned int>)
+        return 5;  // type byte + 4
+    else
+        return 9;  // type byte + 8: a double, a date, or a record's tag string length
+}
+
+template <class T>
+void save(multi_process_stream& s, const std::vector<T>& values)
+{
+    if (values.size() > std::numeric_limits<unsigned int>::max())
+        check_fail(vector_save_location,
+                   concat("A vector of ", values.size(), " elements is too long for a 32-bit count"));
+    save(s, static_cast<unsigned int>(values.size()));
+    for (const T& value : values)
+        save(s, value);
+}
+
+template <class T>
+void load(multi_process_stream& s, std::vector<T>& values)
+{
+    unsigned int count = 0;
+    load(s, count);
+    if (std::size_t{count} * smallest_encoding<T>() > s.bytes_left())
+        check_fail(vector_load_location,
+                   concat("A vector of ", count, " elements at offset ", s.read_position(),
+                          " does not fit in the ", s.bytes_left(), " bytes left in the stream"));
+    values.resize(count);
+    for (T& value : values)
+        load(s, value);
+}
+
+// ---------------------------------------------------------------------------------------
+// Records of classes with their own save and load, and pointers to a fixed class.
+
+template <class Archive, class T>
+    requires std::is_class_v<T>
+void save(Archive& archive, const T& obj)
+{
+    serialization_access::save(archive, obj);
+}
+
+template <class Archive, class T>
+    requires std::is_class_v<T>
+void load(Archive& archive, T& obj)
+{
+    serialization_access::load(archive, obj);
+}
+
+// The record of *obj, or the null marker for a null pointer.
+template <class Archive, class T>
+void save(Archive& archive, const T* obj)
+{
+    if (obj == nullptr)
+        save_null_marker(archive);
+    else
+        save(archive, *obj);
+}
+
+template <class Archive, class T>
+void save(Archive& archive, const std::shared_ptr<const T>& obj)
+{
+    save(archive, obj.get());
+}
+
+// Always stores a new object: a null marker in the record gives a default-made one.
+template <class Archive, class T>
+void load(Archive& archive, std::shared_ptr<const T>& obj)
+{
+    std::shared_ptr<T> fresh = serialization_access::create<T>();
+    load(archive, *fresh);
+    obj = std::move(fresh);
+}
+
+// ---------------------------------------------------------------------------------------
+// Nested forms of the outside types.
+
+inline void save(json& j, const calendar& value)
+{
+    save_tag(j, value);
+    save(j["use_weekends"], value.use_weekends());
+    save(j["dates"], value.holidays());
+}
+
+inline void load(json& j, calendar& value)
+{
+    if (!load_tag(j))
+        return;
+    bool use_weekends = true;
+    std::vector<datetime> holidays;
+    load(j["use_weekends"], use_weekends);
+    load(j["dates"], holidays);
+    value.set_use_weekends(use_weekends);
+    value.set_holidays(std::move(holidays));
+    value.initialize();
+}
+
+inline void save(multi_process_stream& s, const calendar& value)
+{
+    save_tag(s, value);
+    save(s, value.use_weekends());
+    save(s, value.holidays());
+}
+
+inline void load(multi_process_stream& s, calendar& value)
+{
+    if (!load_tag(s))
+        return;
+    bool use_weekends = true;
+    std::vector<datetime> holidays;
+    load(s, use_weekends);
+    load(s, holidays);
+    value.set_use_weekends(use_weekends);
+    value.set_holidays(std::move(holidays));
+    value.initialize();
+}
+
+// A convention's calendar is written as a calendar record; a convention without one
+// writes the default calendar, which is what the reader installs for it.
+inline const calendar& calendar_of(const day_count_convention& value)
+{
+    static const calendar default_calendar;
+    return value.holiday_calendar() ? *value.holiday_calendar() : default_calendar;
+}
+
+inline void save(json& j, const day_count_convention& value)
+{
+    save_tag(j, value);
+    save(j["type"], static_cast<int>(value.type()));
+    save(j["calendar"], calendar_of(value));
+}
+
+inline void load(json& j, day_count_convention& value)
+{
+    if (!load_tag(j))
+        return;
+    int type = 0;
+    load(j["type"], type);
+    std::shared_ptr<const calendar> holidays;
+    load(j["calendar"], holidays);
+    value.set_type(static_cast<day_count_convention_type>(type));
+    value.set_calendar(std::move(holidays));
+    value.initialize();
+}
+
+inline void save(multi_process_stream& s, const day_count_convention& value)
+{
+    save_tag(s, value);
+    save(s, static_cast<int>(value.type()));
+    save(s, calendar_of(value));
+}
+
+inline void load(multi_process_stream& s, day_count_convention& value)
+{
+    if (!load_tag(s))
+        return;
+    int type = 0;
+    load(s, type);
+    std::shared_ptr<const calendar> holidays;
+    load(s, holidays);
+    value.set_type(static_cast<day_count_convention_type>(type));
+    value.set_calendar(std::move(holidays));
+    value.initialize();
+}
+
+// ---------------------------------------------------------------------------------------
+// Pointers to a polymorphic base, dispatched by the dynamic class tag.
+
+// Refuses to read a record of class `tag` into a pointer to Base unless the class was
+// registered to be read as Base.
+template <class Base>
+void check_storage_type(const std::string& tag)
+{
+    const std::type_info* const* stored = registered_storage_types().find(tag);
+    if (stored == nullptr || **stored != typeid(Base))
+        check_fail(polymorphic_load_location,
+                   concat("A ", tag, " record cannot be read where a ",
+                          demangle(typeid(Base).name()), " is expected"));
+}
+
+// The address of the most-derived object, which is what registry entries expect.
+template <class Base>
+void* most_derived_address(const std::shared_ptr<const Base>& obj)
+{
+    return const_cast<void*>(dynamic_cast<const void*>(obj.get()));
+}
+
+// A null pointer cannot be written: asking its dynamic type raises std::bad_typeid.
+template <class Base>
+void save_polymorphic(json& j, const std::shared_ptr<const Base>& obj)
+{
+    const std::string tag = demangle(typeid(*obj.get()).name());
+    j["Class"] = tag;
+    if (const json_serialization_function* entry = JsonSerializationRegistry().find(tag))
+        (*entry)(j, most_derived_address(obj), false);
+}
+
+template <class Base>
+void save_polymorphic(multi_process_stream& s, const std::shared_ptr<const Base>& obj)
+{
+    const std::string tag = demangle(typeid(*obj.get()).name());
+    s << tag;
+    if (const binary_serialization_function* entry = BinarySerializationRegistry().find(tag))
+        (*entry)(s, most_derived_address(obj), false);
+}
+
+// An unregistered tag (the null marker among them) leaves the pointer as it is.
+template <class Base>
+void load_polymorphic(json& j, std::shared_ptr<const Base>& obj)
+{
+    const std::string tag = j["Class"].get<std::string>();
+    if (const json_serialization_function* entry = JsonSerializationRegistry().find(tag)) {
+        check_storage_type<Base>(tag);
+        (*entry)(j, &obj, true);
+    }
+}
+
+template <class Base>
+void load_polymorphic(multi_process_stream& s, std::shared_ptr<const Base>& obj)
+{
+    std::string tag;
+    s >> tag;
+    if (const binary_serialization_function* entry = BinarySerializationRegistry().find(tag)) {
+        check_storage_type<Base>(tag);
+        (*entry)(s, &obj, true);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Variants of pointers to polymorphic bases.
+
+// Replaces the content of the variant by a null pointer of alternative `index`.
+template <class Variant, std::size_t... I>
+void reset_to_alternative(Variant& value, std::size_t index, std::index_sequence<I...>)
+{
+    ((index == I ? static_cast<void>(value.template emplace<I>()) : static_cast<void>(0)), ...);
+}
+
+template <class... Ts>
+void check_valued(const std::variant<std::shared_ptr<const Ts>...>& value)
+{
+    if (value.valueless_by_exception())
+        check_fail(variant_save_location, "Cannot serialize a valueless variant.");
+}
+
+template <class... Ts>
+void check_index(unsigned int index)
+{
+    if (index >= sizeof...(Ts))
+        check_fail(variant_load_location, "Variant index out of range");
+}
+
+template <class... Ts>
+void save(json& j, const std::variant<std::shared_ptr<const Ts>...>& value)
+{
+    check_valued(value);
+    save(j["Index"], static_cast<unsigned int>(value.index()));
+    std::visit([&j](const auto& alternative) { save_polymorphic(j["Value"], alternative); }, value);
+}
+
+template <class... Ts>
+void load(json& j, std::variant<std::shared_ptr<const Ts>...>& value)
+{
+    unsigned int index = 0;
+    load(j["Index"], index);
+    check_index<Ts...>(index);
+    reset_to_alternative(value, index, std::index_sequence_for<Ts...>{});
+    std::visit([&j](auto& alternative) { load_polymorphic(j["Value"], alternative); }, value);
+}
+
+template <class... Ts>
+void save(multi_process_stream& s, const std::variant<std::shared_ptr<const Ts>...>& value)
+{
+    check_valued(value);
+    save(s, static_cast<unsigned int>(value.index()));
+    std::visit([&s](const auto& alternative) { save_polymorphic(s, alternative); }, value);
+}
+
+template <class... Ts>
+void load(multi_process_stream& s, std::variant<std::shared_ptr<const Ts>...>& value)
+{
+    unsigned int index = 0;
+    load(s, index);
+    check_index<Ts...>(index);
+    reset_to_alternative(value, index, std::index_sequence_for<Ts...>{});
+    std::visit([&s](auto& alternative) { load_polymorphic(s, alternative); }, value);
+}
+
+// ---------------------------------------------------------------------------------------
+// File and text entry points of a persistable class T.
+
+template <class T>
+void write_to_json(const std::string& path, const std::shared_ptr<const T>& obj)
+{
+    json document;
+    save(document["root"], obj);
+    serialization::access::write_json(path, document);
+}
+
+template <class T>
+std::shared_ptr<const T> read_from_json(const std::string& path)
+{
+    json document;
+    serialization::access::read_json(path, document);
+    const auto root = document.find("root");
+    if (root == document.end())
+        check_fail(root_location, concat("The JSON document of \"", path, "\" has no \"root\" member"));
+    std::shared_ptr<T> obj = serialization_access::create<T>();
+    load(*root, *obj);
+    return obj;
+}
+
+template <class T>
+void write_to_binary(const std::string& path, const std::shared_ptr<const T>& obj)
+{
+    multi_process_stream stream;
+    save(stream, obj);
+    serialization::access::write_binary(path, stream.GetRawData());
+}
+
+template <class T>
+std::shared_ptr<const T> read_from_binary(const std::string& path)
+{
+    std::vector<std::uint8_t> bytes;
+    serialization::access::read_binary(path, bytes);
+    multi_process_stream stream;
+    stream.SetRawData(std::move(bytes));
+    std::shared_ptr<T> obj = serialization_access::create<T>();
+    load(stream, *obj);
+    return obj;
+}
+
+template <class T>
+std::string json_to_string(const std::shared_ptr<const T>& obj)
+{
+    json record;
+    save(record, obj);
+    return record.dump(2, ' ', false, json::error_handler_t::strict);
+}
+
+// ---------------------------------------------------------------------------------------
+// Registration of a polymorphic class T, read through pointers to StoredAs.
+
+// Adds T's JSON and binary entries to the two registries under T's class tag. With the
+// load flag false an entry writes the record of the `const T*` it is given (a null
+// pointer gives the null marker); with the flag true it reads a new T and stores it in
+// the `std::shared_ptr<const StoredAs>` it is given. Meant for a namespace-scope object
+// in T's source file, so that the registration runs when the library is loaded:
+//     const details::class_registration<discount_curve_flat, market_data> registration;
+template <class T, class StoredAs>
+struct class_registration
+{
+    class_registration()
+    {
+        const std::string tag = demangle(typeid(T).name());
+        JsonSerializationRegistry().add(tag, &entry<json>);
+        BinarySerializationRegistry().add(tag, &entry<multi_process_stream>);
+        registered_storage_types().add(tag, &typeid(StoredAs));
+    }
+
+    template <class Archive>
+    static void entry(Archive& archive, void* target, bool load_flag)
+    {
+        if (!load_flag) {
+            save(archive, static_cast<const T*>(target));
+            return;
+        }
+        std::shared_ptr<T> fresh = serialization_access::create<T>();
+        load(archive, *fresh);
+        *static_cast<std::shared_ptr<const StoredAs>*>(target) = std::move(fresh);
+    }
+};
+
+}  // namespace korvex::details
+
+// The five entry points declared by KORVEX_PERSISTABLE(T), for T's source file.
+#define KORVEX_DEFINE_PERSISTENCE(T)                                                      \
+    void T::write_to_json(const std::string& path, const std::shared_ptr<const T>& obj)   \
+    {                                                                                     \
+        ::korvex::details::write_to_json<T>(path, obj);                                   \
+    }                                                                                     \
+    std::shared_ptr<const T> T::read_from_json(const std::string& path)                   \
+    {                                                                                     \
+        return ::korvex::details::read_from_json<T>(path);                                \
+    }                                                                                     \
+    void T::write_to_binary(const std::string& path, const std::shared_ptr<const T>& obj) \
+    {                                                                                     \
+        ::korvex::details::write_to_binary<T>(path, obj);                                 \
+    }                                                                                     \
+    std::shared_ptr<const T> T::read_from_binary(const std::string& path)                 \
+    {                                                                                     \
+        return ::korvex::details::read_from_binary<T>(path);                              \
+    }                                                                                     \
+    std::string T::json_to_string(const std::shared_ptr<const T>& obj)                    \
+    {                                                                                     \
+        return ::korvex::details::json_to_string<T>(obj);                                 \
+    }
+
+// ---------------------------------------------------------------------------------------
+// The record of a term structure: "Class", "x", "y", "type".
+
+namespace korvex {
+
+template <class Values>
+void term_structure<Values>::save(nlohmann::ordered_json& record) const
+{
+    details::save_tag(record, *this);
+    details::save(record["x"], x_);
+    details::save(record["y"], y_);
+    details::save(record["type"], static_cast<int>(type_));
+}
+
+template <class Values>
+void term_structure<Values>::load(nlohmann::ordered_json& record)
+{
+    if (!details::load_tag(record))
+        return;
+    details::load(record["x"], x_);
+    details::load(record["y"], y_);
+    int type = 0;
+    details::load(record["type"], type);
+    type_ = type;
+}
+
+template <class Values>
+void term_structure<Values>::save(multi_process_stream& record) const
+{
+    details::save_tag(record, *this);
+    details::save(record, x_);
+    details::save(record, y_);
+    details::save(record, static_cast<int>(type_));
+}
+
+template <class Values>
+void term_structure<Values>::load(multi_process_stream& record)
+{
+    if (!details::load_tag(record))
+        return;
+    details::load(record, x_);
+    details::load(record, y_);
+    int type = 0;
+    details::load(record, type);
+    type_ = type;
+}
+
+}  // namespace korvex

@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "core/check_fail.h"
+#include "core/multi_process_stream.h"
+#include "util/datetime.h"
+#include "util/datetime_helper.h"
+
+namespace korvex {
+
+namespace details {
+struct serialization_access;
+}
+
+// Values attached to ascending pillar dates, with a rule that maps any date to a value:
+//  - type 0: the value of the last pillar not after the date (the first pillar's value
+//    before the first pillar);
+//  - type 1: the value of the first pillar not before the date (the last pillar's value
+//    after the last pillar);
+//  - any other type: the first value, whatever the date.
+// Between two pillars the structure is therefore constant: type 0 holds y[k] on
+// (x[k], x[k+1]), type 1 holds y[k+1].
+//
+// The pillar dates are expected ascending; this is not checked. Queries refuse, with
+// Error, a structure without pillars or whose dates and values differ in number (only a
+// structure read from a file can be so).
+template <class Values>
+class term_structure
+{
+public:
+    using value_type = typename Values::value_type;
+
+    term_structure(const std::vector<datetime>& x, const Values& y, std::int32_t type)
+        : x_(x), y_(y), type_(type)
+    {
+        if (x_.size() != y_.size())
+            details::check_fail(same_size_location, " The term structure should have the same size");
+    }
+
+    const std::vector<datetime>& x() const noexcept { return x_; }
+    const Values& y() const noexcept { return y_; }
+    std::int32_t type() const noexcept { return type_; }
+
+    // The value at date t.
+    value_type value_at(const datetime& t) const
+    {
+        check_queryable();
+        return y_[index_at(t)];
+    }
+
+    // The sum over the sub-intervals of [d1, d2] of fraction(a, b) × the value held on
+    // (a, b). With i1 the first pillar not before d1 and i2 the last pillar not after d2:
+    //  - when no pillar separates the dates (i1 > i2): fraction(d1, d2) × value_at(d1);
+    //  - otherwise, accumulated in this order with fused multiply-adds from 0:
+    //    fraction(d1, x[i1]) × value_at(d1), then for each inner interval
+    //    fraction(x[k], x[k+1]) × the value held inside it, then fraction(x[i2], d2) ×
+    //    value_at(d2).
+    // Every sub-interval takes the value the structure holds on it, so the sum is
+    // continuous in both dates and additive over adjacent spans. With d2 before d1 the
+    // result is minus the sum from d2 to d1.
+    //
+    // `fraction(a, b)` is the year fraction. `inner_fractions`, when given, holds
+    // fraction(x[k], x[k+1]) for every k (see inner_fractions()), sparing repeated
+    // calls on the pillar grid.
+    template <class Fraction>
+    double integral(const datetime& d1, const datetime& d2, const Fraction& fraction,
+                    const double* inner_fractions = nullptr) const
+    {
+        check_queryable();
+        if (d2 < d1)
+            return -integral(d2, d1, fraction, inner_fractions);
+        const std::size_t i1 = datetime_helper::find_index(d1, x_, true);
+        const std::size_t i2 = datetime_helper::find_index(d2, x_, false);
+        if (i1 > i2)
+            return fraction(d1, d2) * y_[index_at(d1)];
+        double sum = std::fma(fraction(d1, x_[i1]), y_[index_at(d1)], 0.0);
+        for (std::size_t k = i1; k < i2; ++k) {
+            const double f = inner_fractions ? inner_fractions[k] : fraction(x_[k], x_[k + 1]);
+            sum = std::fma(f, y_[index_inside(k)], sum);
+        }
+        return std::fma(fraction(x_[i2], d2), y_[index_at(d2)], sum);
+    }
+
+    // fraction(x[k], x[k+1]) for k = 0 ... n-2, for integral().
+    template <class Fraction>
+    std::vector<double> inner_fractions(const Fraction& fraction) const
+    {
+        std::vector<double> fractions;
+        for (std::size_t k = 0; k + 1 < x_.size(); ++k)
+            fractions.push_back(fraction(x_[k], x_[k + 1]));
+        return fractions;
+    }
+
+private:
+    friend struct details::serialization_access;
+
+    static constexpr SourceLocation same_size_location{
+        "term_structure", "Library/Util/term_structure/term_structure", 29};
+    static constexpr SourceLocation queryable_location{
+        "check_queryable", "Library/Util/term_structure/term_structure", 120};
+
+    // Empty, type 0: the state a reader starts from.
+    term_structure() = default;
+
+    void check_queryable() const
+    {
+        if (x_.empty())
+            details::check_fail(queryable_location, "The term structure has no pillars");
+        if (x_.size() != y_.size())
+            details::check_fail(queryable_location,
+                                details::concat("The term structure has ", x_.size(),
+                                                " pillar dates but ", y_.size(), " values"));
+    }
+
+    std::size_t index_at(const datetime& t) const
+    {
+        switch (type_) {
+        case 0: return datetime_helper::find_index(t, x_, false);
+        case 1: return datetime_helper::find_index(t, x_, true);
+        default: return 0;
+        }
+    }
+
+    // Position of the value held on the open interval (x[k], x[k+1]).
+    std::size_t index_inside(std::size_t k) const
+    {
+        switch (type_) {
+        case 0: return k;
+        case 1: return k + 1;
+        default: return 0;
+        }
+    }
+
+    void save(nlohmann::ordered_json& record) const;
+    void load(nlohmann::ordered_json& record);
+    void save(multi_process_stream& record) const;
+    void load(multi_process_stream& record);
+
+    std::vector<datetime> x_;
+    Values y_;
+    std::int32_t type_ = 0;
+};
+
+}  // namespace korvex

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <variant>
+#include <vector>
+
+#include "Market/common/config_data.h"
+#include "Market/curve_fixtures.h"
+#include "Serialization/serialization_impl.h"
+#include "serialization/test_support.h"
+
+namespace korvex {
+namespace {
+
+using namespace korvex::testing;
+using json = nlohmann::ordered_json;
+using data_variant = std::variant<std::shared_ptr<const market_data>, std::shared_ptr<const config_data>,
+                                  std::shared_ptr<const discount_curve>>;
+
+constexpr const char* variant_file = "Library\\Serialization/serialization_impl";
+
+// Takes a polymorphic record out of a value or stream and back in, through the registries.
+template <class Archive>
+std::shared_ptr<const market_data> through_registry(const std::shared_ptr<const market_data>& curve)
+{
+    Archive archive;
+    details::save_polymorphic(archive, curve);
+    std::shared_ptr<const market_data> back;
+    details::load_polymorphic(archive, back);
+    return back;
+}
+
+TEST(PolymorphicRecords, CurvesHeldAsBasePointersRoundTripThroughTheRegistries)
+{
+    const std::shared_ptr<const market_data> curves[] = {flat_curve(), piecewise_curve()};
+    for (const auto& curve : curves) {
+        for (const auto& back :
+             {through_registry<json>(curve), through_registry<multi_process_stream>(curve)}) {
+            ASSERT_NE(back, nullptr);
+            EXPECT_NE(back, curve);
+            EXPECT_EQ(typeid(*back), typeid(*curve));
+            const auto& original = dynamic_cast<const discount_curve&>(*curve);
+            const auto& read = dynamic_cast<const discount_curve&>(*back);
+            EXPECT_EQ(read.df(jan_2024, jun_2025), original.df(jan_2024, jun_2025));
+        }
+    }
+}
+
+TEST(PolymorphicRecords, BinaryRecordRepeatsTheTag)
+{
+    multi_process_stream stream;
+    details::save_polymorphic(stream, std::shared_ptr<const market_data>(flat_curve()));
+    std::string first;
+    std::string second;
+    double rate = 0.0;
+    stream >> first >> second >> rate;
+    EXPECT_EQ(first, "korvex::discount_curve_flat");
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(rate, 0.05);
+}
+
+TEST(PolymorphicRecords, UnregisteredTagsAndTheNullMarkerLeaveThePointer)
+{
+    json record = json::parse(R"({"Class": "empty"})");
+    std::shared_ptr<const market_data> target;
+    details::load_polymorphic(record, target);
+    EXPECT_EQ(target, nullptr);
+
+    multi_process_stream stream;
+    stream << std::string("korvex::not_registered") << 1.0;
+    details::load_polymorphic(stream, target);
+    EXPECT_EQ(target, nullptr);
+    EXPECT_EQ(stream.bytes_left(), 9u);  // nothing after the tag was read
+}
+
+TEST(PolymorphicRecords, NullPointerCannotBeWritten)
+{
+    json record;
+    multi_process_stream stream;
+    EXPECT_THROW(details::save_polymorphic(record, std::shared_ptr<const market_data>()), std::bad_typeid);
+    EXPECT_THROW(details::save_polymorphic(stream, std::shared_ptr<const market_data>()), std::bad_typeid);
+}
+
+TEST(PolymorphicRecords, RecordOfAnotherBaseIsRefused)
+{
+    json record = json::parse(discount_curve_flat::json_to_string(flat_curve()));
+    std::shared_ptr<const config_data> target;
+    const Error e = error_of([&] { details::load_polymorphic(record, target); });
+    EXPECT_EQ(e.message(), "A korvex::discount_curve_flat record cannot be read where a "
+                           "korvex::config_data is expected");
+    EXPECT_EQ(target, nullptr);
+}
+
+TEST(VariantRecords, JsonFormAndRoundTrip)
+{
+    const data_variant value = std::shared_ptr<const market_data>(flat_curve());
+    json record;
+    details::save(record, value);
+    EXPECT_EQ(record.begin().key(), "Index");
+    EXPECT_EQ(record["Index"], 0u);
+    EXPECT_TRUE(record["Index"].is_number_unsigned());
+    EXPECT_EQ(record["Value"].dump(2), discount_curve_flat::json_to_string(flat_curve()));
+
+    data_variant back = std::shared_ptr<const discount_curve>();
+    details::load(record, back);
+    ASSERT_EQ(back.index(), 0u);
+    EXPECT_EQ(typeid(*std::get<0>(back)), typeid(discount_curve_flat));
+}
+
+TEST(VariantRecords, BinaryFormIsIndexTagTagFields)
+{
+    const data_variant value = std::shared_ptr<const discount_curve>(piecewise_curve());
+    multi_process_stream stream;
+    details::save(stream, value);
+    unsigned int index = 0;
+    std::string tag;
+    std::string again;
+    stream >> index >> tag >> again;
+    EXPECT_EQ(index, 2u);
+    EXPECT_EQ(tag, "korvex::discount_curve_piecewise_constant");
+    EXPECT_EQ(again, tag);
+
+    multi_process_stream copy;
+    copy.SetRawData(stream.GetRawData());
+    data_variant back;
+    const Error e = error_of([&] { details::load(copy, back); });
+    EXPECT_EQ(e.message(), "A korvex::discount_curve_piecewise_constant record cannot be read where "
+                           "a korvex::discount_curve is expected");
+}
+
+TEST(VariantRecords, IndexOutOfRangeIsRefused)
+{
+    json record = json::parse(R"({"Index": 3, "Value": {"Class": "empty"}})");
+    data_variant value;
+    Error e = error_of([&] { details::load(record, value); });
+    EXPECT_EQ(e.message(), "Variant index out of range");
+    EXPECT_EQ(e.location(), (SourceLocation{"load", variant_file, 286}));
+
+    multi_process_stream stream;
+    stream << 7u << std::string("empty");
+    e = error_of([&] { details::load(stream, value); });
+    EXPECT_EQ(e.message(), "Variant index out of range");
+}
+
+TEST(VariantRecords, NullMarkerResetsToANullAlternative)
+{
+    json record = json::parse(R"({"Index": 1, "Value": {"Class": "empty"}})");
+    data_variant value = std::shared_ptr<const market_data>(flat_curve());
+    details::load(record, value);
+    ASSERT_EQ(value.index(), 1u);
+    EXPECT_EQ(std::get<1>(value), nullptr);
+}
+
+TEST(VectorRecords, EmptyIsNullAndNullIsEmpty)
+{
+    json record;
+    details::save(record["dates"], std::vector<datetime>{});
+    EXPECT_TRUE(record["dates"].is_null());
+    std::vector<double> values{1.0, 2.0};
+    details::load(record["dates"], values);
+    EXPECT_TRUE(values.empty());
+
+    details::save(record["values"], std::vector<double>{0.5, -1.25});
+    EXPECT_EQ(record["values"].dump(), "[0.5,-1.25]");
+    std::vector<datetime> dates;
+    details::load(record["values"], dates);
+    ASSERT_EQ(dates.size(), 2u);
+    EXPECT_EQ(dates[1].as_float(), -1.25);
+}
+
+TEST(VectorRecords, BinaryCountIsThirtyTwoBits)
+{
+    multi_process_stream stream;
+    details::save(stream, std::vector<double>{1.0, 2.0, 3.0});
+    unsigned int count = 0;
+    stream >> count;
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(stream.bytes_left(), 27u);
+}
+
+}  // namespace
+}  // namespace korvex

@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "PDE/grid/space_grid.h"
+#include "PDE/grid/space_grid_construction.h"
+#include "core/error.h"
+
+namespace korvex {
+namespace {
+
+using config = space_grid_config;
+
+config make_config(config::space_grid_type type, bool start = false, bool end = false,
+                   config::transformation_type t = config::identity)
+{
+    return config(type, start, end, t, 1e-8, 1.0, 0.5);
+}
+
+bool ascending_without_duplicates(const std::vector<double>& x)
+{
+    return std::adjacent_find(x.begin(), x.end(), [](double a, double b) { return !(a < b); }) ==
+           x.end();
+}
+
+bool is_node(const std::vector<double>& x, double p)
+{
+    return std::find(x.begin(), x.end(), p) != x.end();
+}
+
+TEST(space_grid_config, holds_arguments_in_their_places)
+{
+    const config c(config::concentrated, true, false, config::log, 1e-6, 2.0, 0.25);
+    EXPECT_EQ(c.type(), config::concentrated);
+    EXPECT_TRUE(c.transform_start());
+    EXPECT_FALSE(c.transform_end());
+    EXPECT_EQ(c.transformation(), config::log);
+    EXPECT_EQ(c.tolerance(), 1e-6);
+    EXPECT_EQ(c.scaling(), 2.0);
+    EXPECT_EQ(c.bracket_fraction(), 0.25);
+    EXPECT_EQ(c.center_dx(), 0.1);
+    EXPECT_EQ(c.internal_proportion(), 0.7);
+}
+
+TEST(space_grid, uniform_has_n_evenly_spaced_points_from_lower_to_upper)
+{
+    const space_grid g(make_config(config::uniform), 11, -1.0, 4.0, 0.0, {});
+    ASSERT_EQ(g.size(), 11u);
+    EXPECT_TRUE(g.is_uniform());
+    EXPECT_EQ(g.axis().front(), -1.0);
+    EXPECT_EQ(g.axis().back(), 4.0);
+    for (std::size_t i = 1; i < g.size(); ++i)
+        EXPECT_NEAR(g.axis()[i] - g.axis()[i - 1], 0.5, 1e-15);
+}
+
+TEST(space_grid, uniform_with_exp_at_the_end_maps_every_point)
+{
+    const space_grid plain(make_config(config::uniform), 7, 0.0, 1.5, 0.0, {});
+    const space_grid g(make_config(config::uniform, false, true, config::exp), 7, 0.0, 1.5, 0.0, {});
+    EXPECT_FALSE(g.is_uniform());
+    ASSERT_EQ(g.size(), 7u);
+    for (std::size_t i = 0; i < 7; ++i)
+        EXPECT_DOUBLE_EQ(g.axis()[i], std::exp(plain.axis()[i]));
+}
+
+TEST(space_grid, log_at_the_start_builds_between_the_logs_of_the_bounds)
+{
+    const space_grid g(make_config(config::uniform, true, false, config::log), 5, 50.0, 200.0, 0.0, {});
+    EXPECT_EQ(g.transformation(), config::log);
+    EXPECT_TRUE(g.is_uniform());
+    EXPECT_DOUBLE_EQ(g.axis().front(), std::log(50.0));
+    EXPECT_DOUBLE_EQ(g.axis().back(), std::log(200.0));
+}
+
+TEST(space_grid, explicit_points_are_kept_as_given)
+{
+    const space_grid g(make_config(config::explicit_points, true, false, config::log), 3, 1.0, 2.0,
+                       0.0, {3.0, 1.0, 2.0});
+    EXPECT_EQ(g.axis(), (std::vector<double>{3.0, 1.0, 2.0}));
+    const space_grid empty(make_config(config::explicit_points), 3, 1.0, 2.0, 0.0, {});
+    EXPECT_EQ(empty.size(), 0u);
+}
+
+TEST(space_grid, uniform_with_points_places_even_pieces_between_the_given_points)
+{
+    // dx = 1: the piece [0, 2.5] gets 2 points, [2.5, 10] gets 7.
+    const space_grid g(make_config(config::uniform_with_points), 10, 0.0, 10.0, 0.0, {2.5});
+    const std::vector<double> expected{0.0, 2.5, 3.75, 5.0, 6.25, 7.5, 8.75, 10.0};
+    ASSERT_EQ(g.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_DOUBLE_EQ(g.axis()[i], expected[i]);
+    EXPECT_FALSE(g.is_uniform());
+}
+
+TEST(space_grid, uniform_with_points_clamps_points_into_the_bounds)
+{
+    const space_grid g(make_config(config::uniform_with_points), 8, 0.0, 4.0, 0.0,
+                       {-3.0, 0.0, 4.0, 9.0, 1.3});
+    EXPECT_FALSE(is_node(g.axis(), -3.0));
+    EXPECT_FALSE(is_node(g.axis(), 9.0));
+    EXPECT_TRUE(is_node(g.axis(), 1.3));
+    EXPECT_EQ(g.axis().front(), 0.0);
+    EXPECT_EQ(g.axis().back(), 4.0);
+    EXPECT_TRUE(ascending_without_duplicates(g.axis()));
+}
+
+TEST(space_grid, concentrated_without_points_is_the_uniform_grid)
+{
+    const space_grid uniform(make_config(config::uniform), 21, 1.0, 3.0, 0.0, {});
+    const space_grid g(make_config(config::concentrated), 21, 1.0, 3.0, 0.0, {});
+    EXPECT_EQ(g.axis(), uniform.axis());
+    EXPECT_FALSE(g.is_uniform());
+}
+
+TEST(space_grid, concentrated_refines_around_the_given_points)
+{
+    const space_grid g(make_config(config::concentrated), 100, 0.0, 10.0, 0.0, {4.0});
+    const auto& x = g.axis();
+    const auto at = std::find(x.begin(), x.end(), 4.0);
+    ASSERT_NE(at, x.end());
+    const double left = 4.0 - *(at - 1);
+    const double right = *(at + 1) - 4.0;
+    // A zone of half-width 0.1 spacing around the point. The spacing is widened from
+    // 10 / 100 to 10 / 69: m = 100 - 2 = 98 steps, less (1 - 0.7) * 98 truncated = 29.
+    EXPECT_NEAR(left, 0.1 * 10.0 / 69.0, 1e-12);
+    EXPECT_NEAR(right, 0.1 * 10.0 / 69.0, 1e-12);
+    // The spacing grows away from the point and the tails reach the bounds.
+    EXPECT_GT(*(at + 3) - *(at + 2), right);
+    EXPECT_EQ(x.front(), 0.0);
+    EXPECT_EQ(x.back(), 10.0);
+    EXPECT_TRUE(ascending_without_duplicates(x));
+}
+
+TEST(space_grid, concentrated_keeps_only_the_first_of_two_close_points_as_centre)
+{
+    // c = 0.01 for dx = 0.1: 4.0 and 4.015 are closer than 2c.
+    const space_grid both(make_config(config::concentrated), 100, 0.0, 10.0, 0.0, {4.015, 4.0});
+    const space_grid first(make_config(config::concentrated), 100, 0.0, 10.0, 0.0, {4.0});
+    std::vector<double> expected = first.axis();
+    expected.push_back(4.015);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(both.axis(), expected);
+}
+
+TEST(space_grid, concentrated_point_on_a_bound_puts_no_point_outside)
+{
+    const space_grid g(make_config(config::concentrated), 50, 0.0, 10.0, 0.0, {0.0, 10.0, 5.0});
+    EXPECT_EQ(g.axis().front(), 0.0);
+    EXPECT_EQ(g.axis().back(), 10.0);
+    EXPECT_TRUE(ascending_without_duplicates(g.axis()));
+    EXPECT_TRUE(is_node(g.axis(), 5.0));
+}
+
+TEST(space_grid, concentrated_keeps_points_outside_the_bounds_as_nodes)
+{
+    const space_grid g(make_config(config::concentrated), 40, 0.0, 10.0, 0.0, {-2.0, 3.0, 12.0});
+    EXPECT_EQ(g.axis().front(), -2.0);
+    EXPECT_EQ(g.axis().back(), 12.0);
+    EXPECT_TRUE(is_node(g.axis(), 0.0));
+    EXPECT_TRUE(is_node(g.axis(), 10.0));
+}
+
+TEST(space_grid, offset_shifts_every_point_after_the_transformations)
+{
+    const space_grid plain(make_config(config::uniform, false, true, config::exp), 37, 0.0, 1.0, 0.0, {});
+    const space_grid shifted(make_config(config::uniform, false, true, config::exp), 37, 0.0, 1.0,
+                             2.5, {});
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        EXPECT_EQ(shifted.axis()[i], plain.axis()[i] + 2.5);
+    const space_grid zero(make_config(config::uniform), 37, 0.0, 1.0, 0.0, {});
+    EXPECT_EQ(zero.axis().front(), 0.0);
+    EXPECT_EQ(zero.axis().back(), 1.0);
+}
+
+TEST(space_grid, unknown_types_are_refused)
+{
+    for (int type : {3, 5, -1}) {
+        try {
+            space_grid(make_config(static_cast<config::space_grid_type>(type)), 10, 0.0, 1.0, 0.0, {});
+            FAIL() << "type " << type << " accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.location(), (SourceLocation{"space_grid", "Library/PDE/grid/space_grid", 62}));
+            EXPECT_EQ(e.message(), "unknown space grid type " + std::to_string(type));
+        }
+    }
+}
+
+TEST(space_grid, array_transformation_matches_the_scalar_one_in_blocks_and_remainder)
+{
+    for (auto t : {config::log, config::sqrt, config::exp, config::identity}) {
+        std::vector<double> values(37);
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = 0.1 + 0.37 * static_cast<double>(i);
+        std::vector<double> expected = values;
+        for (double& v : expected)
+            space_grid::transform(v, t);
+        space_grid::transform(values, t);
+        EXPECT_EQ(values, expected);
+    }
+    double v = 2.0;
+    space_grid::transform(v, config::log);
+    EXPECT_EQ(v, std::log(2.0));
+    v = -1.0;
+    space_grid::transform(v, config::sqrt);
+    EXPECT_TRUE(std::isnan(v));
+    v = 3.0;
+    space_grid::transform(v, static_cast<config::transformation_type>(7));
+    EXPECT_EQ(v, 3.0);
+}
+
+TEST(space_grid_construction, graded_fill_of_the_worked_example)
+{
+    std::vector<double> axis;
+    details::append_graded_fill(axis, 5, 0.1, 0.1, 1.2, 0.0);
+    ASSERT_EQ(axis.size(), 4u);
+    EXPECT_NEAR(axis[0], 0.0, 1e-15);
+    EXPECT_NEAR(axis[1], 0.31, 1e-14);
+    EXPECT_NEAR(axis[2], 0.69, 1e-14);
+    EXPECT_NEAR(axis[3], 1.0, 1e-14);
+}
+
+TEST(space_grid_construction, graded_fill_spans_the_gap_symmetrically)
+{
+    std::vector<double> axis;
+    details::append_graded_fill(axis, 12, 0.05, 0.05, 3.0 + 0.1, 2.0);
+    ASSERT_EQ(axis.size(), 11u);
+    EXPECT_EQ(axis.front(), 2.0);
+    EXPECT_NEAR(axis.back(), 5.0, 1e-13);
+    for (std::size_t i = 1; i < axis.size(); ++i)
+        EXPECT_NEAR(axis[i] - axis[i - 1], axis[axis.size() - i] - axis[axis.size() - i - 1], 1e-13);
+}
+
+TEST(space_grid_construction, relaxations_keep_the_ends_and_grade_toward_the_zone)
+{
+    std::vector<double> left(16), right(16);
+    for (std::size_t i = 0; i < 16; ++i)
+        left[i] = right[i] = static_cast<double>(i);
+    details::relax_left_tail(left, 0.1);
+    details::relax_right_tail(right, 0.1);
+    EXPECT_EQ(left.front(), 0.0);
+    EXPECT_EQ(left.back(), 15.0);
+    EXPECT_EQ(right.front(), 0.0);
+    EXPECT_EQ(right.back(), 15.0);
+    EXPECT_TRUE(ascending_without_duplicates(left));
+    EXPECT_TRUE(ascending_without_duplicates(right));
+    // Fine next to the zone, coarse away from it; the two are mirror images.
+    EXPECT_LT(left[15] - left[14], 1.0);
+    EXPECT_GT(left[1] - left[0], 1.0);
+    for (std::size_t i = 0; i < 16; ++i)
+        EXPECT_NEAR(right[i], 15.0 - left[15 - i], 1e-12);
+}
+
+struct grid_case
+{
+    config::space_grid_type type;
+    bool start;
+    bool end;
+    config::transformation_type transformation;
+};
+
+class every_grid : public ::testing::TestWithParam<grid_case>
+{
+};
+
+TEST_P(every_grid, is_ascending_holds_every_given_point_and_spans_the_bounds)
+{
+    const grid_case c = GetParam();
+    const std::vector<double> points{2.0, 7.5, 3.3, 3.31};
+    const space_grid g(make_config(c.type, c.start, c.end, c.transformation), 60, 1.0, 9.0, 0.0, points);
+    const auto& x = g.axis();
+    ASSERT_EQ(g.size(), x.size());
+    EXPECT_TRUE(ascending_without_duplicates(x));
+
+    double lower = 1.0, upper = 9.0;
+    std::vector<double> nodes = points;
+    if (c.start) {
+        space_grid::transform(lower, c.transformation);
+        space_grid::transform(upper, c.transformation);
+        space_grid::transform(nodes, c.transformation);
+    }
+    if (c.end) {
+        space_grid::transform(lower, c.transformation);
+        space_grid::transform(upper, c.transformation);
+        space_grid::transform(nodes, c.transformation);
+    }
+    EXPECT_DOUBLE_EQ(x.front(), lower);
+    EXPECT_DOUBLE_EQ(x.back(), upper);
+    if (c.type != config::uniform) {
+        for (double p : nodes)
+            EXPECT_TRUE(is_node(x, p)) << p;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    types_and_transformations, every_grid,
+    ::testing::Values(grid_case{config::uniform, false, false, config::identity},
+                      grid_case{config::uniform, true, false, config::log},
+                      grid_case{config::uniform, false, true, config::exp},
+                      grid_case{config::uniform_with_points, false, false, config::identity},
+                      grid_case{config::uniform_with_points, true, false, config::sqrt},
+                      grid_case{config::uniform_with_points, false, true, config::log},
+                      grid_case{config::concentrated, false, false, config::identity},
+                      grid_case{config::concentrated, true, false, config::log},
+                      grid_case{config::concentrated, true, false, config::sqrt},
+                      grid_case{config::concentrated, false, true, config::exp}));
+
+}  // namespace
+}  // namespace korvex
