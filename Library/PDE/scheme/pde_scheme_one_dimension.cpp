@@ -51,18 +51,17 @@ bool has_boundary_values(const pde_model_coefficients* c, std::size_t n)
     return c != nullptr && has_values(c->convection(), n) && has_values(c->reaction(), n);
 }
 
-// Rows of S bands from node weights: band j of row k = -tl a_k D2[j] - tc b_k D1[j], and the
-// centre band adds ti - tl c_k. `stride` is S for per-node weights and 0 for one shared
-// stencil (uniform axis).
-template <std::size_t S>
+// Rows of S bands: band j of row k = -tl a_k D2[j] - tc b_k D1[j], and the centre band adds
+// ti - tl c_k. With `PerNode` the weights are S per node (node k's at k * S); otherwise one
+// stencil serves every row (uniform axis), which lets the loop vectorise.
+template <std::size_t S, bool PerNode>
 void fill_rows(double* bands, std::size_t n, std::size_t first, std::size_t last,
                const double* a, const double* b, const double* c, const double* second,
-               const double* first_derivative, std::size_t stride, double ti, double tl,
-               double tc) noexcept
+               const double* first_derivative, double ti, double tl, double tc) noexcept
 {
     for (std::size_t k = first; k <= last; ++k) {
-        const double* d2 = second + k * stride;
-        const double* d1 = first_derivative + k * stride;
+        const double* d2 = PerNode ? second + k * S : second;
+        const double* d1 = PerNode ? first_derivative + k * S : first_derivative;
         const double diffusion = tl * a[k];
         const double convection = tc * b[k];
         for (std::size_t j = 0; j < S; ++j)
@@ -259,13 +258,13 @@ void pde_scheme_one_dimension::write_row(std::size_t k, const double* second,
     const pde_model_coefficients& c = *coefficients_[0];
     const std::size_t n = space_grid_->size();
     if (stencil_size_ == 3)
-        fill_rows<3>(bands_.data(), n, k, k, c.diffusion().data(), c.convection().data(),
-                     c.reaction().data(), second, first, 0, diagonal_weight_, operator_weight_,
-                     signed_operator_weight_);
+        fill_rows<3, false>(bands_.data(), n, k, k, c.diffusion().data(), c.convection().data(),
+                            c.reaction().data(), second, first, diagonal_weight_, operator_weight_,
+                            signed_operator_weight_);
     else
-        fill_rows<5>(bands_.data(), n, k, k, c.diffusion().data(), c.convection().data(),
-                     c.reaction().data(), second, first, 0, diagonal_weight_, operator_weight_,
-                     signed_operator_weight_);
+        fill_rows<5, false>(bands_.data(), n, k, k, c.diffusion().data(), c.convection().data(),
+                            c.reaction().data(), second, first, diagonal_weight_, operator_weight_,
+                            signed_operator_weight_);
 }
 
 void pde_scheme_one_dimension::assemble_interior(const pde_boundary_window::dimension& window)
@@ -287,11 +286,13 @@ void pde_scheme_one_dimension::assemble_interior(const pde_boundary_window::dime
 
     if (!space_grid_->is_uniform()) {
         if (stencil_size_ == 3)
-            fill_rows<3>(bands_.data(), n, first, last, a, b, r, second_derivative_weights_.data(),
-                         first_derivative_weights_.data(), 3, ti, tl, tc);
+            fill_rows<3, true>(bands_.data(), n, first, last, a, b, r,
+                               second_derivative_weights_.data(), first_derivative_weights_.data(),
+                               ti, tl, tc);
         else
-            fill_rows<5>(bands_.data(), n, first, last, a, b, r, second_derivative_weights_.data(),
-                         first_derivative_weights_.data(), 5, ti, tl, tc);
+            fill_rows<5, true>(bands_.data(), n, first, last, a, b, r,
+                               second_derivative_weights_.data(), first_derivative_weights_.data(),
+                               ti, tl, tc);
         return;
     }
 
@@ -299,7 +300,7 @@ void pde_scheme_one_dimension::assemble_interior(const pde_boundary_window::dime
     if (stencil_size_ == 3) {
         const double d2[3] = {1.0 / (h * h), -2.0 / (h * h), 1.0 / (h * h)};
         const double d1[3] = {-1.0 / (2.0 * h), 0.0, 1.0 / (2.0 * h)};
-        fill_rows<3>(bands_.data(), n, first, last, a, b, r, d2, d1, 0, ti, tl, tc);
+        fill_rows<3, false>(bands_.data(), n, first, last, a, b, r, d2, d1, ti, tl, tc);
     } else {
         constexpr double twelfth = 0.08333333333333333;
         constexpr double two_thirds = 0.6666666666666666;
@@ -307,7 +308,7 @@ void pde_scheme_one_dimension::assemble_interior(const pde_boundary_window::dime
         const double d2[5] = {-twelfth / h2, 2.0 * two_thirds / h2, -2.5 / h2, 2.0 * two_thirds / h2,
                               -twelfth / h2};
         const double d1[5] = {twelfth / h, -two_thirds / h, 0.0, two_thirds / h, -twelfth / h};
-        fill_rows<5>(bands_.data(), n, first, last, a, b, r, d2, d1, 0, ti, tl, tc);
+        fill_rows<5, false>(bands_.data(), n, first, last, a, b, r, d2, d1, ti, tl, tc);
     }
 }
 
