@@ -342,7 +342,8 @@ void expect_error(Call call, const family& fam, const char* function, int line,
 TEST_P(banded_family, bad_arguments_are_refused_before_any_value_changes)
 {
     const std::size_t count = fam().bands;
-    const std::string rows_text = "Expected bands.rows() == band_count to be true, but got false.  ";
+    const std::string rows_text =
+        "Expected bands.rows() == band_count to be true, but got false.  ";
     const std::string columns_text =
         "Expected bands.columns() >= layout.size() to be true, but got false.  ";
     const std::string size_text = "Expected values.size() == nodes to be true, but got false.  ";
