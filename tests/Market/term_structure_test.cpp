@@ -110,6 +110,47 @@ TEST(TermStructureIntegral, TypeZeroFollowsTheFusedSumExactly)
     EXPECT_EQ(type0.integral(inside1, inside2, years), years(inside1, inside2) * 0.013);
 }
 
+// The sub-interval sum with every value looked up by its own search, as a reference for the
+// shortcuts integral() takes; pillars may repeat.
+double reference_integral(const std::vector<datetime>& x, const std::vector<double>& y, int type,
+                          const datetime& d1, const datetime& d2)
+{
+    const auto value = [&](const datetime& t) {
+        return type == 0 ? y[datetime_helper::find_index(t, x, false)]
+                         : type == 1 ? y[datetime_helper::find_index(t, x, true)] : y[0];
+    };
+    const auto years = [](const datetime& a, const datetime& b) { return (b - a) / 365.0; };
+    const std::size_t i1 = datetime_helper::find_index(d1, x, true);
+    const std::size_t i2 = datetime_helper::find_index(d2, x, false);
+    if (i1 > i2)
+        return years(d1, d2) * value(d1);
+    double sum = std::fma(years(d1, x[i1]), value(d1), 0.0);
+    for (std::size_t k = i1; k < i2; ++k)
+        sum = std::fma(years(x[k], x[k + 1]), type == 0 ? y[k] : type == 1 ? y[k + 1] : y[0], sum);
+    return std::fma(years(x[i2], d2), value(d2), sum);
+}
+
+TEST(TermStructureIntegral, SameBitsAsSearchingEveryValue)
+{
+    const auto years = [](const datetime& a, const datetime& b) { return (b - a) / 365.0; };
+    const std::vector<datetime> repeated{datetime(10.0), datetime(20.0), datetime(20.0), datetime(30.0)};
+    const std::vector<double> rates{0.011, 0.023, 0.037, 0.041};
+    std::vector<datetime> dates;
+    for (double d = 0.0; d <= 40.0; d += 2.5)
+        dates.emplace_back(d);
+    for (const std::vector<datetime>& x : {repeated, std::vector<datetime>{datetime(15.0)}})
+        for (const int type : {0, 1, 2}) {
+            const std::vector<double> y(rates.begin(), rates.begin() + static_cast<std::ptrdiff_t>(x.size()));
+            const structure s(x, y, type);
+            for (const datetime& d1 : dates)
+                for (const datetime& d2 : dates)
+                    if (!(d2 < d1)) {
+                        EXPECT_EQ(s.integral(d1, d2, years), reference_integral(x, y, type, d1, d2))
+                            << type << " " << d1.as_float() << " " << d2.as_float();
+                    }
+        }
+}
+
 TEST(TermStructureIntegral, ContinuousAcrossEveryPillarInBothDates)
 {
     const double epsilon = 1e-7;

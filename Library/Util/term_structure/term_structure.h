@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -77,14 +78,12 @@ public:
             return -integral(d2, d1, fraction, inner_fractions);
         const std::size_t i1 = datetime_helper::find_index(d1, x_, true);
         const std::size_t i2 = datetime_helper::find_index(d2, x_, false);
+        const double start_value = y_[start_index(d1, i1)];
         if (i1 > i2)
-            return fraction(d1, d2) * y_[index_at(d1)];
-        double sum = std::fma(fraction(d1, x_[i1]), y_[index_at(d1)], 0.0);
-        for (std::size_t k = i1; k < i2; ++k) {
-            const double f = inner_fractions ? inner_fractions[k] : fraction(x_[k], x_[k + 1]);
-            sum = std::fma(f, y_[index_inside(k)], sum);
-        }
-        return std::fma(fraction(x_[i2], d2), y_[index_at(d2)], sum);
+            return fraction(d1, d2) * start_value;
+        double sum = std::fma(fraction(d1, x_[i1]), start_value, 0.0);
+        sum = inner_sum(i1, i2, sum, fraction, inner_fractions);
+        return std::fma(fraction(x_[i2], d2), y_[end_index(d2, i2)], sum);
     }
 
     // fraction(x[k], x[k+1]) for k = 0 ... n-2, for integral().
@@ -125,6 +124,48 @@ private:
         case 1: return datetime_helper::find_index(t, x_, true);
         default: return 0;
         }
+    }
+
+    // index_at(d1), knowing i1 = find_index(d1, x, true). Unless d1 is on a pillar (which
+    // may repeat), the last pillar not after d1 is i1 or its predecessor: no new search.
+    std::size_t start_index(const datetime& d1, std::size_t i1) const
+    {
+        if (type_ == 1)
+            return i1;
+        if (type_ == 0 && d1 < x_[i1])
+            return i1 == 0 ? 0 : i1 - 1;
+        if (type_ == 0 && x_[i1] < d1)
+            return i1;  // d1 is after every pillar
+        return index_at(d1);
+    }
+
+    // index_at(d2), knowing i2 = find_index(d2, x, false); the mirror of start_index.
+    std::size_t end_index(const datetime& d2, std::size_t i2) const
+    {
+        if (type_ == 0)
+            return i2;
+        if (type_ == 1 && x_[i2] < d2)
+            return std::min(i2 + 1, x_.size() - 1);
+        if (type_ == 1 && d2 < x_[i2])
+            return i2;  // d2 is before every pillar
+        return index_at(d2);
+    }
+
+    // Adds fraction(x[k], x[k+1]) × the value held on (x[k], x[k+1]) for k = i1 ... i2-1.
+    template <class Fraction>
+    double inner_sum(std::size_t i1, std::size_t i2, double sum, const Fraction& fraction,
+                     const double* inner_fractions) const
+    {
+        const double* values = y_.data() + index_inside(0);
+        const std::size_t stride = index_inside(1) - index_inside(0);
+        if (inner_fractions != nullptr) {
+            for (std::size_t k = i1; k < i2; ++k)
+                sum = std::fma(inner_fractions[k], values[k * stride], sum);
+            return sum;
+        }
+        for (std::size_t k = i1; k < i2; ++k)
+            sum = std::fma(fraction(x_[k], x_[k + 1]), values[k * stride], sum);
+        return sum;
     }
 
     // Position of the value held on the open interval (x[k], x[k+1]).

@@ -9,6 +9,10 @@
 #ifdef KORVEX_CONSUMER_HAS_MATH
 #include "math/discretization.h"
 #endif
+#ifdef KORVEX_CONSUMER_HAS_MARKET
+#include <memory>
+#include "Market/ir/discount_curve/discount_curve_flat.h"
+#endif
 
 int main()
 {
@@ -31,6 +35,13 @@ int main()
     double points[3];
     korvex::discretization::uniform(points, 3, 0.0, 1.0, 0.5);
     ok = ok && points[1] == 0.5;
+#endif
+#ifdef KORVEX_CONSUMER_HAS_MARKET
+    const auto curve = std::make_shared<const korvex::discount_curve_flat>(
+        korvex::datetime(2024, 1, 1), 0.05, std::make_shared<const korvex::day_count_convention>(korvex::act_360));
+    ok = ok && std::abs(curve->log_df(korvex::datetime(2024, 1, 1), korvex::datetime(2024, 7, 1)) +
+                        0.05 * 182.0 / 360.0) < 1e-15;
+    ok = ok && korvex::discount_curve_flat::json_to_string(curve).rfind("{\n  \"Class\": ", 0) == 0;
 #endif
     std::cout << "consumer: fraction " << fraction << ", t(1,2) = " << t(1, 2)
               << (ok ? " ok" : " WRONG") << "\n";
