@@ -13,7 +13,8 @@ using reach = line_sweep::reach;
 
 // The bands of one block as row pointers offset to the block's first node, named after
 // their place in row k: e (node k-2), a (k-1), d (k), c (k+1), f (k+2). A tridiagonal
-// system has no e and f.
+// system has no e and f. The pointers are writable for the factorisation; the solve and
+// the product, which take the bands as const, only read through them.
 template <std::size_t Half>
 struct bands_at
 {
