@@ -1,0 +1,78 @@
+#include "PDE/scheme/pde_boundary_window.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/check_fail.h"
+
+namespace korvex {
+
+namespace {
+
+constexpr const char* source = "Library/PDE/scheme/pde_boundary_window";
+constexpr SourceLocation configs_location{"pde_boundary_window", source, 40};
+constexpr SourceLocation null_grid_location{"pde_boundary_window", source, 45};
+constexpr SourceLocation empty_grid_location{"of", source, 71};
+constexpr SourceLocation value_location{"of", source, 58};
+
+double transformed_boundary(double value, space_grid::transformation_type transformation)
+{
+    space_grid::transform(value, transformation);
+    if (std::isnan(value))
+        details::check_fail(value_location, "boundary value is NaN in the grid's coordinate");
+    return value;
+}
+
+std::size_t first_not_below(const std::vector<double>& x, double v)
+{
+    return static_cast<std::size_t>(std::lower_bound(x.begin(), x.end(), v) - x.begin());
+}
+
+pde_boundary_window::end lower_end(const space_grid& grid, const pde_boundary_config& config)
+{
+    const std::vector<double>& x = grid.axis();
+    const std::size_t last = x.size() - 1;
+    if (!config.is_down_floating())
+        return {0, x[0], false};
+    const double v = transformed_boundary(config.down_boundary(), grid.transformation());
+    if (v < x[0])
+        return {0, x[0], true};
+    if (v > x[last])
+        return {last, x[last], true};
+    return {first_not_below(x, v), v, false};
+}
+
+pde_boundary_window::end upper_end(const space_grid& grid, const pde_boundary_config& config)
+{
+    const std::vector<double>& x = grid.axis();
+    const std::size_t last = x.size() - 1;
+    if (!config.is_up_floating())
+        return {last, x[last], false};
+    const double v = transformed_boundary(config.up_boundary(), grid.transformation());
+    if (v > x[last])
+        return {last, x[last], true};
+    return {first_not_below(x, v), v, false};
+}
+
+}  // namespace
+
+pde_boundary_window::pde_boundary_window(const std::vector<std::shared_ptr<const space_grid>>& grids,
+                                         const std::vector<pde_boundary_config>& configs)
+{
+    KORVEX_CHECK_MSG(configs_location, configs.size() >= grids.size(), configs.size(),
+                     " boundary configurations for ", grids.size(), " dimensions");
+    dimensions_.reserve(grids.size());
+    for (std::size_t d = 0; d < grids.size(); ++d) {
+        KORVEX_CHECK_MSG(null_grid_location, grids[d] != nullptr, "dimension ", d, " has no grid");
+        dimensions_.push_back(of(*grids[d], configs[d]));
+    }
+}
+
+pde_boundary_window::dimension pde_boundary_window::of(const space_grid& grid,
+                                                       const pde_boundary_config& config)
+{
+    KORVEX_CHECK_MSG(empty_grid_location, grid.size() > 0, "the grid has no points");
+    return {lower_end(grid, config), upper_end(grid, config)};
+}
+
+}  // namespace korvex
