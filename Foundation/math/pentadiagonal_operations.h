@@ -8,32 +8,16 @@
 
 namespace korvex {
 
-// Pentadiagonal systems on every line of a multi-dimensional block, solved by LU
-// factorisation without pivoting, split into a factorisation and a solve so that one
-// factorisation serves many right-hand sides.
+// Pentadiagonal systems on every line of a multi-dimensional block: the five-band twin of
+// tridiagonal_operations, with the same triple (outer, n, inner), strided sweeps,
+// `check_pivots` flag, argument checks and in-place solve (see tridiagonal_operations.h).
+// The factorisation is LU without pivoting.
 //
-// Layout. `bands` has 5 rows and one column per node of the block. The triple
-// (outer, n, inner) says where the lines lie: outer * inner independent lines of n nodes,
-// the node k of the line (o, i) being the flat position p = (o * n + k) * inner + i. For
-// that node, band j holds the coefficient of node k + j - 2 (position p + (j - 2) * inner):
-// band 2 is the diagonal. Entries that reach outside the line (bands 0 and 1 at k = 0,
-// band 0 at k = 1, band 4 at k = n - 2, bands 3 and 4 at k = n - 1) are never read. A
-// one-dimensional system is the triple (1, n, 1); the lines along the first axis of a 2-D
-// grid stored row by row are (1, rows, columns), those along the second axis
-// (rows, columns, 1).
-//
-// Strided lines (inner > 1) are swept node by node with the inner index innermost, so the
-// work on inner neighbouring lines runs in vector registers and costs no more per node
-// than a contiguous line.
-//
-// `check_pivots`: when true, `decomposition` raises Error if a pivot is zero or not finite,
-// naming the first such node (the bands then hold the failed factorisation). When false
-// nothing is checked, which suits the diagonally dominant systems of the finite-difference
-// schemes; a zero pivot then shows as infinities or NaN in the solution. The flag has no
-// other effect: `solve_decomposed` and `multiply` accept it for symmetry and ignore it.
-//
-// Every routine checks its arguments once per call (band count, enough columns, vector
-// sizes, node count overflow) and raises Error before touching any value. None allocates.
+// Layout. `bands` has 5 rows and one column per node of the block. For the node k of a
+// line, at flat position p, band j holds the coefficient of node k + j - 2 (position
+// p + (j - 2) * inner): band 2 is the diagonal. Entries that reach outside the line
+// (bands 0 and 1 at k = 0, band 0 at k = 1, band 4 at k = n - 2, bands 3 and 4 at
+// k = n - 1) are never read.
 struct KORVEX_MATH_API pentadiagonal_operations
 {
     // Factorises `bands` in place. Afterwards bands 0 and 1 hold the multipliers of the unit
@@ -43,14 +27,12 @@ struct KORVEX_MATH_API pentadiagonal_operations
     static void decomposition(matrix<double>& bands, std::size_t outer, std::size_t n,
                               std::size_t inner, bool check_pivots);
 
-    // Solves the factorised system on every line. `solution` and `rhs` may be the same
-    // vector (in-place solve); otherwise they must not overlap.
+    // Solves the factorised system on every line, in place when `solution` is `rhs`.
     static void solve_decomposed(vector<double>& solution, const matrix<double>& bands,
                                  const vector<double>& rhs, std::size_t outer, std::size_t n,
                                  std::size_t inner, bool check_pivots);
 
-    // Adds scale * (bands applied to operand) to result, line by line; `bands` is the
-    // unfactorised operator. `result` and `operand` must not overlap.
+    // Adds scale * (bands applied to operand) to result; `bands` is unfactorised.
     static void multiply(vector<double>& result, const vector<double>& operand,
                          const matrix<double>& bands, std::size_t outer, std::size_t n,
                          std::size_t inner, double scale, bool check_pivots);
