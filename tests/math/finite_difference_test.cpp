@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "math/failure_expectation.h"
 #include "math/finite_difference.h"
 
 namespace korvex {
@@ -93,7 +94,7 @@ std::size_t used_points(std::size_t k, std::size_t n, std::size_t stencil)
 }
 
 class derivation_weights
-    : public testing::TestWithParam<std::tuple<std::size_t, std::size_t, bool>>
+    : public ::testing::TestWithParam<std::tuple<std::size_t, std::size_t, bool>>
 {
 };
 
@@ -143,9 +144,9 @@ TEST_P(derivation_weights, use_the_stencil_clipped_to_the_axis)
 }
 
 INSTANTIATE_TEST_SUITE_P(math, derivation_weights,
-                         testing::Combine(testing::Values(std::size_t{3}, std::size_t{5}),
-                                          testing::Values(2, 3, 4, 5, 6, 9, 40),
-                                          testing::Bool()));
+                         ::testing::Combine(::testing::Values(std::size_t{3}, std::size_t{5}),
+                                          ::testing::Values(2, 3, 4, 5, 6, 9, 40),
+                                          ::testing::Bool()));
 
 TEST(derivation_weights_closed_form, three_points_match_the_textbook_formulas)
 {
@@ -242,18 +243,11 @@ TEST(derivation_weights_flag, unchecked_decreasing_axis_still_gets_exact_weights
     }
 }
 
-void expect_error(const std::function<void()>& call, const char* function, int line,
-                  const std::string& message)
+template <class Call>
+void expect_error(Call call, const char* function, int line, const std::string& message)
 {
-    try {
-        call();
-        FAIL() << "expected Error: " << message;
-    } catch (const Error& error) {
-        EXPECT_EQ(error.message(), message);
-        EXPECT_STREQ(error.location().function, function);
-        EXPECT_STREQ(error.location().file, "Foundation/math/finite_difference");
-        EXPECT_EQ(error.location().line, line);
-    }
+    const SourceLocation where{function, "Foundation/math/finite_difference", line};
+    testing::expect_failure(call, where, message);
 }
 
 const std::string axis_text = "Expected std::isfinite(points[j]) && (j == 0 || points[j - 1] < "
@@ -300,7 +294,7 @@ TEST(derivation_weights_flag, structural_arguments_are_always_checked)
 
 // The helpers give the weights of the matching rows of nonuniform_derivation, placed in
 // five slots around their point.
-class helper_slots : public testing::Test
+class helper_slots : public ::testing::Test
 {
 protected:
     std::vector<double> axis = {-0.4, 0.1, 0.35, 1.0, 1.1, 1.9};
