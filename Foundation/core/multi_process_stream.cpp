@@ -1,5 +1,6 @@
 #include "core/multi_process_stream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -186,6 +187,35 @@ multi_process_stream& multi_process_stream::operator>>(unsigned long long& value
 {
     read_value(tag_unsigned_long_long, value);
     return *this;
+}
+
+void multi_process_stream::write_doubles(const double* values, std::size_t n)
+{
+    constexpr std::size_t stride = 1 + sizeof(double);
+    const std::size_t start = data_.size();
+    data_.resize(start + n * stride);
+    std::uint8_t* out = data_.data() + start;
+    for (std::size_t i = 0; i < n; ++i, out += stride) {
+        out[0] = tag_double;
+        std::memcpy(out + 1, values + i, sizeof(double));
+    }
+}
+
+void multi_process_stream::read_doubles(double* values, std::size_t n)
+{
+    constexpr std::size_t stride = 1 + sizeof(double);
+    // Whole values while they are all present and tagged as doubles; the first one that is
+    // not goes through the single read, which reports it.
+    std::size_t i = 0;
+    const std::size_t complete = std::min(n, bytes_left() / stride);
+    for (const std::uint8_t* in = data_.data() + position_; i < complete; ++i, in += stride) {
+        if (in[0] != tag_double)
+            break;
+        std::memcpy(values + i, in + 1, sizeof(double));
+    }
+    position_ += i * stride;
+    for (; i < n; ++i)
+        *this >> values[i];
 }
 
 void multi_process_stream::Push(const double* values, unsigned n)

@@ -39,6 +39,10 @@ public:
     multi_process_stream& operator>>(unsigned long long& value);
     multi_process_stream& operator>>(bool& value);
 
+    // n doubles, written and read exactly as n single `<<` / `>>` of a double, in one pass.
+    void write_doubles(const double* values, std::size_t n);
+    void read_doubles(double* values, std::size_t n);
+
     // Appends n doubles with their count.
     void Push(const double* values, unsigned n);
     // Reads an array written by Push into a new 64-byte aligned block from cpu_allocator

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/check_fail.h"
-#include "serialization/crc32.h"
+#include "serialization/crc32c.h"
 
 namespace korvex::serialization {
 
@@ -87,8 +87,12 @@ std::string temporary_name(const std::string& path)
     return details::concat(path, ".tmp.", ::getpid(), '.', counter.fetch_add(1));
 }
 
-// Writes the blocks to a temporary file beside `path`, flushes it and renames it over
-// `path`. On any failure the temporary file is removed and `Error` is raised.
+// Writes the blocks to a temporary file beside `path` and renames it over `path`, so that
+// readers see the old file or the complete new one, never a part: a failed or interrupted
+// write leaves the target as it was. On any failure the temporary file is removed and
+// `Error` is raised. The file is not forced to disk (no fsync): the write is atomic for the
+// processes of this machine, and durability against a power cut is left to the file
+// system, as for ordinary file writes.
 void write_atomically(const SourceLocation& location, const std::string& path,
                       std::initializer_list<std::string_view> blocks)
 {
@@ -107,8 +111,6 @@ void write_atomically(const SourceLocation& location, const std::string& path,
     for (const std::string_view block : blocks)
         if (error == 0)
             error = write_all(file.get(), block.data(), block.size());
-    if (error == 0 && ::fsync(file.get()) != 0)
-        error = errno;
     if (file.close() != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
@@ -194,7 +196,7 @@ std::size_t checked_payload_size(const std::string& path, const std::string& con
              details::concat("is corrupted: the header announces ", announced,
                              " payload bytes, but ", present, " follow"));
     const auto checksum = get_little_endian<std::uint32_t>(content.data() + 12);
-    if (crc32(content.data() + access::binary_header_size, present) != checksum)
+    if (crc32c(content.data() + access::binary_header_size, present) != checksum)
         fail(read_binary_location, path, "is corrupted: its checksum does not match its content");
     return present;
 }
@@ -223,7 +225,7 @@ void access::write_binary(const std::string& path, const std::vector<std::uint8_
     char header[binary_header_size];
     std::memcpy(header, binary_magic, 8);
     put_little_endian(header + 8, binary_format_version);
-    put_little_endian(header + 12, crc32(bytes.data(), bytes.size()));
+    put_little_endian(header + 12, crc32c(bytes.data(), bytes.size()));
     put_little_endian(header + 16, static_cast<std::uint64_t>(bytes.size()));
     write_atomically(write_binary_location, path,
                      {std::string_view(header, sizeof header),

@@ -13,8 +13,10 @@ namespace korvex::serialization {
 // All file input and output of the persistence layer.
 //
 // Writes are atomic: the content goes to a temporary file in the target's folder, which is
-// flushed to disk and then renamed over the target, so the target name holds either the
-// old content or the complete new one. The temporary file is removed when a write fails.
+// then renamed over the target, so the target name holds either the old content or the
+// complete new one. The temporary file is removed when a write fails. Files are not forced
+// to disk (no fsync), as with ordinary writes; durability against a power cut is the file
+// system's.
 //
 // JSON files hold the document printed with an indent of 2 spaces, UTF-8, invalid UTF-8
 // refused (the JSON library's type_error, raised before the file is touched).
@@ -22,7 +24,7 @@ namespace korvex::serialization {
 // Binary files hold a 24-byte header followed by the payload:
 //   offset 0   8 bytes  magic "KORVEXBF"
 //   offset 8   4 bytes  format version, little-endian (currently 1)
-//   offset 12  4 bytes  CRC-32 of the payload, little-endian
+//   offset 12  4 bytes  CRC-32C of the payload, little-endian
 //   offset 16  8 bytes  payload length in bytes, little-endian
 // A file that does not start with the magic, has another version, is shorter or longer
 // than its header says, or whose payload does not match the checksum is refused before

@@ -286,8 +286,17 @@ void save(multi_process_stream& s, const std::vector<T>& values)
         check_fail(vector_save_location,
                    concat("A vector of ", values.size(), " elements is too long for a 32-bit count"));
     save(s, static_cast<unsigned int>(values.size()));
-    for (const T& value : values)
-        save(s, value);
+    if constexpr (std::is_same_v<T, double>) {
+        s.write_doubles(values.data(), values.size());
+    } else if constexpr (std::is_same_v<T, datetime>) {
+        std::vector<double> serials(values.size());
+        for (std::size_t i = 0; i < values.size(); ++i)
+            serials[i] = values[i].as_float();
+        s.write_doubles(serials.data(), serials.size());
+    } else {
+        for (const T& value : values)
+            save(s, value);
+    }
 }
 
 template <class T>
@@ -299,9 +308,18 @@ void load(multi_process_stream& s, std::vector<T>& values)
         check_fail(vector_load_location,
                    concat("A vector of ", count, " elements at offset ", s.read_position(),
                           " does not fit in the ", s.bytes_left(), " bytes left in the stream"));
-    values.resize(count);
-    for (T& value : values)
-        load(s, value);
+    if constexpr (std::is_same_v<T, double>) {
+        values.resize(count);
+        s.read_doubles(values.data(), count);
+    } else if constexpr (std::is_same_v<T, datetime>) {
+        std::vector<double> serials(count);
+        s.read_doubles(serials.data(), count);
+        values.assign(serials.begin(), serials.end());
+    } else {
+        values.resize(count);
+        for (T& value : values)
+            load(s, value);
+    }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -8,7 +8,7 @@
 
 #include "core/error.h"
 #include "serialization/access.h"
-#include "serialization/crc32.h"
+#include "serialization/crc32c.h"
 #include "serialization/test_support.h"
 
 namespace korvex::serialization {
@@ -133,7 +133,7 @@ TEST(AccessBinary, RoundTripAndHeaderLayout)
     std::memcpy(&checksum, file.data() + 12, 4);
     std::memcpy(&length, file.data() + 16, 8);
     EXPECT_EQ(version, 1u);
-    EXPECT_EQ(checksum, crc32(payload.data(), payload.size()));
+    EXPECT_EQ(checksum, crc32c(payload.data(), payload.size()));
     EXPECT_EQ(length, payload.size());
 
     std::vector<std::uint8_t> back{1, 2, 3};

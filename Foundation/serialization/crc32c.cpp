@@ -1,4 +1,4 @@
-#include "serialization/crc32.h"
+#include "serialization/crc32c.h"
 
 #include <array>
 #include <bit>
@@ -8,7 +8,7 @@ namespace korvex::serialization {
 
 namespace {
 
-constexpr std::uint32_t polynomial = 0xEDB88320u;
+constexpr std::uint32_t polynomial = 0x82F63B78u;  // 0x1EDC6F41 reflected
 
 // Slicing-by-8 tables: table[0] is the classic byte table, table[k][b] the CRC of byte b
 // followed by k zero bytes, so eight bytes are folded per step.
@@ -31,12 +31,9 @@ constexpr crc_tables make_tables()
 
 constexpr crc_tables tables = make_tables();
 
-}  // namespace
-
-std::uint32_t crc32(const void* data, std::size_t size, std::uint32_t running) noexcept
+// Raw CRC register update (no initial or final inversion).
+std::uint32_t update_portable(std::uint32_t c, const unsigned char* bytes, std::size_t size) noexcept
 {
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    std::uint32_t c = ~running;
     for (; size >= 8; size -= 8, bytes += 8) {
         std::uint32_t low = 0;
         std::uint32_t high = 0;
@@ -54,7 +51,44 @@ std::uint32_t crc32(const void* data, std::size_t size, std::uint32_t running) n
     }
     for (; size > 0; --size, ++bytes)
         c = (c >> 8) ^ tables[0][(c ^ *bytes) & 0xFFu];
-    return ~c;
+    return c;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("sse4.2"))) std::uint32_t update_hardware(
+    std::uint32_t c, const unsigned char* bytes, std::size_t size) noexcept
+{
+    std::uint64_t wide = c;
+    for (; size >= 8; size -= 8, bytes += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes, 8);
+        wide = __builtin_ia32_crc32di(wide, word);
+    }
+    c = static_cast<std::uint32_t>(wide);
+    for (; size > 0; --size, ++bytes)
+        c = __builtin_ia32_crc32qi(c, *bytes);
+    return c;
+}
+
+const bool has_crc_instruction = __builtin_cpu_supports("sse4.2");
+#endif
+
+}  // namespace
+
+std::uint32_t crc32c(const void* data, std::size_t size, std::uint32_t running) noexcept
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+#if defined(__x86_64__)
+    if (has_crc_instruction)
+        return ~update_hardware(~running, bytes, size);
+#endif
+    return ~update_portable(~running, bytes, size);
+}
+
+std::uint32_t crc32c_portable(const void* data, std::size_t size,
+                              std::uint32_t running) noexcept
+{
+    return ~update_portable(~running, static_cast<const unsigned char*>(data), size);
 }
 
 }  // namespace korvex::serialization
