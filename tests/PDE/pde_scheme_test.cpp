@@ -437,15 +437,15 @@ TEST(pde_boundary_window, ends_of_the_axis_and_floating_values)
     expect_end(w.lower, 10, 10.0, true);
     expect_end(w.upper, 10, 10.0, false);
 
-    // Each end floats on its own.
+    // A lower barrier alone floats; an upper one alone is refused by down_boundary().
     w = window(bc(bc::no_diffusion, false, 0.0, bc::fixed_value, true, 4.2));
     expect_end(w.lower, 5, 4.2, false);
     expect_end(w.upper, 10, 10.0, false);
-    w = window(bc(bc::no_diffusion, true, 4.2, bc::fixed_value, false, 0.0));
-    expect_end(w.lower, 0, 0.0, false);
-    expect_end(w.upper, 5, 4.2, false);
+    expect_error([&] { window(bc(bc::no_diffusion, true, 4.2, bc::fixed_value, false, 0.0)); },
+                 {"down_boundary", "Library/PDE/boundary/pde_boundary_config", 69},
+                 "boundary value exist onley for flaoting");
 
-    expect_error([&] { window(bc(bc::no_diffusion, true, std::nan(""), bc::no_diffusion, false, 0.0)); },
+    expect_error([&] { window(bc(bc::no_diffusion, true, std::nan(""), bc::no_diffusion, true, 0.0)); },
                  {"of", "Library/PDE/scheme/pde_boundary_window", 58}, "boundary value is NaN in the grid's coordinate");
 }
 

@@ -32,8 +32,9 @@ pde_boundary_window::end lower_end(const space_grid& grid, const pde_boundary_co
 {
     const std::vector<double>& x = grid.axis();
     const std::size_t last = x.size() - 1;
-    if (!config.is_down_floating())
+    if (!config.is_down_floating() && !config.is_up_floating())
         return {0, x[0], false};
+    // A floating upper end needs a floating lower end: down_boundary() refuses otherwise.
     const double v = transformed_boundary(config.down_boundary(), grid.transformation());
     if (v < x[0])
         return {0, x[0], true};

@@ -18,10 +18,12 @@ namespace korvex {
 // transformation here) selects the first node with x[k] >= v, and that node stands at v
 // instead of x[k]; a lower v below the axis, or an upper v above it, is clipped to the end
 // node at its own coordinate. A lower v above the whole axis is clipped to the last node.
-// The two ends are independent: a configuration may float one end and keep the other.
+// A floating lower end may stand with a fixed upper end (the lower barrier alone). A
+// floating upper end needs a floating lower end: the configuration's down_boundary()
+// refuses a non-floating one ("boundary value exist onley for flaoting").
 //
 // Refused with Error: fewer configurations than grids, a null or empty grid, a NaN
-// boundary value.
+// boundary value, a floating upper end with a fixed lower end.
 class KORVEX_PDE_API pde_boundary_window
 {
 public:
