@@ -375,6 +375,27 @@ TEST(pde_scheme_one_dimension, each_group_steps_its_own_layers)
     EXPECT_EQ(mixed.result()[42], third_row_start);  // a fixed_value end of row 2
 }
 
+TEST(pde_scheme_one_dimension, one_group_steps_every_row_whatever_its_layer_count)
+{
+    const auto c = coefficients(21, 0.02, 0.1, -0.02);
+    pde_storage two_rows(1, 2, {2, 21});  // one layer of default boundaries, two results
+    pde_storage first(1, 1, {21}), second(1, 1, {21});
+    fill(two_rows, 21);
+    for (std::size_t k = 0; k < 21; ++k) {
+        first.result()[k] = two_rows.result()[k];
+        second.result()[k] = two_rows.result()[21 + k];
+    }
+    const auto s = make_scheme(dates_0_to_10(false), axis(true), c, 3, crank_nicolson);
+    s->initialize(5);
+    s->diffuse(two_rows, {{c, c}}, 1.0);
+    s->diffuse(first, {{c, c}}, 1.0);
+    s->diffuse(second, {{c, c}}, 1.0);
+    for (std::size_t k = 0; k < 21; ++k) {
+        EXPECT_EQ(two_rows.result()[k], first.result()[k]) << k;
+        EXPECT_EQ(two_rows.result()[21 + k], second.result()[k]) << k;
+    }
+}
+
 TEST(pde_scheme_one_dimension, refuses_inconsistent_steps_before_writing)
 {
     const auto c = coefficients(21, 0.01, 0.1, -0.02);

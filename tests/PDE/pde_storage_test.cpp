@@ -64,6 +64,18 @@ TEST(pde_storage, layers_with_their_own_configurations_form_one_group_each)
     EXPECT_EQ(group->second, (std::set<std::size_t>{1}));
 }
 
+TEST(pde_storage, needs_one_configuration_per_result_row)
+{
+    try {
+        pde_storage(2, {2, 10}, {{bc()}});
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.location(), (SourceLocation{"pde_storage", "Library/PDE/storage/pde_storage", 52}));
+        EXPECT_EQ(e.message(), "Expected boundary_configs.size() == number_of_results_ to be true, but got "
+                               "false.  1 layer configurations for 2 results");
+    }
+}
+
 TEST(pde_storage, refuses_counts_that_do_not_fit)
 {
     const char* file = "Library/PDE/storage/pde_storage";

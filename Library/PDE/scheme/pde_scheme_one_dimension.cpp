@@ -170,19 +170,27 @@ void pde_scheme_one_dimension::diffuse(pde_storage& storage,
     const std::size_t results = storage.number_of_results();
     matrix<double> rows = storage.result().as_matrix(results);
     matrix<double> saved_rows = storage.scratch().as_matrix(results);
+    const auto advance = [&](std::size_t r) {
+        vector<double> row = rows.row(r);
+        vector<double> saved = saved_rows.row(r);
+        step(row, saved);
+        if (scale_results_)
+            row = step_factor * row;
+    };
+    // One group (every layer with the same boundaries) steps every row; several groups
+    // step their own rows, layer i being row i (see pde_storage).
+    const bool single_group = storage.groups().size() == 1;
     std::size_t g = 0;
     for (const auto& [configs, layers] : storage.groups()) {
         assemble(windows_[g], configs[0], boundary_coefficients[g]);
         ++g;
         factorise();
-        for (std::size_t layer : layers) {
-            if (layer >= results)
-                continue;
-            vector<double> row = rows.row(layer);
-            vector<double> saved = saved_rows.row(layer);
-            step(row, saved);
-            if (scale_results_)
-                row = step_factor * row;
+        if (single_group) {
+            for (std::size_t r = 0; r < results; ++r)
+                advance(r);
+        } else {
+            for (const std::size_t layer : layers)
+                advance(layer);
         }
     }
 }

@@ -10,6 +10,7 @@ namespace {
 constexpr const char* source = "Library/PDE/storage/pde_storage";
 constexpr SourceLocation results_location{"pde_storage", source, 38};
 constexpr SourceLocation configs_location{"pde_storage", source, 47};
+constexpr SourceLocation layers_location{"pde_storage", source, 52};
 
 tensor<double> zeros(const std::vector<std::size_t>& dims)
 {
@@ -21,28 +22,39 @@ tensor<double> zeros(const std::vector<std::size_t>& dims)
 
 pde_storage::pde_storage(std::size_t layers, std::size_t number_of_results,
                          const std::vector<std::size_t>& dims)
-    : pde_storage(number_of_results, dims,
-                  std::vector<std::vector<pde_boundary_config>>(
-                      layers, std::vector<pde_boundary_config>(dims.size())))
+    : dims_(dims), number_of_results_(number_of_results), result_(zeros(dims)), scratch_(zeros(dims))
 {
+    check_results();
+    add_layers(std::vector<std::vector<pde_boundary_config>>(
+        layers, std::vector<pde_boundary_config>(dims.size())));
 }
 
 pde_storage::pde_storage(std::size_t number_of_results, const std::vector<std::size_t>& dims,
                          std::vector<std::vector<pde_boundary_config>> boundary_configs)
-    : dims_(dims),
-      number_of_results_(number_of_results),
-      result_(zeros(dims)),
-      scratch_(zeros(dims)),
-      boundary_configs_(std::move(boundary_configs))
+    : dims_(dims), number_of_results_(number_of_results), result_(zeros(dims)), scratch_(zeros(dims))
+{
+    check_results();
+    KORVEX_CHECK_MSG(layers_location, boundary_configs.size() == number_of_results_,
+                     boundary_configs.size(), " layer configurations for ", number_of_results_,
+                     " results");
+    add_layers(std::move(boundary_configs));
+}
+
+void pde_storage::check_results() const
 {
     KORVEX_CHECK_MSG(results_location,
                      number_of_results_ > 0 && result_.size() % number_of_results_ == 0,
                      "cannot hold ", number_of_results_, " results in ", result_.size(), " values");
-    for (std::size_t layer = 0; layer < boundary_configs_.size(); ++layer) {
-        KORVEX_CHECK_MSG(configs_location, !boundary_configs_[layer].empty(), "layer ", layer,
+}
+
+void pde_storage::add_layers(std::vector<std::vector<pde_boundary_config>> boundary_configs)
+{
+    for (std::size_t layer = 0; layer < boundary_configs.size(); ++layer) {
+        KORVEX_CHECK_MSG(configs_location, !boundary_configs[layer].empty(), "layer ", layer,
                          " has no boundary configuration");
-        groups_[boundary_configs_[layer]].insert(layer);
+        groups_[boundary_configs[layer]].insert(layer);
     }
+    boundary_configs_ = std::move(boundary_configs);
 }
 
 }  // namespace korvex

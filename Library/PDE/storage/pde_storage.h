@@ -16,11 +16,13 @@ namespace korvex {
 // working tensor of the same shape (`scratch()`), and the grouping of the layers by their
 // boundary configurations.
 //
-// Layers and rows. Layer i is result row i: a scheme step runs group by group, and each
-// group's step (with that group's boundary configurations) advances only the rows listed in
-// its set. So every row is stepped once per step with its own boundaries. A layer index
-// that is not below number_of_results() names no row and is skipped; a row that belongs to
-// no layer is left as it is.
+// Layers and rows. A scheme step runs group by group. When every layer shares one
+// configuration (a single group, as the first constructor always makes) that group's step
+// advances every result row. A storage built with one configuration per result (the second
+// constructor) may hold several groups: then layer i is result row i and each group's step
+// (with that group's boundary configurations) advances only its own rows, so every row is
+// stepped once per step with its own boundaries. A storage without layers has no group
+// and a step leaves it unchanged.
 //
 // Groups. `groups()` maps each distinct vector of configurations (one configuration per
 // dimension; the one-dimensional scheme reads entry 0) to the layers that use it. The keys
@@ -28,7 +30,8 @@ namespace korvex {
 // configurations never share a group. Both tensors are zero at construction.
 //
 // Refused with Error: number_of_results 0, an element count that is not a multiple of
-// number_of_results, and an empty configuration vector for a layer.
+// number_of_results, an empty configuration vector for a layer, and (second constructor)
+// a number of configurations other than number_of_results.
 class KORVEX_PDE_API pde_storage
 {
 public:
@@ -38,7 +41,7 @@ public:
     // `layers` layers with default configurations (one per entry of dims): one group.
     pde_storage(std::size_t layers, std::size_t number_of_results, const std::vector<std::size_t>& dims);
 
-    // One layer per entry of `boundary_configs`, each with its own configuration vector.
+    // One layer per result row, each with its own configuration vector.
     pde_storage(std::size_t number_of_results, const std::vector<std::size_t>& dims,
                 std::vector<std::vector<pde_boundary_config>> boundary_configs);
 
@@ -58,6 +61,9 @@ public:
     }
 
 private:
+    void check_results() const;
+    void add_layers(std::vector<std::vector<pde_boundary_config>> boundary_configs);
+
     std::vector<std::size_t> dims_;
     std::size_t number_of_results_;
     tensor<double> result_;
