@@ -9,6 +9,9 @@
 #ifdef KORVEX_CONSUMER_HAS_MATH
 #include "math/discretization.h"
 #endif
+#ifdef KORVEX_CONSUMER_HAS_PDE
+#include "PDE/grid/space_grid.h"
+#endif
 #ifdef KORVEX_CONSUMER_HAS_MARKET
 #include <memory>
 #include "Market/ir/discount_curve/discount_curve_flat.h"
@@ -35,6 +38,12 @@ int main()
     double points[3];
     korvex::discretization::uniform(points, 3, 0.0, 1.0, 0.5);
     ok = ok && points[1] == 0.5;
+#endif
+#ifdef KORVEX_CONSUMER_HAS_PDE
+    const korvex::space_grid grid(korvex::space_grid_config(korvex::space_grid_config::uniform, false, false,
+                                                            korvex::space_grid_config::identity, 0.0, 1.0, 0.0),
+                                  5, 0.0, 1.0, 0.0, {});
+    ok = ok && grid.size() == 5 && grid.axis()[2] == 0.5 && grid.is_uniform();
 #endif
 #ifdef KORVEX_CONSUMER_HAS_MARKET
     const auto curve = std::make_shared<const korvex::discount_curve_flat>(
