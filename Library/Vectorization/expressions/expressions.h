@@ -145,6 +145,36 @@ concept expression_operands =
     (is_expression_operand_v<R> || details::is_scalar_v<R>) &&
     (is_expression_operand_v<L> || is_expression_operand_v<R>);
 
+namespace details {
+
+// Gives a container `c = expression;` and `c += expression;`, evaluated by `run` and
+// `run_add`. Copy and move assignment from the container's own type stay the container's.
+template <class Container>
+class expression_assignable
+{
+public:
+    template <class E>
+        requires is_expression_operand_v<E> && (!std::is_same_v<bare_t<E>, Container>)
+    Container& operator=(E&& expression)
+    {
+        run(self(), std::forward<E>(expression));
+        return self();
+    }
+
+    template <class E>
+        requires is_expression_operand_v<E>
+    Container& operator+=(E&& expression)
+    {
+        run_add(self(), std::forward<E>(expression));
+        return self();
+    }
+
+private:
+    Container& self() noexcept { return static_cast<Container&>(*this); }
+};
+
+}  // namespace details
+
 #define KORVEX_EXPRESSION_OPERATOR(symbol, functor)                                         \
     template <class L, class R>                                                             \
         requires expression_operands<L, R>                                                  \

@@ -13,7 +13,7 @@ namespace korvex {
 // Row-major matrix over one aligned block: element (i, j) is data()[i * columns() + j].
 // Ownership, views, copies and expression assignment behave as for `vector`.
 template <class T>
-class matrix
+class matrix : public details::expression_assignable<matrix<T>>
 {
 public:
     using value_type = T;
@@ -66,21 +66,8 @@ public:
         return *this;
     }
 
-    template <class E>
-        requires is_expression_operand_v<E> && (!std::is_same_v<std::remove_cvref_t<E>, matrix>)
-    matrix& operator=(E&& expression)
-    {
-        run(*this, std::forward<E>(expression));
-        return *this;
-    }
-
-    template <class E>
-        requires is_expression_operand_v<E>
-    matrix& operator+=(E&& expression)
-    {
-        run_add(*this, std::forward<E>(expression));
-        return *this;
-    }
+    using details::expression_assignable<matrix>::operator=;
+    using details::expression_assignable<matrix>::operator+=;
 
     T* data() noexcept { return block_.data(); }
     const T* data() const noexcept { return block_.data(); }

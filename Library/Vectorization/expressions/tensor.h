@@ -29,7 +29,7 @@ inline constexpr SourceLocation tensor_as_matrix_location{
 // a tensor of another element count takes a fresh block (a view so assigned becomes an
 // owner); with equal counts the existing block is reused.
 template <class T>
-class tensor
+class tensor : public details::expression_assignable<tensor<T>>
 {
 public:
     using value_type = T;
@@ -75,21 +75,8 @@ public:
         return *this;
     }
 
-    template <class E>
-        requires is_expression_operand_v<E> && (!std::is_same_v<std::remove_cvref_t<E>, tensor>)
-    tensor& operator=(E&& expression)
-    {
-        run(*this, std::forward<E>(expression));
-        return *this;
-    }
-
-    template <class E>
-        requires is_expression_operand_v<E>
-    tensor& operator+=(E&& expression)
-    {
-        run_add(*this, std::forward<E>(expression));
-        return *this;
-    }
+    using details::expression_assignable<tensor>::operator=;
+    using details::expression_assignable<tensor>::operator+=;
 
     const std::vector<std::size_t>& shape() const noexcept { return shape_; }
     const std::vector<std::size_t>& sub_sizes() const noexcept { return sub_sizes_; }

@@ -24,7 +24,7 @@ namespace korvex {
 // Elements are not initialised by the size constructor. Assigning a scalar fills; assigning
 // or adding an element-wise expression evaluates it through `run` after a size check.
 template <class T>
-class vector
+class vector : public details::expression_assignable<vector<T>>
 {
 public:
     using value_type = T;
@@ -104,21 +104,8 @@ public:
         return *this;
     }
 
-    template <class E>
-        requires is_expression_operand_v<E> && (!std::is_same_v<std::remove_cvref_t<E>, vector>)
-    vector& operator=(E&& expression)
-    {
-        run(*this, std::forward<E>(expression));
-        return *this;
-    }
-
-    template <class E>
-        requires is_expression_operand_v<E>
-    vector& operator+=(E&& expression)
-    {
-        run_add(*this, std::forward<E>(expression));
-        return *this;
-    }
+    using details::expression_assignable<vector>::operator=;
+    using details::expression_assignable<vector>::operator+=;
 
     T* data() noexcept { return data_; }
     const T* data() const noexcept { return data_; }
