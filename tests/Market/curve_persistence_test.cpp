@@ -204,6 +204,38 @@ TYPED_TEST(CurveFiles, NestedNullMarkersStillGiveObjects)
     EXPECT_NO_THROW(read->df(jan_2024, jun_2025));
 }
 
+TEST(CurveRecords, NullConventionComesBackAsAFreshDefaultConventionFromBothFormats)
+{
+    temporary_folder folder;
+    const auto curve = std::make_shared<const discount_curve_flat>(jan_2024, 0.05, nullptr);
+    EXPECT_EQ(json::parse(discount_curve_flat::json_to_string(curve))["convention"].dump(),
+              R"({"Class":"empty"})");
+    discount_curve_flat::write_to_json(folder.file("a.json"), curve);
+    discount_curve_flat::write_to_binary(folder.file("a.bin"), curve);
+    for (const auto& read : {discount_curve_flat::read_from_json(folder.file("a.json")),
+                             discount_curve_flat::read_from_binary(folder.file("a.bin"))}) {
+        ASSERT_NE(read->convention(), nullptr);
+        EXPECT_EQ(read->convention()->type(), act_365_fixed);
+        EXPECT_EQ(read->convention()->holiday_calendar(), nullptr);
+        EXPECT_EQ(read->log_df(jan_2024, jun_2025), (517.0 / 365.0) * -0.05);
+    }
+}
+
+TEST(CurveRecords, NullCalendarRecordInstallsAFreshDefaultCalendar)
+{
+    temporary_folder folder;
+    json record = json::parse(discount_curve_flat::json_to_string(flat_curve()));
+    record["convention"]["type"] = 4;
+    record["convention"]["calendar"] = json::parse(R"({"Class": "empty"})");
+    write_file_text(folder.file("a.json"), json{{"root", record}}.dump());
+    const auto read = discount_curve_flat::read_from_json(folder.file("a.json"));
+    ASSERT_NE(read->convention()->holiday_calendar(), nullptr);
+    EXPECT_TRUE(read->convention()->holiday_calendar()->use_weekends());
+    EXPECT_TRUE(read->convention()->holiday_calendar()->holidays().empty());
+    // 2024-01-01 (a Monday) to 2024-01-15: ten business days over 252.
+    EXPECT_EQ(read->log_df(jan_2024, datetime(45306.0)), (10.0 / 252.0) * -0.05);
+}
+
 TEST(CurveRecords, AnyClassTextOtherThanTheMarkerIsReadAsTheExpectedClass)
 {
     temporary_folder folder;
