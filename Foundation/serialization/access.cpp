@@ -215,7 +215,8 @@ void access::read_json(const std::string& path, nlohmann::ordered_json& document
     const std::string text = read_file(read_json_location, path);
     try {
         document = nlohmann::ordered_json::parse(text);
-    } catch (const nlohmann::ordered_json::parse_error& e) {
+    } catch (const nlohmann::ordered_json::exception& e) {
+        // A syntax error, or a number too large for a double (out_of_range).
         fail(read_json_location, path, details::concat("is not valid JSON: ", e.what()));
     }
 }

@@ -75,6 +75,19 @@ TEST(AccessJson, TextThatIsNotJsonNamesThePath)
     }
 }
 
+TEST(AccessJson, NumberTooLargeForADoubleNamesThePath)
+{
+    temporary_folder folder;
+    const std::string path = folder.file("big.json");
+    write_file_text(path, "{\"root\": {\"rates\": 1e400}}");
+    nlohmann::ordered_json document;
+    const Error e = error_of([&] { access::read_json(path, document); });
+    EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 75}));
+    EXPECT_EQ(e.message(), "\"" + path +
+                               "\" is not valid JSON: [json.exception.out_of_range.406] number "
+                               "overflow parsing '1e400'");
+}
+
 TEST(AccessFiles, MissingPathsNameThePathAndTheReason)
 {
     temporary_folder folder;
