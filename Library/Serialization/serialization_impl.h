@@ -56,6 +56,7 @@ inline constexpr SourceLocation variant_save_location{
     "save", "Library\\Serialization/serialization_impl", 262};
 inline constexpr SourceLocation variant_load_location{
     "load", "Library\\Serialization/serialization_impl", 286};
+inline constexpr SourceLocation integer_load_location{"load", serialization_source, 170};
 inline constexpr SourceLocation vector_save_location{"save", serialization_source, 180};
 inline constexpr SourceLocation vector_load_location{"load", serialization_source, 195};
 inline constexpr SourceLocation polymorphic_load_location{"load", serialization_source, 240};
@@ -207,6 +208,37 @@ inline bool load_tag(multi_process_stream& s)
 // ---------------------------------------------------------------------------------------
 // Scalars.
 
+// False only for a JSON number that the integer type T cannot hold. The JSON library
+// would wrap such an integer (4294967296 read as an unsigned int gives 0) and converting
+// such a floating-point number is undefined, so a file could otherwise turn an
+// out-of-range number into an arbitrary valid one. Fractions within range are truncated
+// toward zero, as the JSON library does.
+template <class T>
+bool holds_integer(const json& j)
+{
+    using limits = std::numeric_limits<T>;
+    if (j.is_number_unsigned())
+        return std::in_range<T>(j.get<std::uint64_t>());
+    if (j.is_number_integer())
+        return std::in_range<T>(j.get<std::int64_t>());
+    if (j.is_number_float()) {
+        const double number = j.get<double>();
+        return number > static_cast<double>(limits::min()) - 1.0 &&
+               number < static_cast<double>(limits::max()) + 1.0;
+    }
+    return true;  // not a number: the typed read raises the JSON library's type error
+}
+
+// The integer held by j; a number out of T's range is refused with Error.
+template <class T>
+T integer_from(const json& j)
+{
+    if (!holds_integer<T>(j))
+        check_fail(integer_load_location,
+                   concat("The number ", j.dump(), " does not fit in ", demangle(typeid(T).name())));
+    return j.get<T>();
+}
+
 inline void save(json& j, double value) { j = value; }
 inline void save(json& j, int value) { j = value; }
 inline void save(json& j, unsigned int value) { j = value; }
@@ -215,8 +247,8 @@ inline void save(json& j, const std::string& value) { j = value; }
 inline void save(json& j, const key& value) { j = value.to_string(); }
 inline void save(json& j, const datetime& value) { j = value.as_float(); }
 inline void load(json& j, double& value) { value = j.get<double>(); }
-inline void load(json& j, int& value) { value = j.get<int>(); }
-inline void load(json& j, unsigned int& value) { value = j.get<unsigned int>(); }
+inline void load(json& j, int& value) { value = integer_from<int>(j); }
+inline void load(json& j, unsigned int& value) { value = integer_from<unsigned int>(j); }
 inline void load(json& j, bool& value) { value = j.get<bool>(); }
 inline void load(json& j, std::string& value) { value = j.get<std::string>(); }
 inline void load(json& j, key& value) { value = j.get<std::string>(); }
@@ -279,13 +311,19 @@ constexpr std::size_t smallest_encoding()
         return 9;  // type byte + 8: a double, a date, or a record's tag string length
 }
 
+// The 32-bit count that precedes a vector's elements in a stream.
+inline unsigned int stream_count(std::size_t size)
+{
+    if (size > std::numeric_limits<unsigned int>::max())
+        check_fail(vector_save_location,
+                   concat("A vector of ", size, " elements is too long for a 32-bit count"));
+    return static_cast<unsigned int>(size);
+}
+
 template <class T>
 void save(multi_process_stream& s, const std::vector<T>& values)
 {
-    if (values.size() > std::numeric_limits<unsigned int>::max())
-        check_fail(vector_save_location,
-                   concat("A vector of ", values.size(), " elements is too long for a 32-bit count"));
-    save(s, static_cast<unsigned int>(values.size()));
+    save(s, stream_count(values.size()));
     if constexpr (std::is_same_v<T, double>) {
         s.write_doubles(values.data(), values.size());
     } else if constexpr (std::is_same_v<T, datetime>) {
@@ -553,8 +591,11 @@ void save(json& j, const std::variant<std::shared_ptr<const Ts>...>& value)
 template <class... Ts>
 void load(json& j, std::variant<std::shared_ptr<const Ts>...>& value)
 {
-    unsigned int index = 0;
-    load(j["Index"], index);
+    // An index beyond unsigned int, or negative, is out of range as well.
+    const json& stored_index = j["Index"];
+    const unsigned int index = holds_integer<unsigned int>(stored_index)
+                                   ? stored_index.get<unsigned int>()
+                                   : std::numeric_limits<unsigned int>::max();
     check_index<Ts...>(index);
     reset_to_alternative(value, index, std::index_sequence_for<Ts...>{});
     std::visit([&j](auto& alternative) { load_polymorphic(j["Value"], alternative); }, value);

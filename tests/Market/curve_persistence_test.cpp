@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "Market/common/currency.h"
+#include "Market/common/discount_definition.h"
 #include "Market/curve_fixtures.h"
+#include "Serialization/serialization_impl.h"
 #include "serialization/access.h"
 #include "serialization/serialization_registry.h"
 #include "serialization/test_support.h"
@@ -94,6 +97,38 @@ void expect_same_bits(const std::vector<double>& a, const std::vector<double>& b
         EXPECT_EQ(std::memcmp(&a[i], &b[i], sizeof(double)), 0) << i << ": " << a[i] << " " << b[i];
 }
 
+const char* const no_pillars_text = R"({
+  "Class": "korvex::discount_curve_piecewise_constant",
+  "rates_term_structure": {
+    "Class": "korvex::term_structure<std::vector<double, std::allocator<double> > >",
+    "x": null,
+    "y": null,
+    "type": 1
+  },
+  "valuation_date": 45292.5,
+  "convention": {
+    "Class": "korvex::day_count_convention",
+    "type": 1,
+    "calendar": {
+      "Class": "korvex::calendar",
+      "use_weekends": true,
+      "dates": null
+    }
+  }
+})";
+
+TEST(CurveRecords, EmptyVectorsAreNullAndIntegersHaveNoFraction)
+{
+    const auto curve = std::make_shared<const discount_curve_piecewise_constant>(
+        datetime(45292.5), std::vector<datetime>{}, std::vector<double>{},
+        std::make_shared<const day_count_convention>(act_360));
+    EXPECT_EQ(discount_curve_piecewise_constant::json_to_string(curve), no_pillars_text);
+    const json record = json::parse(no_pillars_text);
+    EXPECT_TRUE(record["rates_term_structure"]["type"].is_number_integer());
+    EXPECT_TRUE(record["convention"]["type"].is_number_integer());
+    EXPECT_TRUE(record["valuation_date"].is_number_float());
+}
+
 TEST(CurveRecords, JsonTextMemberByMember)
 {
     EXPECT_EQ(discount_curve_flat::json_to_string(flat_curve()), flat_text);
@@ -167,6 +202,38 @@ TYPED_TEST(CurveFiles, NestedNullMarkersStillGiveObjects)
     EXPECT_EQ(read->convention()->type(), act_365_fixed);
     EXPECT_EQ(read->convention()->holiday_calendar(), nullptr);
     EXPECT_NO_THROW(read->df(jan_2024, jun_2025));
+}
+
+TEST(CurveRecords, NullConventionComesBackAsAFreshDefaultConventionFromBothFormats)
+{
+    temporary_folder folder;
+    const auto curve = std::make_shared<const discount_curve_flat>(jan_2024, 0.05, nullptr);
+    EXPECT_EQ(json::parse(discount_curve_flat::json_to_string(curve))["convention"].dump(),
+              R"({"Class":"empty"})");
+    discount_curve_flat::write_to_json(folder.file("a.json"), curve);
+    discount_curve_flat::write_to_binary(folder.file("a.bin"), curve);
+    for (const auto& read : {discount_curve_flat::read_from_json(folder.file("a.json")),
+                             discount_curve_flat::read_from_binary(folder.file("a.bin"))}) {
+        ASSERT_NE(read->convention(), nullptr);
+        EXPECT_EQ(read->convention()->type(), act_365_fixed);
+        EXPECT_EQ(read->convention()->holiday_calendar(), nullptr);
+        EXPECT_EQ(read->log_df(jan_2024, jun_2025), (517.0 / 365.0) * -0.05);
+    }
+}
+
+TEST(CurveRecords, NullCalendarRecordInstallsAFreshDefaultCalendar)
+{
+    temporary_folder folder;
+    json record = json::parse(discount_curve_flat::json_to_string(flat_curve()));
+    record["convention"]["type"] = 4;
+    record["convention"]["calendar"] = json::parse(R"({"Class": "empty"})");
+    write_file_text(folder.file("a.json"), json{{"root", record}}.dump());
+    const auto read = discount_curve_flat::read_from_json(folder.file("a.json"));
+    ASSERT_NE(read->convention()->holiday_calendar(), nullptr);
+    EXPECT_TRUE(read->convention()->holiday_calendar()->use_weekends());
+    EXPECT_TRUE(read->convention()->holiday_calendar()->holidays().empty());
+    // 2024-01-01 (a Monday) to 2024-01-15: ten business days over 252.
+    EXPECT_EQ(read->log_df(jan_2024, datetime(45306.0)), (10.0 / 252.0) * -0.05);
 }
 
 TEST(CurveRecords, AnyClassTextOtherThanTheMarkerIsReadAsTheExpectedClass)
@@ -260,6 +327,24 @@ TEST(CurveRecords, UnknownDayCountTypeIsRefused)
     write_file_text(folder.file("a.json"), json{{"root", record}}.dump());
     EXPECT_EQ(error_of([&] { discount_curve_flat::read_from_json(folder.file("a.json")); }).message(),
               "unknown day count convention type 99");
+}
+
+TEST(CurveRecords, IntegersThatWouldWrapAreRefused)
+{
+    // 4294967297 wraps to 1 (ACT/360) in a 32-bit int.
+    temporary_folder folder;
+    json record = json::parse(discount_curve_piecewise_constant::json_to_string(piecewise_curve()));
+    record["convention"]["type"] = 4294967297u;
+    write_file_text(folder.file("a.json"), json{{"root", record}}.dump());
+    EXPECT_EQ(error_of([&] { discount_curve_piecewise_constant::read_from_json(folder.file("a.json")); })
+                  .message(),
+              "The number 4294967297 does not fit in int");
+    record = json::parse(discount_curve_piecewise_constant::json_to_string(piecewise_curve()));
+    record["rates_term_structure"]["type"] = -1e300;
+    write_file_text(folder.file("a.json"), json{{"root", record}}.dump());
+    EXPECT_EQ(error_of([&] { discount_curve_piecewise_constant::read_from_json(folder.file("a.json")); })
+                  .message(),
+              "The number -1e+300 does not fit in int");
 }
 
 class CurveBinaryFiles : public ::testing::Test
@@ -362,12 +447,124 @@ TEST_F(CurveBinaryFiles, OtherFilesAreRefusedWithTheirPath)
               "cannot open \"" + missing + "\": No such file or directory");
 }
 
-TEST(CurveRegistration, BothTagsAreInBothRegistries)
+TEST(CurveRegistration, BothCurvesAreInBothRegistriesUnderTheirDemangledTags)
 {
-    for (const char* tag : {"korvex::discount_curve_flat", "korvex::discount_curve_piecewise_constant"}) {
+    const std::string tags[] = {demangle(typeid(discount_curve_flat).name()),
+                                demangle(typeid(discount_curve_piecewise_constant).name())};
+    EXPECT_EQ(tags[0], "korvex::discount_curve_flat");
+    EXPECT_EQ(tags[1], "korvex::discount_curve_piecewise_constant");
+    for (const std::string& tag : tags) {
         EXPECT_TRUE(JsonSerializationRegistry().contains(tag)) << tag;
         EXPECT_TRUE(BinarySerializationRegistry().contains(tag)) << tag;
     }
+}
+
+TEST(CurveRegistration, NestedAndBaseClassesAreNotRegistered)
+{
+    for (const std::string& tag :
+         {demangle(typeid(currency).name()), demangle(typeid(discount_definition).name()),
+          demangle(typeid(day_count_convention).name()), demangle(typeid(calendar).name()),
+          demangle(typeid(term_structure<std::vector<double>>).name()),
+          demangle(typeid(discount_curve).name()), demangle(typeid(market_data).name()),
+          std::string("empty")}) {
+        EXPECT_FALSE(JsonSerializationRegistry().contains(tag)) << tag;
+        EXPECT_FALSE(BinarySerializationRegistry().contains(tag)) << tag;
+    }
+}
+
+template <class Curve>
+class CurveRegistryEntries : public ::testing::Test
+{
+protected:
+    const std::string tag = demangle(typeid(Curve).name());
+
+    std::shared_ptr<const Curve> make() const
+    {
+        if constexpr (std::is_same_v<Curve, discount_curve_flat>)
+            return flat_curve();
+        else
+            return piecewise_curve();
+    }
+};
+
+TYPED_TEST_SUITE(CurveRegistryEntries, CurveTypes);
+
+TYPED_TEST(CurveRegistryEntries, WriteTheRecordOrTheNullMarkerAndReadANewObject)
+{
+    const auto curve = this->make();
+    const json_serialization_function& json_entry = *JsonSerializationRegistry().find(this->tag);
+    json record;
+    json_entry(record, const_cast<TypeParam*>(curve.get()), false);
+    EXPECT_EQ(record.dump(2), TypeParam::json_to_string(curve));
+    json null_record;
+    json_entry(null_record, nullptr, false);
+    EXPECT_EQ(null_record.dump(), R"({"Class":"empty"})");
+    std::shared_ptr<const market_data> from_json;
+    json_entry(record, &from_json, true);
+    ASSERT_NE(dynamic_cast<const TypeParam*>(from_json.get()), nullptr);
+    EXPECT_EQ(TypeParam::json_to_string(std::dynamic_pointer_cast<const TypeParam>(from_json)),
+              TypeParam::json_to_string(curve));
+
+    const binary_serialization_function& binary_entry = *BinarySerializationRegistry().find(this->tag);
+    multi_process_stream stream;
+    binary_entry(stream, const_cast<TypeParam*>(curve.get()), false);
+    binary_entry(stream, nullptr, false);
+    std::shared_ptr<const market_data> from_binary;
+    binary_entry(stream, &from_binary, true);
+    ASSERT_NE(dynamic_cast<const TypeParam*>(from_binary.get()), nullptr);
+    EXPECT_EQ(TypeParam::json_to_string(std::dynamic_pointer_cast<const TypeParam>(from_binary)),
+              TypeParam::json_to_string(curve));
+    std::string marker;
+    stream >> marker;
+    EXPECT_EQ(marker, "empty");
+    EXPECT_EQ(stream.bytes_left(), 0u);
+}
+
+// Puts a replacement entry under a tag for the scope, then the original entry back.
+class replaced_json_entry
+{
+public:
+    replaced_json_entry(std::string tag, json_serialization_function replacement)
+        : tag_(std::move(tag)), original_(*JsonSerializationRegistry().find(tag_))
+    {
+        JsonSerializationRegistry().add(tag_, std::move(replacement));
+    }
+    replaced_json_entry(const replaced_json_entry&) = delete;
+    replaced_json_entry& operator=(const replaced_json_entry&) = delete;
+    ~replaced_json_entry() { JsonSerializationRegistry().add(tag_, original_); }
+
+private:
+    std::string tag_;
+    json_serialization_function original_;
+};
+
+TEST(CurveRegistration, TheSecondEntryUnderATagIsTheOneDispatched)
+{
+    const std::shared_ptr<const market_data> curve = flat_curve();
+    int calls = 0;
+    const json_serialization_function first = *JsonSerializationRegistry().find("korvex::discount_curve_flat");
+    {
+        const replaced_json_entry second("korvex::discount_curve_flat",
+                                         [&](json& j, void* target, bool load_flag) {
+                                             ++calls;
+                                             first(j, target, load_flag);
+                                         });
+        json record;
+        details::save_polymorphic(record, curve);
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(record.dump(2), discount_curve_flat::json_to_string(flat_curve()));
+    }
+    json record;
+    details::save_polymorphic(record, curve);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(CurveRegistration, AnEmptyEntryRaisesBadFunctionCall)
+{
+    const replaced_json_entry empty("korvex::discount_curve_flat", nullptr);
+    json record;
+    EXPECT_THROW(details::save_polymorphic(record, std::shared_ptr<const market_data>(flat_curve())),
+                 std::bad_function_call);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,10 @@ TEST(DiscountCurveFlat, MatchesTheClosedForm)
     const auto curve = flat_curve();
     // 2024-01-01 to 2025-06-01 is 517 days.
     EXPECT_NEAR(curve->df(jan_2024, jun_2025), python_discount(0.05, 517.0), 1e-16);
-    EXPECT_DOUBLE_EQ(curve->log_df(jan_2024, jun_2025), -0.05 * 517.0 / 365.0);
+    // log_df = fraction × (−rate) and df its exponential, with ACT/365F's fraction 517 / 365.
+    EXPECT_EQ(curve->log_df(jan_2024, jun_2025), (517.0 / 365.0) * -0.05);
+    EXPECT_EQ(curve->df(jan_2024, jun_2025), std::exp((517.0 / 365.0) * -0.05));
+    EXPECT_EQ(curve->log_df(jun_2025, jan_2024), (-517.0 / 365.0) * -0.05);
     // Backwards in time the factor exceeds 1.
     EXPECT_NEAR(curve->df(jun_2025, jan_2024), 1.0 / python_discount(0.05, 517.0), 1e-15);
     EXPECT_GT(curve->df(jun_2025, jan_2024), 1.0);
@@ -68,6 +72,7 @@ TEST(DiscountCurve, VectorFormsBroadcastOneValue)
         const vector<double> normalized = curve->log_normalized_discounting();
         ASSERT_EQ(normalized.size(), 1u);
         EXPECT_TRUE(normalized.owns());
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(normalized.data()) % 64, 0u);
         EXPECT_EQ(normalized[0], 1.0);
     }
 }

@@ -146,6 +146,25 @@ TEST(VariantRecords, IndexOutOfRangeIsRefused)
     EXPECT_EQ(e.message(), "Variant index out of range");
 }
 
+TEST(VariantRecords, IndexesBeyondThirtyTwoBitsOrNegativeAreOutOfRange)
+{
+    for (const char* index : {"4294967296", "4294967299", "1e20", "-1", "-1e20"}) {
+        json record = json::parse(std::string(R"({"Index": )") + index + R"(, "Value": {"Class": "empty"}})");
+        data_variant value;
+        const Error e = error_of([&] { details::load(record, value); });
+        EXPECT_EQ(e.message(), "Variant index out of range") << index;
+        EXPECT_EQ(e.location(), (SourceLocation{"load", variant_file, 286})) << index;
+    }
+    json record = json::parse(R"({"Value": {"Class": "empty"}})");
+    data_variant value;
+    try {
+        details::load(record, value);
+        ADD_FAILURE() << "a variant without its index was read";
+    } catch (const json::type_error& e) {
+        EXPECT_STREQ(e.what(), "[json.exception.type_error.302] type must be number, but is null");
+    }
+}
+
 TEST(VariantRecords, NullMarkerResetsToANullAlternative)
 {
     json record = json::parse(R"({"Index": 1, "Value": {"Class": "empty"}})");
@@ -153,6 +172,81 @@ TEST(VariantRecords, NullMarkerResetsToANullAlternative)
     details::load(record, value);
     ASSERT_EQ(value.index(), 1u);
     EXPECT_EQ(std::get<1>(value), nullptr);
+}
+
+struct integer_case
+{
+    const char* number;
+    bool fits_int;
+    int as_int;
+    bool fits_unsigned;
+    unsigned int as_unsigned;
+};
+
+void PrintTo(const integer_case& c, std::ostream* out) { *out << c.number; }
+
+class IntegerRecords : public ::testing::TestWithParam<integer_case>
+{
+};
+
+// Integers out of range are refused rather than wrapped (or converted with undefined
+// behaviour, for floating-point numbers); fractions are truncated toward zero.
+TEST_P(IntegerRecords, NumbersOutOfRangeAreRefused)
+{
+    const integer_case c = GetParam();
+    json number = json::parse(c.number);
+    int as_int = 0;
+    unsigned int as_unsigned = 0;
+    const std::string text = number.dump();
+    if (c.fits_int) {
+        details::load(number, as_int);
+        EXPECT_EQ(as_int, c.as_int);
+    } else {
+        const Error e = error_of([&] { details::load(number, as_int); });
+        EXPECT_EQ(e.message(), "The number " + text + " does not fit in int");
+        EXPECT_EQ(e.location(), (SourceLocation{"load", "Library/Serialization/serialization_impl", 170}));
+    }
+    if (c.fits_unsigned) {
+        details::load(number, as_unsigned);
+        EXPECT_EQ(as_unsigned, c.as_unsigned);
+    } else {
+        EXPECT_EQ(error_of([&] { details::load(number, as_unsigned); }).message(),
+                  "The number " + text + " does not fit in unsigned int");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, IntegerRecords,
+    ::testing::Values(integer_case{"0", true, 0, true, 0u},
+                      integer_case{"2147483647", true, 2147483647, true, 2147483647u},
+                      integer_case{"-2147483648", true, -2147483647 - 1, false, 0u},
+                      integer_case{"2147483648", false, 0, true, 2147483648u},
+                      integer_case{"-2147483649", false, 0, false, 0u},
+                      integer_case{"4294967295", false, 0, true, 4294967295u},
+                      integer_case{"4294967296", false, 0, false, 0u},
+                      integer_case{"18446744073709551615", false, 0, false, 0u},
+                      integer_case{"-1", true, -1, false, 0u},
+                      integer_case{"1.9", true, 1, true, 1u},
+                      integer_case{"-0.5", true, 0, true, 0u},
+                      integer_case{"-1.0", true, -1, false, 0u},
+                      integer_case{"2147483647.5", true, 2147483647, true, 2147483647u},
+                      integer_case{"2147483648.0", false, 0, true, 2147483648u},
+                      integer_case{"1e20", false, 0, false, 0u},
+                      integer_case{"-1e20", false, 0, false, 0u}));
+
+TEST(IntegerRecordsOfOtherTypes, FailWithTheJsonLibraryTypeError)
+{
+    for (const char* text : {"\"1\"", "null", "[1]"}) {
+        json value = json::parse(text);
+        int number = 0;
+        try {
+            details::load(value, number);
+            ADD_FAILURE() << text << " was read as an int";
+        } catch (const json::type_error& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("[json.exception.type_error.302] type must be number, but is ") +
+                                                 value.type_name());
+        }
+    }
 }
 
 TEST(VectorRecords, EmptyIsNullAndNullIsEmpty)
@@ -170,6 +264,14 @@ TEST(VectorRecords, EmptyIsNullAndNullIsEmpty)
     details::load(record["values"], dates);
     ASSERT_EQ(dates.size(), 2u);
     EXPECT_EQ(dates[1].as_float(), -1.25);
+}
+
+TEST(VectorRecords, CountsBeyondThirtyTwoBitsCannotBeWritten)
+{
+    EXPECT_EQ(details::stream_count(4294967295u), 4294967295u);
+    const Error e = error_of([] { details::stream_count(std::size_t{4294967296u}); });
+    EXPECT_EQ(e.message(), "A vector of 4294967296 elements is too long for a 32-bit count");
+    EXPECT_EQ(e.location(), (SourceLocation{"save", "Library/Serialization/serialization_impl", 180}));
 }
 
 TEST(VectorRecords, BinaryCountIsThirtyTwoBits)
