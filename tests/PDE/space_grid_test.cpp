@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "PDE/grid/space_grid.h"
@@ -95,6 +96,43 @@ TEST(space_grid, uniform_with_points_places_even_pieces_between_the_given_points
     EXPECT_FALSE(g.is_uniform());
 }
 
+struct piece_case
+{
+    double point;
+    std::vector<double> expected;
+};
+
+class uniform_with_points_piece : public ::testing::TestWithParam<piece_case>
+{
+};
+
+TEST_P(uniform_with_points_piece, of_one_spacing_keeps_both_its_ends)
+{
+    // dx = 1; a piece between one and two spacings long is just its two ends.
+    const space_grid g(make_config(config::uniform_with_points), 10, 0.0, 10.0, 0.0, {GetParam().point});
+    const std::vector<double>& expected = GetParam().expected;
+    ASSERT_EQ(g.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_NEAR(g.axis()[i], expected[i], 1e-14) << i;
+}
+
+std::vector<double> with_even_piece(std::vector<double> head, double a, double b, int count,
+                                    std::vector<double> tail)
+{
+    for (int i = 0; i < count; ++i)
+        head.push_back(a + (b - a) * i / (count - 1));
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    last_and_first_pieces, uniform_with_points_piece,
+    ::testing::Values(piece_case{8.5, with_even_piece({}, 0.0, 8.5, 8, {10.0})},
+                      piece_case{1.5, with_even_piece({0.0}, 1.5, 10.0, 8, {})}),
+    [](const ::testing::TestParamInfo<piece_case>& piece) {
+        return piece.param.point > 5.0 ? std::string("last_piece") : std::string("first_piece");
+    });
+
 TEST(space_grid, uniform_with_points_clamps_points_into_the_bounds)
 {
     const space_grid g(make_config(config::uniform_with_points), 8, 0.0, 4.0, 0.0,
@@ -132,6 +170,53 @@ TEST(space_grid, concentrated_refines_around_the_given_points)
     EXPECT_EQ(x.front(), 0.0);
     EXPECT_EQ(x.back(), 10.0);
     EXPECT_TRUE(ascending_without_duplicates(x));
+}
+
+TEST(space_grid, concentrated_counts_of_gaps_and_tails)
+{
+    // One centre, n = 20 over [0, 10]: m = 18, widened to 13 steps (e = 5), h = 1/13, no gap,
+    // tails of max(20 / 2, 15) = 15 points, plus the point itself.
+    const space_grid one(make_config(config::concentrated), 20, 0.0, 10.0, 0.0, {5.0});
+    EXPECT_EQ(one.size(), 31u);
+    EXPECT_TRUE(is_node(one.axis(), 5.0 - 1.0 / 13.0));
+    EXPECT_TRUE(is_node(one.axis(), 5.0 + 1.0 / 13.0));
+    // Two centres, n = 100: dx = 10/68, a gap fill of 21 - 1 points (gap / dx = 20.2), tails
+    // of (100 - 20) / 2 = 40 points each, plus both points.
+    const space_grid two(make_config(config::concentrated), 100, 0.0, 10.0, 0.0, {3.0, 6.0});
+    EXPECT_EQ(two.size(), 102u);
+    EXPECT_TRUE(ascending_without_duplicates(two.axis()));
+}
+
+TEST(space_grid, concentrated_with_more_centres_than_points_keeps_the_base_spacing)
+{
+    // n = 1, r = 3 > 2n: dx stays 10, h = 1, zones (1, 3), (4, 6), (7, 9). Each gap of 1 gets
+    // the graded fill of 5 (a = -0.4, b = 1: steps 0.6, 0.2, -0.2, -0.6, then 1): x0, x0 + 0.4,
+    // x0 + 0.6, x0 + 1. Each tail has 4 points (raised from 0), relaxed toward a spacing of 2.
+    const space_grid g(make_config(config::concentrated), 1, 0.0, 10.0, 0.0, {2.0, 5.0, 8.0});
+    const std::vector<double>& x = g.axis();
+    ASSERT_EQ(x.size(), 19u);
+    const std::vector<double> known{0.0, 1.0, 2.0, 3.0, 3.4, 3.6, 4.0, 5.0, 6.0, 6.4, 6.6, 7.0, 8.0, 9.0, 10.0};
+    const std::vector<std::size_t> at{0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 18};
+    for (std::size_t i = 0; i < known.size(); ++i)
+        EXPECT_NEAR(x[at[i]], known[i], 1e-14) << at[i];
+    // Twenty passes over 0, 1/3, 2/3, 1 with the target spacing 2, worked out separately.
+    EXPECT_NEAR(x[1], 0.08036043416057712, 1e-14);
+    EXPECT_NEAR(x[2], 0.3149839372638782, 1e-14);
+    EXPECT_NEAR(x[16], 10.0 - x[2], 1e-14);
+    EXPECT_NEAR(x[17], 10.0 - x[1], 1e-14);
+}
+
+TEST(space_grid, non_finite_bounds_give_ieee_values_without_failing)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (auto type : {config::uniform_with_points, config::concentrated}) {
+        const space_grid g(make_config(type), 10, nan, 1.0, 0.0, {0.5, nan});
+        EXPECT_GT(g.size(), 0u);
+        const space_grid h(make_config(type), 10, 0.0, inf, 0.0, {0.5});
+        EXPECT_GT(h.size(), 0u);
+        EXPECT_TRUE(std::isnan(g.axis().back()));  // NaN sorts last
+    }
 }
 
 TEST(space_grid, concentrated_keeps_only_the_first_of_two_close_points_as_centre)
@@ -251,6 +336,18 @@ TEST(space_grid_construction, relaxations_keep_the_ends_and_grade_toward_the_zon
     EXPECT_GT(left[1] - left[0], 1.0);
     for (std::size_t i = 0; i < 16; ++i)
         EXPECT_NEAR(right[i], 15.0 - left[15 - i], 1e-12);
+}
+
+TEST(space_grid_construction, relaxation_approaches_its_fixed_point)
+{
+    // Three points 0, 1, 2 with target 0.5: the middle spacing s next to the zone settles where
+    // s = 2 (s / 2 + 1/4) / (1 + s / 2 + 1/4), that is s^2 + s / 2 - 1 = 0.
+    const double s = (-0.5 + std::sqrt(4.25)) / 2.0;
+    std::vector<double> left{0.0, 1.0, 2.0}, right{0.0, 1.0, 2.0};
+    details::relax_left_tail(left, 0.5);
+    details::relax_right_tail(right, 0.5);
+    EXPECT_NEAR(left[1], 2.0 - s, 1e-8);
+    EXPECT_NEAR(right[1], s, 1e-8);
 }
 
 struct grid_case

@@ -129,6 +129,25 @@ TEST(time_grid, a_single_date_gives_a_one_date_grid)
     }
 }
 
+TEST(time_grid, fine_start_ends_on_its_limit_inside_the_first_interval)
+{
+    // limit = 0 + 3 * 0.35: two fine steps, then the limit itself, then the coarse walk
+    // from the first date.
+    const time_grid g(config(config::fixed_step, config::backward, false, 2.5, 3, 0.35),
+                      datetime(0.0), datetime(10.0), {}, {});
+    expect_values(g, {0.0, 0.35, 0.7, 3 * 0.35, 2.5, 5.0, 7.5, 10.0});
+    EXPECT_EQ(g.date(3).as_float(), 3 * 0.35);
+}
+
+TEST(time_grid, fine_start_without_a_fine_step_is_skipped)
+{
+    // The start lies after the first date, so the fine start would begin below its limit and
+    // never advance with a zero step. The interval up to the limit has no sub-steps either.
+    const time_grid g(config(config::fixed_step, config::backward, false, 1.0, 4, 0.0),
+                      datetime(0.0), datetime(3.0), {}, dates({-2.0}));
+    expect_values(g, {-2.0, 0.0, 1.0, 2.0, 3.0});
+}
+
 TEST(time_grid, event_rannacher_backward_flags_the_dates_leading_up_to_the_event)
 {
     const time_grid g(config(config::event_rannacher, config::backward, false, 1.0, 2, 0.1),
@@ -237,10 +256,29 @@ TEST(time_grid, refuses_nan_dates_and_negative_steps)
         EXPECT_EQ(e.location(), (SourceLocation{"time_grid", "Library/PDE/grid/time_grid", 43}));
         EXPECT_EQ(e.message(), "Expected config.time_step() >= 0.0 to be true, but got false.");
     }
-    EXPECT_THROW(time_grid(config(config::event_rannacher, config::backward, false, 1.0, 2,
-                                  std::numeric_limits<double>::quiet_NaN()),
-                           datetime(0.0), datetime(10.0), {}, {}),
-                 Error);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    try {
+        time_grid(config(config::event_rannacher, config::backward, false, 1.0, 2, nan), datetime(0.0),
+                  datetime(10.0), {}, {});
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.location(), (SourceLocation{"time_grid", "Library/PDE/grid/time_grid", 44}));
+        EXPECT_EQ(e.message(), "Expected config.rannacher_step() >= 0.0 to be true, but got false.");
+    }
+    try {
+        time_grid(config(config::fixed_step, config::backward, false, nan, 0, 0.0), datetime(0.0),
+                  datetime(nan), {}, {});
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.location().line, 41);
+    }
+    try {
+        time_grid(config(config::fixed_step, config::backward, false, nan, 0, 0.0), datetime(0.0),
+                  datetime(10.0), {}, {});
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.location().line, 43);
+    }
 }
 
 }  // namespace

@@ -279,15 +279,12 @@ void space_grid::build_uniform_with_points(const std::vector<double>& points, do
         stops.push_back(p > upper ? upper : (p < lower ? lower : p));
     sort_unique(stops);
 
+    // Each piece holds both of its ends: a piece shorter than two spacings is just its ends
+    // (an evenly spaced fill of a single point would drop q).
     double previous = lower;
     for (double q : stops) {
         const std::size_t k = truncate_to_count((q - previous) / dx);
-        if (k == 0) {
-            axis_.push_back(previous);
-            axis_.push_back(q);
-        } else {
-            append_uniform(axis_, k, previous, q);
-        }
+        append_uniform(axis_, std::max<std::size_t>(k, 2), previous, q);
         previous = q;
     }
     sort_unique(axis_);
