@@ -445,19 +445,11 @@ inline void load(multi_process_stream& s, calendar& value)
     value.initialize();
 }
 
-// A convention's calendar is written as a calendar record; a convention without one
-// writes the default calendar, which is what the reader installs for it.
-inline const calendar& calendar_of(const day_count_convention& value)
-{
-    static const calendar default_calendar;
-    return value.holiday_calendar() ? *value.holiday_calendar() : default_calendar;
-}
-
 inline void save(json& j, const day_count_convention& value)
 {
     save_tag(j, value);
     save(j["type"], static_cast<int>(value.type()));
-    save(j["calendar"], calendar_of(value));
+    save(j["calendar"], value.holiday_calendar());
 }
 
 inline void load(json& j, day_count_convention& value)
@@ -477,7 +469,7 @@ inline void save(multi_process_stream& s, const day_count_convention& value)
 {
     save_tag(s, value);
     save(s, static_cast<int>(value.type()));
-    save(s, calendar_of(value));
+    save(s, value.holiday_calendar());
 }
 
 inline void load(multi_process_stream& s, day_count_convention& value)
@@ -635,6 +627,8 @@ std::shared_ptr<const T> read_from_json(const std::string& path)
 {
     json document;
     serialization::access::read_json(path, document);
+    if (!document.is_object())
+        (void)std::as_const(document)["root"];  // the JSON library's type_error 305
     const auto root = document.find("root");
     if (root == document.end())
         check_fail(root_location, concat("The JSON document of \"", path, "\" has no \"root\" member"));
