@@ -493,7 +493,7 @@ inline void load(multi_process_stream& s, day_count_convention& value)
 template <class Base>
 void check_storage_type(const std::string& tag)
 {
-    const std::type_info* const* stored = registered_storage_types().find(tag);
+    const auto stored = registered_storage_types().find(tag);
     if (stored == nullptr || **stored != typeid(Base))
         check_fail(polymorphic_load_location,
                    concat("A ", tag, " record cannot be read where a ",
@@ -513,7 +513,7 @@ void save_polymorphic(json& j, const std::shared_ptr<const Base>& obj)
 {
     const std::string tag = demangle(typeid(*obj.get()).name());
     j["Class"] = tag;
-    if (const json_serialization_function* entry = JsonSerializationRegistry().find(tag))
+    if (const auto entry = JsonSerializationRegistry().find(tag))
         (*entry)(j, most_derived_address(obj), false);
 }
 
@@ -522,7 +522,7 @@ void save_polymorphic(multi_process_stream& s, const std::shared_ptr<const Base>
 {
     const std::string tag = demangle(typeid(*obj.get()).name());
     s << tag;
-    if (const binary_serialization_function* entry = BinarySerializationRegistry().find(tag))
+    if (const auto entry = BinarySerializationRegistry().find(tag))
         (*entry)(s, most_derived_address(obj), false);
 }
 
@@ -531,7 +531,7 @@ template <class Base>
 void load_polymorphic(json& j, std::shared_ptr<const Base>& obj)
 {
     const std::string tag = j["Class"].get<std::string>();
-    if (const json_serialization_function* entry = JsonSerializationRegistry().find(tag)) {
+    if (const auto entry = JsonSerializationRegistry().find(tag)) {
         check_storage_type<Base>(tag);
         (*entry)(j, &obj, true);
     }
@@ -542,7 +542,7 @@ void load_polymorphic(multi_process_stream& s, std::shared_ptr<const Base>& obj)
 {
     std::string tag;
     s >> tag;
-    if (const binary_serialization_function* entry = BinarySerializationRegistry().find(tag)) {
+    if (const auto entry = BinarySerializationRegistry().find(tag)) {
         check_storage_type<Base>(tag);
         (*entry)(s, &obj, true);
     }

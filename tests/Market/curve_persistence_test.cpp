@@ -501,7 +501,7 @@ TYPED_TEST_SUITE(CurveRegistryEntries, CurveTypes);
 TYPED_TEST(CurveRegistryEntries, WriteTheRecordOrTheNullMarkerAndReadANewObject)
 {
     const auto curve = this->make();
-    const json_serialization_function& json_entry = *JsonSerializationRegistry().find(this->tag);
+    const json_serialization_function json_entry = *JsonSerializationRegistry().find(this->tag);
     json record;
     json_entry(record, const_cast<TypeParam*>(curve.get()), false);
     EXPECT_EQ(record.dump(2), TypeParam::json_to_string(curve));
@@ -512,7 +512,7 @@ TYPED_TEST(CurveRegistryEntries, WriteTheRecordOrTheNullMarkerAndReadANewObject)
     json_entry(record, &from_json, true);
     ASSERT_NE(dynamic_cast<const TypeParam*>(from_json.get()), nullptr);
 
-    const binary_serialization_function& binary_entry = *BinarySerializationRegistry().find(this->tag);
+    const binary_serialization_function binary_entry = *BinarySerializationRegistry().find(this->tag);
     multi_process_stream stream;
     binary_entry(stream, const_cast<TypeParam*>(curve.get()), false);
     binary_entry(stream, nullptr, false);
