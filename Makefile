@@ -4,9 +4,10 @@ CMAKE_RELEASE := build/release
 CMAKE_TEST := build/test
 CMAKE_BENCH := build/bench
 CMAKE_FUZZ := build/fuzz
+CMAKE_TSAN := build/tsan
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps demo test bench fuzz release clean install
+.PHONY: all deps demo test test-threads bench fuzz release clean install
 
 all: release
 
@@ -24,6 +25,14 @@ test: deps
 	cmake -S . -B $(CMAKE_TEST) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON -DKORVEX_BUILD_TESTS=ON
 	cmake --build $(CMAKE_TEST) -j $(JOBS)
 	ctest --test-dir $(CMAKE_TEST) --output-on-failure -j $(JOBS)
+	$(MAKE) test-threads
+
+# The concurrency test under ThreadSanitizer; only what it needs is built.
+test-threads:
+	cmake -S . -B $(CMAKE_TSAN) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE_THREAD=ON \
+	  -DKORVEX_BUILD_TESTS=ON -DKORVEX_BUILD_EXAMPLES=OFF
+	cmake --build $(CMAKE_TSAN) --target test_market_threads -j $(JOBS)
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(CMAKE_TSAN)/tests/Market/test_market_threads
 
 bench:
 	bash scripts/install-deps.sh --bench

@@ -12,6 +12,12 @@ if(KORVEX_SANITIZE)
   add_link_options(${KORVEX_SANITIZER_FLAGS})
 endif()
 
+# The thread-checking build (ThreadSanitizer) of the concurrency test, `make test`.
+if(KORVEX_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -O1)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # The fuzz build instruments every library for libFuzzer's coverage, under ASan and UBSan.
 if(KORVEX_FUZZ)
   set(KORVEX_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
