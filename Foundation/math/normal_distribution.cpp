@@ -1,13 +1,13 @@
 #include "math/normal_distribution.h"
 
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <numbers>
 
 #include "core/check_fail.h"
 #include "math/error_function.h"
 #include "math/exponential_of_square.h"
+#include "math/output_vectors.h"
 
 namespace korvex {
 namespace {
@@ -125,12 +125,10 @@ double inverse_with_limits(double p)
     return Inverse(p);
 }
 
+// In place is fine; any other overlap would read values already overwritten.
 bool overlap_other_than_equal(const double* a, const double* b, std::size_t size)
 {
-    const auto x = reinterpret_cast<std::uintptr_t>(a);
-    const auto y = reinterpret_cast<std::uintptr_t>(b);
-    const std::uintptr_t bytes = size * sizeof(double);
-    return x != y && x < y + bytes && y < x + bytes;
+    return a != b && details::blocks_overlap(a, b, size);
 }
 
 }  // namespace

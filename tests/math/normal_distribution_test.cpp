@@ -181,9 +181,9 @@ TEST(normal_distribution, probabilities_outside_the_unit_interval_are_refused)
 {
     const std::string expectation = "Expected is_probability_or_nan(p) to be true, but got false.";
     testing::expect_failure([] { normal_distribution::cdfnorminv(-0.25); },
-                            {"cdfnorminv", source_file, 164}, expectation + "  p = -0.25");
+                            {"cdfnorminv", source_file, 162}, expectation + "  p = -0.25");
     testing::expect_failure([] { normal_distribution::cdfnorminv_fast(1.5); },
-                            {"cdfnorminv_fast", source_file, 183}, expectation + "  p = 1.5");
+                            {"cdfnorminv_fast", source_file, 181}, expectation + "  p = 1.5");
 }
 
 TEST(normal_distribution, array_form_matches_the_scalar_and_works_in_place)
@@ -204,17 +204,17 @@ TEST(normal_distribution, array_form_refuses_bad_arrays_before_writing)
     std::vector<double> gaussian(4, -7.0);
     testing::expect_failure(
         [&] { normal_distribution::cdfnorminv(4, uniform.data(), gaussian.data()); },
-        {"cdfnorminv", source_file, 175},
+        {"cdfnorminv", source_file, 173},
         "Expected is_probability_or_nan(uniform[i]) to be true, but got false.  "
         "uniform[2] = 1.25");
     EXPECT_EQ(gaussian, std::vector<double>(4, -7.0));
     testing::expect_failure(
         [&] { normal_distribution::cdfnorminv(2, nullptr, gaussian.data()); },
-        {"cdfnorminv", source_file, 172},
+        {"cdfnorminv", source_file, 170},
         "Expected uniform != nullptr && gaussian != nullptr to be true, but got false.");
     testing::expect_failure(
         [&] { normal_distribution::cdfnorminv(3, gaussian.data(), gaussian.data() + 1); },
-        {"cdfnorminv", source_file, 173},
+        {"cdfnorminv", source_file, 171},
         "Expected !overlap_other_than_equal(uniform, gaussian, size) to be true, but got false.");
 }
 
