@@ -77,6 +77,19 @@ constexpr double rescale_limit = 0x1p500;
 constexpr double rescale_factor = 0x1p-500;
 constexpr int rescale_exponent = 500;
 
+// Brings p_k, p_k' and their predecessors back by 2^-500 once p_k or p_k' passes 2^500.
+template <class Real>
+bool rescale(Real& p, Real& p_previous, Real& d, Real& d_previous)
+{
+    if (std::fabs(p) <= rescale_limit && std::fabs(d) <= rescale_limit)
+        return false;
+    p *= rescale_factor;
+    p_previous *= rescale_factor;
+    d *= rescale_factor;
+    d_previous *= rescale_factor;
+    return true;
+}
+
 struct polynomial_values
 {
     double newton_step;       // p_n(x) / p_n'(x)
@@ -94,12 +107,7 @@ polynomial_values evaluate(const jacobi_recurrence& r, double x)
         changes += (p_next < 0.0) != (p < 0.0);
         p_previous = std::exchange(p, p_next);
         d_previous = std::exchange(d, d_next);
-        if (std::fabs(p) > rescale_limit || std::fabs(d) > rescale_limit) {
-            p *= rescale_factor;
-            p_previous *= rescale_factor;
-            d *= rescale_factor;
-            d_previous *= rescale_factor;
-        }
+        rescale(p, p_previous, d, d_previous);
     }
     return {p / d, changes};
 }
@@ -129,11 +137,7 @@ gauss_node finish(const jacobi_recurrence& r, double x, bool converged)
         const long double d_next = (shifted * d + p - r.b_long[k] * d_previous) * inverse_b;
         p_previous = std::exchange(p, p_next);
         d_previous = std::exchange(d, d_next);
-        if (std::fabs(p) > rescale_limit || std::fabs(d) > rescale_limit) {
-            p *= rescale_factor;
-            p_previous *= rescale_factor;
-            d *= rescale_factor;
-            d_previous *= rescale_factor;
+        if (rescale(p, p_previous, d, d_previous)) {
             squares *= rescale_factor * rescale_factor;
             products *= rescale_factor * rescale_factor;
             exponent += rescale_exponent;

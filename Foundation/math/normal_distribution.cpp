@@ -8,6 +8,7 @@
 #include "core/check_fail.h"
 #include "math/error_function.h"
 #include "math/exponential_of_square.h"
+#include "math/horner.h"
 #include "math/output_vectors.h"
 
 namespace korvex {
@@ -32,15 +33,6 @@ double lower_tail(double z)
            error_function::erfcx(std::fabs(z) * inverse_sqrt2);
 }
 
-template <int N>
-double polynomial(const double (&c)[N], double x)
-{
-    double sum = c[N - 1];
-    for (int i = N - 2; i >= 0; --i)
-        sum = sum * x + c[i];
-    return sum;
-}
-
 // Wichura, AS 241 (PPND16): rational approximations in q = p - 1/2 near the centre and in
 // r = sqrt(-log min(p, 1-p)) in the tails; coefficients in increasing powers.
 constexpr double wichura_a[] = {3.3871328727963666080e0, 1.3314166789178437745e+2,
@@ -58,7 +50,7 @@ double wichura_central(double p)
 {
     const double q = p - 0.5;
     const double r = 0.180625 - q * q;
-    return q * polynomial(wichura_a, r) / polynomial(wichura_b, r);
+    return q * details::horner(wichura_a, r) / details::horner(wichura_b, r);
 }
 
 double wichura(double p)
@@ -86,10 +78,10 @@ double wichura(double p)
     double x;
     if (r <= 5.0) {
         r -= 1.6;
-        x = polynomial(c, r) / polynomial(d, r);
+        x = details::horner(c, r) / details::horner(d, r);
     } else {
         r -= 5.0;
-        x = polynomial(e, r) / polynomial(f, r);
+        x = details::horner(e, r) / details::horner(f, r);
     }
     return q < 0.0 ? -x : x;
 }
@@ -105,7 +97,7 @@ double acklam_tails(double p)
                                    3.224671290700398e-01, 7.784695709041462e-03};
     const bool lower = p < 0.5;
     const double q = std::sqrt(-2.0 * std::log(lower ? p : 1.0 - p));
-    const double x = polynomial(c, q) / polynomial(d, q);
+    const double x = details::horner(c, q) / details::horner(d, q);
     return lower ? x : -x;
 }
 

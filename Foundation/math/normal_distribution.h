@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "core/check_fail.h"
+#include "math/horner.h"
 #include "math/math_export.h"
 
 namespace korvex {
@@ -47,7 +48,7 @@ struct KORVEX_MATH_API normal_distribution
         if (acklam_low <= p && p <= 1.0 - acklam_low) {
             const double q = p - 0.5;
             const double r = q * q;
-            return q * horner(acklam_a, r) / horner(acklam_b, r);
+            return q * details::horner(acklam_a, r) / details::horner(acklam_b, r);
         }
         KORVEX_CHECK_MSG(site("cdfnorminv_fast", __LINE__), is_probability_or_nan(p), "p = ", p);
         return cdfnorminv_fast_tails(p);
@@ -61,14 +62,6 @@ private:
     static constexpr double acklam_b[] = {1.0, -1.328068155288572e+01, 6.680131188771972e+01,
                                           -1.556989798598866e+02, 1.615858368580409e+02,
                                           -5.447609879822406e+01};
-
-    static constexpr double horner(const double (&c)[6], double x)
-    {
-        double sum = c[5];
-        for (int i = 4; i >= 0; --i)
-            sum = sum * x + c[i];
-        return sum;
-    }
 
     static constexpr bool is_probability_or_nan(double p) { return !(p < 0.0 || p > 1.0); }
 

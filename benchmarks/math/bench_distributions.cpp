@@ -7,6 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -24,31 +26,27 @@ namespace {
 
 constexpr std::size_t point_count = 1000000;
 
-// Standard normal points for the cdf, uniforms in (0, 1) for the inverses.
+template <class Distribution>
+std::vector<double> sample(std::uint64_t seed, Distribution distribution)
+{
+    std::mt19937_64 generator(seed);
+    std::vector<double> points(point_count);
+    for (double& x : points)
+        x = distribution(generator);
+    return points;
+}
+
+// Normal points of standard deviation 2 for the cdf, uniforms in (0, 1) for the inverses.
 const std::vector<double>& gaussian_points()
 {
-    static const std::vector<double> points = [] {
-        std::mt19937_64 generator(7);
-        std::normal_distribution<double> gaussian(0.0, 2.0);
-        std::vector<double> p(point_count);
-        for (double& x : p)
-            x = gaussian(generator);
-        return p;
-    }();
+    static const std::vector<double> points = sample(7, std::normal_distribution<double>(0.0, 2.0));
     return points;
 }
 
 const std::vector<double>& uniform_points()
 {
-    static const std::vector<double> points = [] {
-        std::mt19937_64 generator(11);
-        std::uniform_real_distribution<double> uniform(0.0, 1.0);
-        std::vector<double> p(point_count);
-        for (double& u : p)
-            while ((u = uniform(generator)) == 0.0) {
-            }
-        return p;
-    }();
+    static const std::vector<double> points =
+        sample(11, std::uniform_real_distribution<double>(std::numeric_limits<double>::min(), 1.0));
     return points;
 }
 
@@ -140,34 +138,22 @@ BENCHMARK(gauss_kronrod)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrose
 
 #ifdef KORVEX_HAVE_QUANTLIB
 
-void quantlib_cdf(benchmark::State& state)
+// A QuantLib function object applied to the points.
+template <class Function, const std::vector<double>& (*Points)()>
+void quantlib(benchmark::State& state)
 {
-    const QuantLib::CumulativeNormalDistribution cdf;
-    per_point(state, gaussian_points(), [&](double x) { return cdf(x); });
+    const Function f;
+    per_point(state, Points(), [&](double x) { return f(x); });
 }
 
-void quantlib_maddock_cdf(benchmark::State& state)
-{
-    const QuantLib::MaddockCumulativeNormal cdf;
-    per_point(state, gaussian_points(), [&](double x) { return cdf(x); });
-}
-
-void quantlib_maddock_inverse(benchmark::State& state)
-{
-    const QuantLib::MaddockInverseCumulativeNormal inverse;
-    per_point(state, uniform_points(), [&](double p) { return inverse(p); });
-}
-
-void quantlib_acklam_inverse(benchmark::State& state)
-{
-    const QuantLib::InverseCumulativeNormal inverse;
-    per_point(state, uniform_points(), [&](double p) { return inverse(p); });
-}
-
-BENCHMARK(quantlib_cdf)->Unit(benchmark::kMillisecond);
-BENCHMARK(quantlib_maddock_cdf)->Unit(benchmark::kMillisecond);
-BENCHMARK(quantlib_maddock_inverse)->Unit(benchmark::kMillisecond);
-BENCHMARK(quantlib_acklam_inverse)->Unit(benchmark::kMillisecond);
+BENCHMARK(quantlib<QuantLib::CumulativeNormalDistribution, gaussian_points>)
+    ->Name("quantlib_cdf")->Unit(benchmark::kMillisecond);
+BENCHMARK(quantlib<QuantLib::MaddockCumulativeNormal, gaussian_points>)
+    ->Name("quantlib_maddock_cdf")->Unit(benchmark::kMillisecond);
+BENCHMARK(quantlib<QuantLib::MaddockInverseCumulativeNormal, uniform_points>)
+    ->Name("quantlib_maddock_inverse")->Unit(benchmark::kMillisecond);
+BENCHMARK(quantlib<QuantLib::InverseCumulativeNormal, uniform_points>)
+    ->Name("quantlib_acklam_inverse")->Unit(benchmark::kMillisecond);
 
 template <class Rule>
 void quantlib_rule(benchmark::State& state)

@@ -181,9 +181,9 @@ TEST(normal_distribution, probabilities_outside_the_unit_interval_are_refused)
 {
     const std::string expectation = "Expected is_probability_or_nan(p) to be true, but got false.";
     testing::expect_failure([] { normal_distribution::cdfnorminv(-0.25); },
-                            {"cdfnorminv", source_file, 157}, expectation + "  p = -0.25");
+                            {"cdfnorminv", source_file, 149}, expectation + "  p = -0.25");
     testing::expect_failure([] { normal_distribution::cdfnorminv_fast(1.5); },
-                            {"cdfnorminv_fast", source_file, 52}, expectation + "  p = 1.5");
+                            {"cdfnorminv_fast", source_file, 53}, expectation + "  p = 1.5");
 }
 
 TEST(normal_distribution, array_form_matches_the_scalar_and_works_in_place)
@@ -215,17 +215,17 @@ TEST(normal_distribution, array_form_refuses_bad_arrays_before_writing)
     std::vector<double> gaussian(4, -7.0);
     testing::expect_failure(
         [&] { normal_distribution::cdfnorminv(4, uniform.data(), gaussian.data()); },
-        {"cdfnorminv", source_file, 168},
+        {"cdfnorminv", source_file, 160},
         "Expected is_probability_or_nan(uniform[i]) to be true, but got false.  "
         "uniform[2] = 1.25");
     EXPECT_EQ(gaussian, std::vector<double>(4, -7.0));
     testing::expect_failure(
         [&] { normal_distribution::cdfnorminv(2, nullptr, gaussian.data()); },
-        {"cdfnorminv", source_file, 165},
+        {"cdfnorminv", source_file, 157},
         "Expected uniform != nullptr && gaussian != nullptr to be true, but got false.");
     testing::expect_failure(
         [&] { normal_distribution::cdfnorminv(3, gaussian.data(), gaussian.data() + 1); },
-        {"cdfnorminv", source_file, 166},
+        {"cdfnorminv", source_file, 158},
         "Expected !overlap_other_than_equal(uniform, gaussian, size) to be true, but got false.");
 }
 
