@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/check_fail.h"
+#include "math/horner.h"
 #include "math/output_vectors.h"
 
 namespace korvex {
@@ -23,15 +24,6 @@ constexpr double eps = std::numeric_limits<double>::epsilon();
 constexpr int max_newton_steps = 100;
 
 bool positive_and_finite(double value) { return value > 0.0 && std::isfinite(value); }
-
-template <int N>
-double power_series(const double (&c)[N], double u)
-{
-    double sum = c[N - 1];
-    for (int i = N - 2; i >= 0; --i)
-        sum = sum * u + c[i];
-    return sum;
-}
 
 // (sinh(sqrt u)/sqrt u - 1)/u = sum u^n / (2n + 3)! and (sqrt u coth sqrt u - 1)/u =
 // sum 4^(n+1) B_(2n+2) u^n / (2n + 2)!, for |u| <= 0.6 (both converge like (u/pi^2)^n).
@@ -60,7 +52,7 @@ saddle_point near_one(double q)
     double u = 6.0 * q;
     for (int i = 0; i < max_newton_steps; ++i) {
         double derivative = 0.0;  // of u S(u)
-        const double s = power_series(sinh_ratio_series, u);
+        const double s = details::horner(sinh_ratio_series, u);
         for (int n = std::size(sinh_ratio_series) - 1; n >= 0; --n)
             derivative = derivative * u + (n + 1) * sinh_ratio_series[n];
         const double step = (u * s - q) / derivative;
@@ -68,7 +60,7 @@ saddle_point near_one(double q)
         if (std::fabs(step) <= eps * std::fabs(u))
             break;
     }
-    const double coth_ratio = power_series(coth_ratio_series, u);  // (phi - 1) / u
+    const double coth_ratio = details::horner(coth_ratio_series, u);  // (phi - 1) / u
     return {u / 2.0 - 1.0 - u * coth_ratio, 1.0 / std::sqrt(coth_ratio)};
 }
 

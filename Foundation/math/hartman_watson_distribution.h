@@ -10,10 +10,10 @@ enum hartman_watson_distribution_type : int
 {
     FULLY_ASYMPTOTIC = 1,    // the small-t expansion everywhere
     NUMERICAL_INTEGRAL = 2,  // Yor's integral everywhere
-    MIXTURE = 3,             // the integral where pi^2/(2t) <= max_bound, the expansion elsewhere
+    MIXTURE = 3,             // whichever is the more accurate at (x, t); see `distribution`
 };
 
-// Beyond exp(37) ~ 1/eps the cancellation inside Yor's integral leaves no correct digit.
+// The default balance of MIXTURE, about log(1/eps) + 1.
 inline constexpr double HARTMAN_WATSON_DISTRIBUTION_MAX_BOUND = 37.0;
 
 // The Hartman-Watson function theta(r, t), r > 0, t > 0 (Yor 1980):
@@ -42,8 +42,9 @@ struct KORVEX_MATH_API hartman_watson_distribution
     // integral_{-1}^{1} (for instance Gauss-Legendre `roots` and `weights`) mapped onto
     // [0, xi_max], beyond which the integrand is below exp(-40) times its scale. The rule must
     // resolve the xi_max/(2t) oscillations of sin(pi xi / t). exp(pi^2/(2t)) multiplies a
-    // cancelling integral: about pi^2/(2t)/ln 10 digits are lost, none is left beyond
-    // pi^2/(2t) = 37 (t < 0.133). An empty rule gives 0.
+    // cancelling integral, whose relative error is eps times the size of its terms over theta
+    // (see `distribution`): at moderate x about pi^2/(2t)/ln 10 digits are lost, more at small
+    // x, and none is left from pi^2/(2t) = 37 (t < 0.133) on. An empty rule gives 0.
     static double distribution_numerical(const double x, const double t,
                                          const vector<double>& roots,
                                          const vector<double>& weights);
@@ -51,6 +52,16 @@ struct KORVEX_MATH_API hartman_watson_distribution
     // results[i] = theta(x[i], t) by `type`. `results` is given x's size (an owning vector
     // of another size receives a new block; a view of another size raises Error); it may be
     // x itself. An unknown type or a NaN max_bound raises Error.
+    //
+    // MIXTURE takes the integral where its estimated relative error is at most
+    // exp(max_bound) eps times the expansion's (t/70), and the expansion elsewhere. The
+    // integral's error is eps times the size of the terms it sums (prefactor and exp(pi^2/(2t))
+    // included) times their conditioning (1 + pi xi_max/t + xi_max^2/(2t)), over theta as the
+    // expansion estimates it; this bound was checked against 150-digit values of theta and
+    // holds within a factor of 10. With a 128-point Gauss-Legendre rule the integral takes
+    // over from t = 0.47 at x = 0.1, 0.24 at x = 1, 0.14 at x = 5, 0.07 at x = 30. (A rule on
+    // t alone, the integral wherever pi^2/(2t) <= max_bound, would give the integral's -0.11
+    // for theta(0.5, 0.15) = 1.7e-20.)
     static void distribution(vector<double>& results, double t, const vector<double>& x,
                              const vector<double>& roots, const vector<double>& weights,
                              hartman_watson_distribution_type type =
@@ -70,6 +81,8 @@ struct KORVEX_MATH_API hartman_watson_distribution
     // x over -t/2 +- 8 sqrt t by the same rule, and theta is evaluated as `distribution` does
     // by default (MIXTURE, max_bound 37) with the rule hartman_watson_roots/weights.
     // `density` and `U` are given the rule's size as in `distribution` and must be distinct.
+    // With 64-point Gauss-Legendre rules the probabilities sum to 1 and reproduce E[A_t]
+    // within 1e-6 for t from 0.25 to 1; below t = 0.13 the expansion's t/70 dominates.
     static void cheyette_density(vector<double>& density, vector<double>& U, double t,
                                  const vector<double>& roots, const vector<double>& weights,
                                  const vector<double>& hartman_watson_roots,
