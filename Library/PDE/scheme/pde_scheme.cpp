@@ -32,6 +32,16 @@ pde_scheme::pde_scheme(const std::shared_ptr<const time_grid>& grid,
 
 pde_scheme::~pde_scheme() = default;
 
+bool pde_scheme::has_coefficients(const pde_model_coefficients* c, std::size_t n,
+                                  bool reaction_may_be_empty) noexcept
+{
+    const auto reaction_fits = [&](const tensor<double>& r) {
+        return r.size() == n || (reaction_may_be_empty && r.size() == 0);
+    };
+    return c != nullptr && c->diffusion().size() == n && c->convection().size() == n &&
+           reaction_fits(c->reaction());
+}
+
 void pde_scheme::initialize(std::size_t i)
 {
     const bool forward = time_grid_->is_direction_forward();

@@ -87,6 +87,11 @@ protected:
                std::vector<std::shared_ptr<const pde_model_coefficients>>&& coefficients,
                pde_scheme_type type, bool scale_results);
 
+    // True when the diffusion, convection and reaction tensors of `c` hold n values each; with
+    // `reaction_may_be_empty` a reaction tensor without elements passes too.
+    static bool has_coefficients(const pde_model_coefficients* c, std::size_t n,
+                                 bool reaction_may_be_empty = false) noexcept;
+
     std::shared_ptr<const time_grid> time_grid_;
     std::vector<std::shared_ptr<const pde_model_coefficients>> coefficients_;
     pde_scheme_type type_;
