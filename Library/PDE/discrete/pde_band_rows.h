@@ -105,7 +105,7 @@ struct pde_band_rows
         });
     }
 
-private:
+    // visit(p) for the position p of node k of every line.
     template <class Visit>
     static void for_each_position(const banded_layout& layout, std::size_t k, Visit&& visit)
     {

@@ -68,10 +68,13 @@ public:
                          const std::vector<pde_boundary_coefficients>& boundary_coefficients,
                          double step_factor) = 0;
 
+    // Types 0-3: a `pde_scheme_alternating_direction_implicit` on every dimension of the
+    // vectors (one grid, coefficient set, stencil size and dimension flag per dimension)
+    // with the cross terms of `correlation` (empty, or D x D; copied).
     // Types 4-6: a `pde_scheme_one_dimension` on element 0 of `space_grids`, `coefficients`
-    // and `stencil_sizes` (3 or 5 bands); `dimension_flags` and `correlation` are not read.
-    // Types 0-3 (the alternating-direction family) raise NotImplementedError; any other
-    // type raises Error with an empty message. Empty vectors are refused with Error.
+    // and `stencil_sizes` (3 or 5 bands); `dimension_flags` and `correlation` are not read;
+    // empty vectors are refused with Error.
+    // Any other type raises Error with an empty message.
     static std::shared_ptr<pde_scheme> create_scheme(
         const std::shared_ptr<const time_grid>& grid,
         const std::vector<std::shared_ptr<const space_grid>>& space_grids,
