@@ -39,19 +39,29 @@ struct pde_band_rows
                      const double* c, const double* second, const double* first_derivative,
                      const weights& w) noexcept
     {
+        const auto row = [&](std::size_t p, std::size_t k) {
+            const double* d2 = PerNode ? second + k * S : second;
+            const double* d1 = PerNode ? first_derivative + k * S : first_derivative;
+            const double diffusion = w.diffusion * a[p];
+            const double convection = w.convection * b[p];
+            for (std::size_t j = 0; j < S; ++j)
+                bands[j * columns + p] = -diffusion * d2[j] - convection * d1[j];
+            if (c != nullptr)
+                bands[S / 2 * columns + p] += w.identity - w.diffusion * c[p];
+        };
+        // The innermost loop runs over consecutive positions: along the line when the lines
+        // are contiguous, across the interleaved lines otherwise.
         for (std::size_t o = 0; o < layout.outer; ++o) {
+            if (layout.inner == 1) {
+                const std::size_t line_start = o * layout.n;
+                for (std::size_t k = first; k <= last; ++k)
+                    row(line_start + k, k);
+                continue;
+            }
             for (std::size_t k = first; k <= last; ++k) {
-                const double* d2 = PerNode ? second + k * S : second;
-                const double* d1 = PerNode ? first_derivative + k * S : first_derivative;
                 const std::size_t line_start = (o * layout.n + k) * layout.inner;
-                for (std::size_t p = line_start; p < line_start + layout.inner; ++p) {
-                    const double diffusion = w.diffusion * a[p];
-                    const double convection = w.convection * b[p];
-                    for (std::size_t j = 0; j < S; ++j)
-                        bands[j * columns + p] = -diffusion * d2[j] - convection * d1[j];
-                    if (c != nullptr)
-                        bands[S / 2 * columns + p] += w.identity - w.diffusion * c[p];
-                }
+                for (std::size_t p = line_start; p < line_start + layout.inner; ++p)
+                    row(p, k);
             }
         }
     }
