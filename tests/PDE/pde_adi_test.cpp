@@ -16,6 +16,7 @@
 #include "PDE/scheme/pde_scheme.h"
 #include "PDE/scheme/pde_scheme_alternating_direction_implicit.h"
 #include "core/error.h"
+#include "math/failure_expectation.h"
 
 namespace korvex {
 namespace {
@@ -109,17 +110,6 @@ void fill_smooth(pde_storage& storage)
         storage.result()[p] = 2.0 + std::sin(0.37 * static_cast<double>(p));
 }
 
-void expect_error(const std::function<void()>& f, const SourceLocation& location, const std::string& message)
-{
-    try {
-        f();
-        ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.location(), location) << e.location().function << " " << e.location().line;
-        EXPECT_EQ(e.message(), message);
-    }
-}
-
 // The multi-index of flat position p in a row-major layout of `dims`.
 std::vector<std::size_t> indices_of(std::size_t p, const std::vector<std::size_t>& dims)
 {
@@ -178,7 +168,7 @@ TEST(pde_scheme_alternating_direction_implicit, refuses_types_outside_its_family
     const grids g{axis(5, 0.0, 1.0), axis(4, 0.0, 1.0)};
     const auto c = coefficients_for(g, [](auto, auto) { return 0.0; }, [](auto, auto) { return 0.0; },
                                     [](auto, auto) { return 0.0; });
-    expect_error([&] { adi(backward_dates(), g, {c[0], c[1]}, {3, 3}, {false, false}, implicit_euler, false,
+    testing::expect_failure([&] { adi(backward_dates(), g, {c[0], c[1]}, {3, 3}, {false, false}, implicit_euler, false,
                            matrix<double>()); },
                  {"initialize", "Library/PDE/scheme/pde_scheme_alternating_direction_implicit", 231}, "");
 }
@@ -467,22 +457,15 @@ TEST(pde_scheme_alternating_direction_implicit, refuses_bad_correlation_matrices
     const auto c = coefficients_for(g, [](auto, auto) { return 0.0; }, [](auto, auto) { return 0.0; },
                                     [](auto, auto) { return 0.0; });
     const char* file = "Library/PDE/discrete/pde_multi_explicit";
-    try {
-        make_adi(backward_dates(), g, c, {3, 3}, adi_douglas, matrix<double>(3, 3));
-        ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.location().file), file);
-        EXPECT_EQ(e.message(), "Expected shape_fits to be true, but got false.  the correlation matrix must be empty "
+    const Error shape = testing::error_of([&] { make_adi(backward_dates(), g, c, {3, 3}, adi_douglas, matrix<double>(3, 3)); });
+    EXPECT_STREQ(shape.location().file, file);
+    EXPECT_EQ(shape.message(), "Expected shape_fits to be true, but got false.  the correlation matrix must be empty "
                                "or 2 x 2, not 3 x 3");
-    }
     for (const double bad : {std::nan(""), 1.5, -1.0000001}) {
-        try {
-            make_adi(backward_dates(), g, c, {3, 3}, adi_hundsdorfer_verwer, correlation_of(2, {bad}));
-            ADD_FAILURE() << bad;
-        } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.location().file), file);
-            EXPECT_NE(e.message().find("correlation (0, 1) = "), std::string::npos) << e.message();
-        }
+        const Error entry = testing::error_of(
+            [&] { make_adi(backward_dates(), g, c, {3, 3}, adi_hundsdorfer_verwer, correlation_of(2, {bad})); });
+        EXPECT_STREQ(entry.location().file, file);
+        EXPECT_NE(entry.message().find("correlation (0, 1) = "), std::string::npos) << entry.message();
     }
     matrix<double> only_below = correlation_of(2, {0.4});
     only_below(1, 0) = std::nan("");  // below the diagonal: not read
@@ -501,14 +484,14 @@ TEST(pde_scheme_alternating_direction_implicit, refuses_inconsistent_steps_befor
     pde_storage one_config(1, {6, 5}, {{bc()}});
     fill_smooth(one_config);
     const std::vector<double> before = values(one_config);
-    expect_error([&] { scheme->diffuse(one_config, {}, 1.0); },
+    testing::expect_failure([&] { scheme->diffuse(one_config, {}, 1.0); },
                  {"find_windows", "Library/PDE/scheme/pde_step_plan", 26},
                  "Expected configs.size() >= grids.size() to be true, but got false.  a boundary group has 1 "
                  "configurations for 2 dimensions");
     EXPECT_EQ(values(one_config), before);
 
     pde_storage long_rows(1, 1, {6, 6});
-    expect_error([&] { scheme->diffuse(long_rows, {}, 1.0); },
+    testing::expect_failure([&] { scheme->diffuse(long_rows, {}, 1.0); },
                  {"run", "Library\\Vectorization/expressions/expressions_evaluator", 30},
                  "Expected expr.size() == rhs.size() to be true, but got false.  expression has diferrent size 36 "
                  "than destination 30");

@@ -109,6 +109,13 @@ void pde_multi_discrete::update(const std::vector<pde_boundary_config>& configs,
     KORVEX_CHECK_MSG(at_line("update", __LINE__), configs.size() >= dims && windows.size() == dims,
                      configs.size(), " configurations and ", windows.size(), " windows for ", dims,
                      " dimensions");
+    for (std::size_t d = 0; d < dims; ++d) {
+        // The end rows need 2 nodes with 3 bands, 4 with 5 bands.
+        const std::size_t lo = windows[d].lower.index, hi = windows[d].upper.index;
+        const bool fits = lo < hi && hi < layouts_[d].n && hi - lo >= stencil_sizes_[d] - 2;
+        KORVEX_CHECK_MSG(at_line("update", __LINE__), fits, "a window from node ", lo, " to node ", hi,
+                         " in dimension ", d, " of ", layouts_[d].n, " nodes and ", stencil_sizes_[d], " bands");
+    }
     for (std::size_t d = 0; d < dims; ++d)
         assemble(d, configs[d], windows[d]);
     hold_across_dimensions();
@@ -274,7 +281,7 @@ void pde_multi_discrete::update_cross(std::size_t i, std::size_t j, std::size_t 
 {
     for (const std::size_t d : {i, j}) {
         const std::vector<double>& x = grids_[d]->axis();
-        for (std::size_t k = inside_[d].first; k <= inside_[d].last && k < x.size(); ++k)
+        for (std::size_t k = inside_[d].first; k <= inside_[d].last; ++k)
             inverse_spans_[d][k] = 1.0 / (coordinate(x, windows[d], k + 1) - coordinate(x, windows[d], k - 1));
     }
     const double* a_i = coefficients_[i]->diffusion().data();

@@ -81,7 +81,9 @@ public:
 
     // Re-assembles the bands and cross coefficients for one boundary group: `configs` holds
     // at least one configuration per dimension (entry d for dimension d), `windows` one
-    // window per dimension, computed from those configurations.
+    // window per dimension, computed from those configurations. Refused with Error: fewer
+    // configurations or windows, a window outside its axis or too narrow for the end rows
+    // (2 nodes with 3 bands, 4 with 5 bands).
     void update(const std::vector<pde_boundary_config>& configs,
                 std::span<const pde_boundary_window::dimension> windows);
 

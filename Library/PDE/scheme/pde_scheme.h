@@ -29,7 +29,8 @@ enum pde_scheme_type : std::int32_t
 };
 
 // The coefficients of the boundary rows of one boundary group: `first` for the upper end,
-// `second` for the lower end. A scheme step reads them only for no_diffusion ends.
+// `second` for the lower end. The one-dimensional scheme reads them only for no_diffusion
+// ends; the alternating-direction scheme does not read them.
 using pde_boundary_coefficients = std::pair<std::shared_ptr<const pde_model_coefficients>,
                                             std::shared_ptr<const pde_model_coefficients>>;
 
