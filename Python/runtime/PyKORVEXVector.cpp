@@ -1,0 +1,33 @@
+#include "runtime/PyKORVEXVector.h"
+
+#include <cstring>
+
+#include "runtime/korvexPythonArgs.h"
+
+namespace korvex::details {
+
+vector_output::vector_output(PyObject* vector_object)
+    : vector_(&PyKORVEXVector_Get(vector_object)), shared_(PyKORVEXVector_IsShared(vector_object))
+{
+    if (shared_)
+        view_ = vector_->view();
+}
+
+bool vector_output::commit(const korvexPythonArgs& args, Py_ssize_t index)
+{
+    if (!shared_)
+        return true;
+    if (view_.size() == vector_->size()) {
+        if (!view_.empty() && view_.data() != vector_->data())
+            std::memcpy(vector_->data(), view_.data(), view_.size() * sizeof(double));
+        return true;
+    }
+    PyErr_Format(PyExc_BufferError,
+                 "cannot resize vector_IdE from %zu to %zu values while its memory is shared "
+                 "(a view of another object's buffer, or a buffer of it is exported)",
+                 vector_->size(), view_.size());
+    args.RefineArgTypeError(index);
+    return false;
+}
+
+}  // namespace korvex::details

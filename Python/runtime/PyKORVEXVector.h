@@ -1,0 +1,66 @@
+#pragma once
+
+#include "runtime/PyKORVEXObject.h"
+#include "Vectorization/expressions/vector.h"
+
+namespace korvex {
+
+class korvexPythonArgs;
+
+// A "vector_IdE" object (korvexmodules.Vectorization): the wrapped-object layout, whose holder
+// owns a vector<double>, followed by what tells whether its memory is shared.
+//
+// The vector either owns its block or views the buffer of another object (a numpy array),
+// kept in `source` until the vector dies. `exports` counts the buffers handed out through
+// the buffer protocol (numpy.asarray(v), memoryview(v)) that are still alive; `shape` and
+// `stride` are what those buffers describe (they cannot change while a buffer is alive).
+struct PyKORVEXVector
+{
+    PyKORVEXObject base;
+    Py_ssize_t exports;
+    Py_ssize_t shape;
+    Py_ssize_t stride;
+    Py_buffer source;
+};
+
+inline vector<double>& PyKORVEXVector_Get(PyObject* object)
+{
+    return *static_cast<vector<double>*>(PyKORVEXObject_GetPointer(object));
+}
+
+// True when the vector's block may not be replaced: it views another object's buffer, or a
+// buffer of it is exported.
+inline bool PyKORVEXVector_IsShared(PyObject* object)
+{
+    const auto* v = reinterpret_cast<const PyKORVEXVector*>(object);
+    return v->source.obj != nullptr || v->exports > 0;
+}
+
+namespace details {
+
+// An output argument of a wrapped call that takes a vector<double>&.
+//
+// The library may give an output a new block of another size. A vector that owns its block
+// and has no exported buffer is handed to the library itself and takes whatever it is given.
+// A shared vector is handed over as a view of its block: results written in place stay
+// there, a new block of the same size is copied back into the shared memory, and a new size
+// is refused with BufferError (numpy would otherwise keep a pointer to freed memory).
+class KORVEX_WRAPPING_API vector_output
+{
+public:
+    explicit vector_output(PyObject* vector_object);
+
+    vector<double>& target() noexcept { return shared_ ? view_ : *vector_; }
+
+    // Call after the library returned. False with BufferError naming argument `index` of
+    // the call when a shared vector would have to change its size.
+    bool commit(const korvexPythonArgs& args, Py_ssize_t index);
+
+private:
+    vector<double>* vector_;
+    vector<double> view_;
+    bool shared_;
+};
+
+}  // namespace details
+}  // namespace korvex
