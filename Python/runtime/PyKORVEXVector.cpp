@@ -6,14 +6,16 @@
 
 namespace korvex::details {
 
-vector_output::vector_output(PyObject* vector_object)
-    : vector_(&PyKORVEXVector_Get(vector_object)), shared_(PyKORVEXVector_IsShared(vector_object))
+vector_output::vector_output(PyObject* vector_object, Py_ssize_t index)
+    : vector_(&PyKORVEXVector_Get(vector_object)),
+      index_(index),
+      shared_(PyKORVEXVector_IsShared(vector_object))
 {
     if (shared_)
         view_ = vector_->view();
 }
 
-bool vector_output::commit(const korvexPythonArgs& args, Py_ssize_t index)
+bool vector_output::commit(const korvexPythonArgs& args)
 {
     if (!shared_)
         return true;
@@ -26,7 +28,7 @@ bool vector_output::commit(const korvexPythonArgs& args, Py_ssize_t index)
                  "cannot resize vector_IdE from %zu to %zu values while its memory is shared "
                  "(a view of another object's buffer, or a buffer of it is exported)",
                  vector_->size(), view_.size());
-    args.RefineArgTypeError(index);
+    args.RefineArgTypeError(index_);
     return false;
 }
 

@@ -48,17 +48,19 @@ namespace details {
 class KORVEX_WRAPPING_API vector_output
 {
 public:
-    explicit vector_output(PyObject* vector_object);
+    // `vector_object` is argument `index` (zero-based) of the call.
+    vector_output(PyObject* vector_object, Py_ssize_t index);
 
     vector<double>& target() noexcept { return shared_ ? view_ : *vector_; }
 
-    // Call after the library returned. False with BufferError naming argument `index` of
-    // the call when a shared vector would have to change its size.
-    bool commit(const korvexPythonArgs& args, Py_ssize_t index);
+    // Call after the library returned. False with BufferError naming the argument when a
+    // shared vector would have to change its size.
+    bool commit(const korvexPythonArgs& args);
 
 private:
     vector<double>* vector_;
     vector<double> view_;
+    Py_ssize_t index_;
     bool shared_;
 };
 

@@ -39,6 +39,8 @@ public:
     int GetArgAsEnum(const char* enum_name, bool& ok);
     // The next argument itself (borrowed), for conversions done by the caller.
     PyObject* GetNextArg();
+    // Argument i (zero-based, borrowed) without moving the position.
+    PyObject* GetArgument(Py_ssize_t i) const { return argument(i); }
 
     // The length of argument i (zero-based) when it is a sequence or a one-dimensional
     // buffer, 0 otherwise (no error set).
