@@ -15,19 +15,28 @@ vector_output::vector_output(PyObject* vector_object, Py_ssize_t index)
         view_ = vector_->view();
 }
 
+bool vector_output::prepare(const korvexPythonArgs& args, std::size_t size)
+{
+    return !shared_ || vector_->size() == size || refuse_size(args, size);
+}
+
 bool vector_output::commit(const korvexPythonArgs& args)
 {
-    if (!shared_)
+    if (!shared_ || view_.data() == vector_->data())
         return true;
-    if (view_.size() == vector_->size()) {
-        if (!view_.empty() && view_.data() != vector_->data())
-            std::memcpy(vector_->data(), view_.data(), view_.size() * sizeof(double));
-        return true;
-    }
+    if (view_.size() != vector_->size())
+        return refuse_size(args, view_.size());
+    if (!view_.empty())
+        std::memcpy(vector_->data(), view_.data(), view_.size() * sizeof(double));
+    return true;
+}
+
+bool vector_output::refuse_size(const korvexPythonArgs& args, std::size_t size) const
+{
     PyErr_Format(PyExc_BufferError,
                  "cannot resize vector_IdE from %zu to %zu values while its memory is shared "
                  "(a view of another object's buffer, or a buffer of it is exported)",
-                 vector_->size(), view_.size());
+                 vector_->size(), size);
     args.RefineArgTypeError(index_);
     return false;
 }

@@ -40,24 +40,30 @@ namespace details {
 
 // An output argument of a wrapped call that takes a vector<double>&.
 //
-// The library may give an output a new block of another size. A vector that owns its block
-// and has no exported buffer is handed to the library itself and takes whatever it is given.
-// A shared vector is handed over as a view of its block: results written in place stay
-// there, a new block of the same size is copied back into the shared memory, and a new size
-// is refused with BufferError (numpy would otherwise keep a pointer to freed memory).
+// The library gives an output the size of its result: an owning vector of another size
+// receives a new block. A vector that owns its block and has no exported buffer is handed to
+// the library itself and takes whatever it is given. A shared vector must already have the
+// result's size (BufferError otherwise, before the call: numpy would keep a pointer to freed
+// memory) and is handed over as a view of its block, which the library can only write into.
 class KORVEX_WRAPPING_API vector_output
 {
 public:
     // `vector_object` is argument `index` (zero-based) of the call.
     vector_output(PyObject* vector_object, Py_ssize_t index);
 
+    // Call before the library: false with BufferError naming the argument when the vector is
+    // shared and its size is not the result's `size`.
+    bool prepare(const korvexPythonArgs& args, std::size_t size);
+
     vector<double>& target() noexcept { return shared_ ? view_ : *vector_; }
 
-    // Call after the library returned. False with BufferError naming the argument when a
-    // shared vector would have to change its size.
+    // Call after the library returned: a shared vector whose view was given a new block of
+    // its own size gets the values copied back; another size raises BufferError.
     bool commit(const korvexPythonArgs& args);
 
 private:
+    bool refuse_size(const korvexPythonArgs& args, std::size_t size) const;
+
     vector<double>* vector_;
     vector<double> view_;
     Py_ssize_t index_;
