@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "core/check_fail.h"
@@ -23,21 +24,34 @@ constexpr std::size_t legendre_max_iterations = 100;
 
 // The three-term recurrence x p_k = b_{k+1} p_{k+1} + a_k p_k + b_k p_{k-1} of the orthonormal
 // polynomials of a weight of mass mu0, with p_{-1} = 0 and p_0 = 1 (orthonormal up to mu0).
+// The coefficients are kept in long double for the weights, rounded to double for Newton.
 struct jacobi_recurrence
 {
-    std::vector<double> a;          // a_0 ... a_{n-1}
-    std::vector<double> b;          // b_0 = 0, b_1 ... b_n
-    std::vector<double> inverse_b;  // 1 / b_1 ... 1 / b_n
-    double mu0;
+    std::vector<long double> a_long;  // a_0 ... a_{n-1}
+    std::vector<long double> b_long;  // b_0 = 0, b_1 ... b_n
+    std::vector<double> a, b;
+    std::vector<long double> inverse_b_long;  // 1 / b_1 ... 1 / b_n
+    long double mu0;
 
-    jacobi_recurrence(std::size_t n, double mass) : a(n), b(n + 1), inverse_b(n), mu0(mass) {}
+    jacobi_recurrence(std::size_t n, long double mass)
+        : a_long(n, 0.0L), b_long(n + 1, 0.0L), a(n, 0.0), b(n + 1, 0.0), inverse_b_long(n),
+          mu0(mass)
+    {
+    }
 
     std::size_t degree() const { return a.size(); }
 
-    void set_b(std::size_t k, double value)
+    void set_a(std::size_t k, long double value)
     {
-        b[k] = value;
-        inverse_b[k - 1] = 1.0 / value;
+        a_long[k] = value;
+        a[k] = static_cast<double>(value);
+    }
+
+    void set_b(std::size_t k, long double value)
+    {
+        b_long[k] = value;
+        b[k] = static_cast<double>(value);
+        inverse_b_long[k - 1] = 1.0L / value;
     }
 
     // Gershgorin's bounds on the zeros of p_n (the eigenvalues of the Jacobi matrix).
@@ -62,24 +76,22 @@ constexpr int rescale_exponent = 500;
 
 struct polynomial_values
 {
-    double value;             // p_n(x), rescaled
-    double derivative;        // p_n'(x), with the same scale
+    double newton_step;       // p_n(x) / p_n'(x)
     std::size_t zeros_above;  // zeros of p_n greater than x: sign changes along p_0 ... p_n
 };
 
 polynomial_values evaluate(const jacobi_recurrence& r, double x)
 {
-    double p_previous = 0.0, p = 1.0, d_previous = 0.0, d = 0.0;
+    long double p_previous = 0.0L, p = 1.0L, d_previous = 0.0L, d = 0.0L;
     std::size_t changes = 0;
     for (std::size_t k = 0; k < r.degree(); ++k) {
-        const double shifted = x - r.a[k];
-        const double p_next = (shifted * p - r.b[k] * p_previous) * r.inverse_b[k];
-        const double d_next = (shifted * d + p - r.b[k] * d_previous) * r.inverse_b[k];
-        changes += (p_next < 0.0) != (p < 0.0);
-        p_previous = p;
-        p = p_next;
-        d_previous = d;
-        d = d_next;
+        const long double shifted = static_cast<long double>(x) - r.a_long[k];
+        const long double inverse_b = r.inverse_b_long[k];
+        const long double p_next = (shifted * p - r.b_long[k] * p_previous) * inverse_b;
+        const long double d_next = (shifted * d + p - r.b_long[k] * d_previous) * inverse_b;
+        changes += (p_next < 0.0L) != (p < 0.0L);
+        p_previous = std::exchange(p, p_next);
+        d_previous = std::exchange(d, d_next);
         if (std::fabs(p) > rescale_limit || std::fabs(d) > rescale_limit) {
             p *= rescale_factor;
             p_previous *= rescale_factor;
@@ -87,27 +99,26 @@ polynomial_values evaluate(const jacobi_recurrence& r, double x)
             d_previous *= rescale_factor;
         }
     }
-    return {p, d, changes};
+    return {static_cast<double>(p / d), changes};
 }
 
 // The Christoffel number mu0 / sum_{k<n} p_k(z)^2 of the zero z of p_n nearest to x. x is
 // the rounded zero, off by d = p_n(x)/p_n'(x) < 1 ulp, which would cost n^2 d relative
-// near the ends of a Legendre rule; the first-order term in d removes that.
+// near the ends of a Legendre rule; the first-order term in d removes that. The sums run in
+// long double, which keeps the weight to about 1 ulp.
 double christoffel_weight(const jacobi_recurrence& r, double x)
 {
-    double p_previous = 0.0, p = 1.0, d_previous = 0.0, d = 0.0;
-    double squares = 0.0, products = 0.0;  // sums of p_k^2 and p_k p_k', k < n
-    int exponent = 0;                      // the true values are the computed ones times 2^exponent
+    long double p_previous = 0.0L, p = 1.0L, d_previous = 0.0L, d = 0.0L;
+    long double squares = 0.0L, products = 0.0L;  // sums of p_k^2 and p_k p_k', k < n
+    int exponent = 0;  // the true values are the computed ones times 2^exponent
     for (std::size_t k = 0; k < r.degree(); ++k) {
         squares += p * p;
         products += p * d;
-        const double shifted = x - r.a[k];
-        const double p_next = (shifted * p - r.b[k] * p_previous) * r.inverse_b[k];
-        const double d_next = (shifted * d + p - r.b[k] * d_previous) * r.inverse_b[k];
-        p_previous = p;
-        p = p_next;
-        d_previous = d;
-        d = d_next;
+        const long double shifted = static_cast<long double>(x) - r.a_long[k];
+        const long double p_next = (shifted * p - r.b_long[k] * p_previous) / r.b_long[k + 1];
+        const long double d_next = (shifted * d + p - r.b_long[k] * d_previous) / r.b_long[k + 1];
+        p_previous = std::exchange(p, p_next);
+        d_previous = std::exchange(d, d_next);
         if (std::fabs(p) > rescale_limit || std::fabs(d) > rescale_limit) {
             p *= rescale_factor;
             p_previous *= rescale_factor;
@@ -118,8 +129,9 @@ double christoffel_weight(const jacobi_recurrence& r, double x)
             exponent += rescale_exponent;
         }
     }
-    const double offset = d == 0.0 ? 0.0 : p / d;  // x minus the zero
-    return std::ldexp(r.mu0 / squares * (1.0 + 2.0 * offset * products / squares), -2 * exponent);
+    const long double offset = d == 0.0L ? 0.0L : p / d;  // x minus the zero
+    const long double weight = r.mu0 / squares * (1.0L + 2.0L * offset * products / squares);
+    return std::ldexp(static_cast<double>(weight), -2 * exponent);
 }
 
 // The zero of p_n with `zeros_above` zeros greater than it, inside (lower, upper), by Newton
@@ -131,10 +143,10 @@ double find_zero(const jacobi_recurrence& r, std::size_t zeros_above, double gue
     double x = lower < guess && guess < upper ? guess : 0.5 * (lower + upper);
     for (std::size_t i = 0; i < max_iter; ++i) {
         const polynomial_values v = evaluate(r, x);
-        if (v.value == 0.0)
+        if (v.newton_step == 0.0)
             break;
         (v.zeros_above > zeros_above ? lower : upper) = x;
-        double next = x - v.value / v.derivative;
+        double next = x - v.newton_step;
         if (!(lower <= next && next <= upper))
             next = 0.5 * (lower + upper);
         const bool converged = std::fabs(next - x) <= tolerance * std::fabs(next);
@@ -147,29 +159,30 @@ double find_zero(const jacobi_recurrence& r, std::size_t zeros_above, double gue
 
 jacobi_recurrence legendre_recurrence(std::size_t n)
 {
-    jacobi_recurrence r(n, 2.0);
+    jacobi_recurrence r(n, 2.0L);
     for (std::size_t k = 1; k <= n; ++k) {
-        const double kk = static_cast<double>(k);
-        r.set_b(k, kk / std::sqrt((2.0 * kk - 1.0) * (2.0 * kk + 1.0)));
+        const long double kk = static_cast<long double>(k);
+        r.set_b(k, kk / std::sqrt((2.0L * kk - 1.0L) * (2.0L * kk + 1.0L)));
     }
     return r;
 }
 
 jacobi_recurrence hermite_recurrence(std::size_t n)
 {
-    jacobi_recurrence r(n, std::sqrt(std::numbers::pi));
+    jacobi_recurrence r(n, std::sqrt(std::numbers::pi_v<long double>));
     for (std::size_t k = 1; k <= n; ++k)
-        r.set_b(k, std::sqrt(0.5 * static_cast<double>(k)));
+        r.set_b(k, std::sqrt(0.5L * static_cast<long double>(k)));
     return r;
 }
 
 jacobi_recurrence laguerre_recurrence(std::size_t n, double alpha)
 {
-    jacobi_recurrence r(n, std::tgamma(alpha + 1.0));
+    const long double a = alpha;
+    jacobi_recurrence r(n, std::tgamma(a + 1.0L));
     for (std::size_t k = 0; k < n; ++k) {
-        const double kk = static_cast<double>(k);
-        r.a[k] = 2.0 * kk + alpha + 1.0;
-        r.set_b(k + 1, std::sqrt((kk + 1.0) * (kk + 1.0 + alpha)));
+        const long double kk = static_cast<long double>(k);
+        r.set_a(k, 2.0L * kk + a + 1.0L);
+        r.set_b(k + 1, std::sqrt((kk + 1.0L) * (kk + 1.0L + a)));
     }
     return r;
 }
@@ -216,23 +229,25 @@ std::vector<double> legendre_positive_zeros(const jacobi_recurrence& r, double t
 // c_{n+1} = 1 and c_j = 0 for j of the parity of n: orthogonality to P_n P_k for odd k
 // determines c_{n-k} from the coefficients above it, through Adams' integral of three
 // Legendre polynomials, int P_l P_m P_k = 2 / (2s + 1) A(s - l) A(s - m) A(s - k) / A(s),
-// 2s = l + m + k, A(k) = (2k - 1)!! / k!. Every coefficient comes out to about 1e-16.
-std::vector<double> stieltjes_coefficients(std::size_t n)
+// 2s = l + m + k, A(k) = (2k - 1)!! / k!. The solve is stable (the coefficients sum to about 2
+// in absolute value); it and the evaluations of E run in long double, so that E at a node
+// (and with it the weights, which divide by it) keeps its last digits.
+std::vector<long double> stieltjes_coefficients(std::size_t n)
 {
-    std::vector<double> a_table(n + n / 2 + 3, 1.0);
+    std::vector<long double> a_table(n + n / 2 + 3, 1.0L);
     for (std::size_t k = 1; k < a_table.size(); ++k)
-        a_table[k] = a_table[k - 1] * (2.0 * static_cast<double>(k) - 1.0) /
-                     (2.0 * static_cast<double>(k));
+        a_table[k] = a_table[k - 1] * (2.0L * static_cast<long double>(k) - 1.0L) /
+                     (2.0L * static_cast<long double>(k));
     const auto triple = [&](std::size_t l, std::size_t m, std::size_t k) {
         const std::size_t s = (l + m + k) / 2;
-        return 2.0 / static_cast<double>(2 * s + 1) * a_table[s - l] * a_table[s - m] *
+        return 2.0L / static_cast<long double>(2 * s + 1) * a_table[s - l] * a_table[s - m] *
                a_table[s - k] / a_table[s];
     };
-    std::vector<double> c(n + 2, 0.0);
-    c[n + 1] = 1.0;
+    std::vector<long double> c(n + 2, 0.0L);
+    c[n + 1] = 1.0L;
     for (std::size_t k = 1; k <= n; k += 2) {
         const std::size_t low = n - k;
-        double sum = 0.0;
+        long double sum = 0.0L;
         for (std::size_t j = low + 2; j <= n + 1; j += 2)
             sum += c[j] * triple(n, j, k);
         c[low] = -sum / triple(n, low, k);
@@ -242,36 +257,58 @@ std::vector<double> stieltjes_coefficients(std::size_t n)
 
 struct stieltjes_values
 {
-    double e, e_derivative;   // E_{n+1}(x), E_{n+1}'(x)
-    double p, p_derivative;   // P_n(x), P_n'(x)
+    long double e, e_first, e_second;  // E_{n+1}(x) and its first two derivatives
+    long double p, p_first, p_second;  // P_n(x) and its first two derivatives
 };
 
-stieltjes_values evaluate_stieltjes(const std::vector<double>& c, double x)
+stieltjes_values evaluate_stieltjes(const std::vector<long double>& c, double x)
 {
     const std::size_t n = c.size() - 2;
-    double p_previous = 0.0, p = 1.0, d_previous = 0.0, d = 0.0;
-    stieltjes_values v{c[0], 0.0, 1.0, 0.0};
+    // P_{j+1} = ((2j + 1) x P_j - j P_{j-1}) / (j + 1), P'_{j+1} = P'_{j-1} + (2j + 1) P_j, and
+    // the same for P'' from P'
+    long double p_previous = 0.0L, p = 1.0L, d_previous = 0.0L, d = 0.0L;
+    long double s_previous = 0.0L, s = 0.0L;
+    stieltjes_values v{c[0], 0.0L, 0.0L, 1.0L, 0.0L, 0.0L};
     for (std::size_t j = 0; j <= n; ++j) {
-        const double jj = static_cast<double>(j);
-        const double p_next = ((2.0 * jj + 1.0) * x * p - jj * p_previous) / (jj + 1.0);
-        const double d_next = d_previous + (2.0 * jj + 1.0) * p;
-        p_previous = p;
-        p = p_next;
-        d_previous = d;
-        d = d_next;
+        const long double jj = static_cast<long double>(j);
+        const long double p_next = ((2.0L * jj + 1.0L) * x * p - jj * p_previous) / (jj + 1.0L);
+        const long double d_next = d_previous + (2.0L * jj + 1.0L) * p;
+        const long double s_next = s_previous + (2.0L * jj + 1.0L) * d;
+        p_previous = std::exchange(p, p_next);
+        d_previous = std::exchange(d, d_next);
+        s_previous = std::exchange(s, s_next);
         if (j + 1 == n) {
             v.p = p;
-            v.p_derivative = d;
+            v.p_first = d;
+            v.p_second = s;
         }
         v.e += c[j + 1] * p;
-        v.e_derivative += c[j + 1] * d;
+        v.e_first += c[j + 1] * d;
+        v.e_second += c[j + 1] * s;
     }
     return v;
 }
 
+// The weights 2 / ((n + 1) P_n E') of a Kronrod node and 2 / ((n + 1) P_n' E) added to the
+// Gauss weight of a Gauss node, at the exact zero z near the rounded one x: the first-order
+// term in x - z (E/E' or P_n/P_n' at x) removes the n^2 (x - z) relative error.
+double kronrod_node_weight(const stieltjes_values& v, double scale)
+{
+    const long double offset = v.e / v.e_first;
+    return static_cast<double>(scale / (v.p * v.e_first) *
+                               (1.0L + offset * (v.p_first / v.p + v.e_second / v.e_first)));
+}
+
+double gauss_node_correction(const stieltjes_values& v, double scale)
+{
+    const long double offset = v.p / v.p_first;
+    return static_cast<double>(scale / (v.p_first * v.e) *
+                               (1.0L + offset * (v.p_second / v.p_first + v.e_first / v.e)));
+}
+
 // The i-th zero of E_{n+1} from the top, inside (lower, upper) between two Gauss nodes; E is
 // positive above its largest zero and changes sign at each, which narrows the bracket.
-double find_kronrod_zero(const std::vector<double>& c, std::size_t i, double lower,
+double find_kronrod_zero(const std::vector<long double>& c, std::size_t i, double lower,
                          double upper, double tolerance, std::size_t max_iter)
 {
     const bool positive_above = i % 2 == 0;
@@ -281,7 +318,7 @@ double find_kronrod_zero(const std::vector<double>& c, std::size_t i, double low
         if (v.e == 0.0)
             break;
         ((v.e > 0.0) == positive_above ? upper : lower) = x;
-        double next = x - v.e / v.e_derivative;
+        double next = x - static_cast<double>(v.e / v.e_first);
         if (!(lower <= next && next <= upper))
             next = 0.5 * (lower + upper);
         const bool converged = std::fabs(next - x) <= tolerance * std::fabs(next);
@@ -341,7 +378,7 @@ void gaussian_quadrature::gauss_kronrod(std::size_t n, vector<double>& x, vector
 
     const jacobi_recurrence r = legendre_recurrence(n);
     const std::vector<double> gauss = legendre_positive_zeros(r, tolerance, max_iter);
-    const std::vector<double> c = stieltjes_coefficients(n);
+    const std::vector<long double> c = stieltjes_coefficients(n);
     const double scale = 2.0 / static_cast<double>(n + 1);
     // The non-negative half, decreasing: Kronrod and Gauss nodes alternate from the top, and 0
     // is a Gauss node for odd n, a Kronrod node for even n.
@@ -352,13 +389,13 @@ void gaussian_quadrature::gauss_kronrod(std::size_t n, vector<double>& x, vector
         const double zero = find_kronrod_zero(c, i, lower, upper, tolerance, max_iter);
         const stieltjes_values v = evaluate_stieltjes(c, zero);
         nodes.push_back(zero);
-        kronrod.push_back(scale / (v.p * v.e_derivative));
+        kronrod.push_back(kronrod_node_weight(v, scale));
         gauss_weights.push_back(0.0);
         if (i < gauss.size()) {
             const double weight = christoffel_weight(r, gauss[i]);
             const stieltjes_values g = evaluate_stieltjes(c, gauss[i]);
             nodes.push_back(gauss[i]);
-            kronrod.push_back(weight + scale / (g.p_derivative * g.e));
+            kronrod.push_back(weight + gauss_node_correction(g, scale));
             gauss_weights.push_back(weight);
             upper = gauss[i];
         }
@@ -366,8 +403,8 @@ void gaussian_quadrature::gauss_kronrod(std::size_t n, vector<double>& x, vector
     const stieltjes_values middle = evaluate_stieltjes(c, 0.0);
     const double middle_gauss = n % 2 == 1 ? christoffel_weight(r, 0.0) : 0.0;
     nodes.push_back(0.0);
-    kronrod.push_back(n % 2 == 1 ? middle_gauss + scale / (middle.p_derivative * middle.e)
-                                 : scale / (middle.p * middle.e_derivative));
+    kronrod.push_back(n % 2 == 1 ? middle_gauss + gauss_node_correction(middle, scale)
+                                 : kronrod_node_weight(middle, scale));
     gauss_weights.push_back(middle_gauss);
     for (std::size_t i = n; i-- > 0;) {
         nodes.push_back(-nodes[i]);

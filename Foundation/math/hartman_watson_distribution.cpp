@@ -243,14 +243,28 @@ double theta(double x, double t, const vector<double>& roots, const vector<doubl
     return std::exp(log_factor + log_theta);
 }
 
-// E[A_t^2] / E[A_t]^2 - 1 for A_t = integral_0^t exp(2 W_s - s) ds, with
-// E[A_t] = e^t - 1 and E[A_t^2] = 2/5 ((e^{6t} - 1)/6 - (e^t - 1)); 4t/3 to first order.
-double relative_variance(double t)
+// The log-mean and log-variance of the lognormal law with the first two moments of
+// A_t = integral_0^t exp(2 W_s - s) ds: E[A_t] = e^t - 1 and
+// E[A_t^2] = 2/5 ((e^{6t} - 1)/6 - (e^t - 1)), so E[A_t^2] / E[A_t]^2 = 1 + 4t/3 + 5t^2/3 + ...
+// for small t and e^{4t} / 15 for large t.
+struct lognormal_match
 {
-    if (t < 1e-4)
-        return t * (4.0 / 3.0 + t * 1.8);
-    const double mean = std::expm1(t);
-    return 0.4 * (std::expm1(6.0 * t) / 6.0 - mean) / (mean * mean) - 1.0;
+    double log_mean, log_variance;
+};
+
+lognormal_match match_integrated_variance(double t)
+{
+    double log_variance;
+    if (t < 1e-4) {
+        log_variance = std::log1p(t * (4.0 / 3.0 + t * 5.0 / 3.0));
+    } else if (t < 30.0) {
+        const double mean = std::expm1(t);
+        log_variance = std::log(0.4 * (std::expm1(6.0 * t) / 6.0 - mean) / (mean * mean));
+    } else {
+        log_variance = 4.0 * t - std::log(15.0);
+    }
+    const double log_first_moment = t < 30.0 ? std::log(std::expm1(t)) : t;
+    return {log_first_moment - 0.5 * log_variance, log_variance};
 }
 
 }  // namespace
@@ -298,7 +312,7 @@ void hartman_watson_distribution::cheyette_density(vector<double>& density, vect
                                                    const vector<double>& hartman_watson_roots,
                                                    const vector<double>& hartman_watson_weights)
 {
-    check_arguments(here("cheyette_density", __LINE__), 1.0, t);
+    KORVEX_CHECK_MSG(here("cheyette_density", __LINE__), positive_and_finite(t), "t = ", t);
     check_rule(here("cheyette_density", __LINE__), roots, weights);
     check_rule(here("cheyette_density", __LINE__), hartman_watson_roots, hartman_watson_weights);
     const std::size_t n = roots.size();
@@ -306,13 +320,12 @@ void hartman_watson_distribution::cheyette_density(vector<double>& density, vect
     details::check_output(here("cheyette_density", __LINE__), U, n, "U");
     KORVEX_CHECK(here("cheyette_density", __LINE__), !details::share_memory(density, U, n));
 
-    const double log_variance = std::log1p(relative_variance(t));
-    const double log_mean = std::log(std::expm1(t)) - 0.5 * log_variance;
-    const double u_half_width = 8.0 * std::sqrt(log_variance);
+    const lognormal_match lognormal = match_integrated_variance(t);
+    const double u_half_width = 8.0 * std::sqrt(lognormal.log_variance);
     const double x_half_width = 8.0 * std::sqrt(t);
     std::vector<double> nodes(n), probabilities(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const double u = std::exp(log_mean + u_half_width * roots[i]);
+        const double u = std::exp(lognormal.log_mean + u_half_width * roots[i]);
         double integral = 0.0;  // u p(u) = integral of the joint density in x
         for (std::size_t j = 0; j < n; ++j) {
             const double x = -0.5 * t + x_half_width * roots[j];
