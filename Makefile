@@ -3,8 +3,10 @@ JOBS ?= $(shell nproc)
 CMAKE_RELEASE := build/release
 CMAKE_TEST := build/test
 CMAKE_BENCH := build/bench
+CMAKE_FUZZ := build/fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps demo test bench release clean install
+.PHONY: all deps demo test bench fuzz release clean install
 
 all: release
 
@@ -28,6 +30,14 @@ bench:
 	cmake -S . -B $(CMAKE_BENCH) -DCMAKE_BUILD_TYPE=Release -DKORVEX_BUILD_BENCHMARKS=ON
 	cmake --build $(CMAKE_BENCH) -j $(JOBS)
 	bash scripts/run-benchmarks.sh $(CMAKE_BENCH)
+
+# libFuzzer targets built with clang, each run for FUZZ_SECONDS from its committed corpus.
+fuzz:
+	bash scripts/install-deps.sh --fuzz
+	cmake -S . -B $(CMAKE_FUZZ) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKORVEX_FUZZ=ON -DKORVEX_BUILD_EXAMPLES=OFF -DKORVEX_NATIVE=OFF
+	cmake --build $(CMAKE_FUZZ) --target korvex_fuzz_targets -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/run-fuzz.sh $(CMAKE_FUZZ)
 
 install: release
 	cmake --install $(CMAKE_RELEASE) --prefix $(or $(PREFIX),/usr/local)

@@ -10,7 +10,9 @@
 // error), in a stream one after the other.
 //
 // Field encodings: numbers, booleans and keys as themselves; dates as their serial
-// number; vectors as arrays (an empty one left as null; null read back as empty) or, in a
+// number; in JSON, which has no numbers for them, a NaN, +infinity and -infinity double or
+// date as the strings "NaN", "Infinity" and "-Infinity" (read back where a double is
+// read; a NaN comes back as the positive quiet NaN); vectors as arrays (an empty one left as null; null read back as empty) or, in a
 // stream, a 32-bit count followed by the elements; a pointer to a fixed class as that
 // class's record (reading always creates the object); a pointer to a polymorphic base as
 // the record of the dynamic class, dispatched by tag through the serialization
@@ -20,9 +22,11 @@
 // before anything is allocated, and a polymorphic record can only be read into a pointer
 // of the base its class was registered with.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <memory>
 #include <string>
 #include <typeinfo>
@@ -239,20 +243,56 @@ T integer_from(const json& j)
     return j.get<T>();
 }
 
-inline void save(json& j, double value) { j = value; }
+// The JSON strings of the doubles that JSON numbers cannot hold.
+inline constexpr const char* nan_text = "NaN";
+inline constexpr const char* infinity_text = "Infinity";
+inline constexpr const char* negative_infinity_text = "-Infinity";
+
+// The double a JSON string stands for, when it is one of the three texts above.
+inline std::optional<double> non_finite_from(const json& j)
+{
+    if (!j.is_string())
+        return std::nullopt;
+    const std::string& text = j.get_ref<const std::string&>();
+    if (text == nan_text)
+        return std::numeric_limits<double>::quiet_NaN();
+    if (text == infinity_text)
+        return std::numeric_limits<double>::infinity();
+    if (text == negative_infinity_text)
+        return -std::numeric_limits<double>::infinity();
+    return std::nullopt;
+}
+
+inline void save(json& j, double value)
+{
+    if (std::isfinite(value))
+        j = value;
+    else
+        j = std::isnan(value) ? nan_text : value > 0.0 ? infinity_text : negative_infinity_text;
+}
 inline void save(json& j, int value) { j = value; }
 inline void save(json& j, unsigned int value) { j = value; }
 inline void save(json& j, bool value) { j = value; }
 inline void save(json& j, const std::string& value) { j = value; }
 inline void save(json& j, const key& value) { j = value.to_string(); }
-inline void save(json& j, const datetime& value) { j = value.as_float(); }
-inline void load(json& j, double& value) { value = j.get<double>(); }
+inline void save(json& j, const datetime& value) { save(j, value.as_float()); }
+// Any other string fails with the JSON library's type error, as any non-number does.
+inline void load(json& j, double& value)
+{
+    const std::optional<double> non_finite = non_finite_from(j);
+    value = non_finite ? *non_finite : j.get<double>();
+}
 inline void load(json& j, int& value) { value = integer_from<int>(j); }
 inline void load(json& j, unsigned int& value) { value = integer_from<unsigned int>(j); }
 inline void load(json& j, bool& value) { value = j.get<bool>(); }
 inline void load(json& j, std::string& value) { value = j.get<std::string>(); }
 inline void load(json& j, key& value) { value = j.get<std::string>(); }
-inline void load(json& j, datetime& value) { value = j.get<double>(); }
+inline void load(json& j, datetime& value)
+{
+    double serial = 0.0;
+    load(j, serial);
+    value = serial;
+}
 
 inline void save(multi_process_stream& s, double value) { s << value; }
 inline void save(multi_process_stream& s, int value) { s << value; }
@@ -493,7 +533,7 @@ inline void load(multi_process_stream& s, day_count_convention& value)
 template <class Base>
 void check_storage_type(const std::string& tag)
 {
-    const std::type_info* const* stored = registered_storage_types().find(tag);
+    const auto stored = registered_storage_types().find(tag);
     if (stored == nullptr || **stored != typeid(Base))
         check_fail(polymorphic_load_location,
                    concat("A ", tag, " record cannot be read where a ",
@@ -513,7 +553,7 @@ void save_polymorphic(json& j, const std::shared_ptr<const Base>& obj)
 {
     const std::string tag = demangle(typeid(*obj.get()).name());
     j["Class"] = tag;
-    if (const json_serialization_function* entry = JsonSerializationRegistry().find(tag))
+    if (const auto entry = JsonSerializationRegistry().find(tag))
         (*entry)(j, most_derived_address(obj), false);
 }
 
@@ -522,7 +562,7 @@ void save_polymorphic(multi_process_stream& s, const std::shared_ptr<const Base>
 {
     const std::string tag = demangle(typeid(*obj.get()).name());
     s << tag;
-    if (const binary_serialization_function* entry = BinarySerializationRegistry().find(tag))
+    if (const auto entry = BinarySerializationRegistry().find(tag))
         (*entry)(s, most_derived_address(obj), false);
 }
 
@@ -531,7 +571,7 @@ template <class Base>
 void load_polymorphic(json& j, std::shared_ptr<const Base>& obj)
 {
     const std::string tag = j["Class"].get<std::string>();
-    if (const json_serialization_function* entry = JsonSerializationRegistry().find(tag)) {
+    if (const auto entry = JsonSerializationRegistry().find(tag)) {
         check_storage_type<Base>(tag);
         (*entry)(j, &obj, true);
     }
@@ -542,7 +582,7 @@ void load_polymorphic(multi_process_stream& s, std::shared_ptr<const Base>& obj)
 {
     std::string tag;
     s >> tag;
-    if (const binary_serialization_function* entry = BinarySerializationRegistry().find(tag)) {
+    if (const auto entry = BinarySerializationRegistry().find(tag)) {
         check_storage_type<Base>(tag);
         (*entry)(s, &obj, true);
     }

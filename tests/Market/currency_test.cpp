@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -116,6 +117,26 @@ TYPED_TEST(KeyRecord, NullMarkerReadsAsEmptyCodeWithoutValidation)
         ASSERT_NE(read, nullptr);
         EXPECT_EQ(read->to_string(), "");
     }
+}
+
+TYPED_TEST(KeyRecord, WritersRefuseTheEmptyCodeAsTheReadersDo)
+{
+    using T = typename TypeParam::type;
+    const std::string marker_path = this->folder.file("marker.json");
+    T::write_to_json(marker_path, nullptr);
+    const auto empty = T::read_from_json(marker_path);
+    const std::string json_path = this->folder.file("a.json");
+    const std::string binary_path = this->folder.file("a.bin");
+    write_file_text(json_path, "kept");
+    for (const Error& e : {error_of([&] { T::write_to_json(json_path, empty); }),
+                           error_of([&] { T::write_to_binary(binary_path, empty); }),
+                           error_of([&] { T::json_to_string(empty); })}) {
+        EXPECT_EQ(e.message(), TypeParam::message);
+        EXPECT_EQ(e.location(), (SourceLocation{"validate", TypeParam::file, 50}));
+    }
+    EXPECT_EQ(file_text(json_path), "kept");
+    EXPECT_FALSE(std::filesystem::exists(binary_path));
+    EXPECT_EQ(this->folder.entries().size(), 2u);
 }
 
 TYPED_TEST(KeyRecord, StoredEmptyCodeFailsWhateverTheClassSays)

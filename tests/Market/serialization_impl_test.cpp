@@ -2,6 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <typeinfo>
@@ -264,6 +268,68 @@ TEST(VectorRecords, EmptyIsNullAndNullIsEmpty)
     details::load(record["values"], dates);
     ASSERT_EQ(dates.size(), 2u);
     EXPECT_EQ(dates[1].as_float(), -1.25);
+}
+
+TEST(NonFiniteRecords, AreWrittenAsTextAndReadBackWhereADoubleIsRead)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    json record;
+    details::save(record["rate"], -nan);
+    details::save(record["date"], datetime(inf));
+    details::save(record["values"], std::vector<double>{-inf, 1.5, nan});
+    details::save(record["dates"], std::vector<datetime>{datetime(-inf), datetime(0.25)});
+    EXPECT_EQ(record.dump(), R"({"rate":"NaN","date":"Infinity","values":["-Infinity",1.5,"NaN"],)"
+                             R"("dates":["-Infinity",0.25]})");
+
+    double rate = 0.0;
+    datetime date;
+    std::vector<double> values;
+    std::vector<datetime> dates;
+    details::load(record["rate"], rate);
+    details::load(record["date"], date);
+    details::load(record["values"], values);
+    details::load(record["dates"], dates);
+    EXPECT_TRUE(std::isnan(rate));
+    EXPECT_FALSE(std::signbit(rate));
+    EXPECT_EQ(date.as_float(), inf);
+    ASSERT_EQ(values.size(), 3u);
+    EXPECT_EQ(values[0], -inf);
+    EXPECT_EQ(values[1], 1.5);
+    EXPECT_TRUE(std::isnan(values[2]));
+    ASSERT_EQ(dates.size(), 2u);
+    EXPECT_EQ(dates[0].as_float(), -inf);
+    EXPECT_EQ(dates[1].as_float(), 0.25);
+}
+
+TEST(NonFiniteRecords, FiniteNumbersKeepTheirText)
+{
+    for (const double value : {0.0, -0.0, 1e308, -4.9406564584124654e-324, 0.1, 45292.0}) {
+        json number;
+        details::save(number, value);
+        EXPECT_EQ(number.dump(), json(value).dump());
+        double back = 1.0;
+        details::load(number, back);
+        EXPECT_EQ(std::memcmp(&back, &value, sizeof value), 0) << value;
+    }
+}
+
+TEST(NonFiniteRecords, AnyOtherStringFailsWithTheJsonLibraryTypeError)
+{
+    for (const char* text : {"nan", "inf", "-inf", "+Infinity", "infinity", " NaN", "1.5", ""}) {
+        json value = text;
+        double number = 0.0;
+        datetime date;
+        for (const auto& read : {std::function<void()>([&] { details::load(value, number); }),
+                                 std::function<void()>([&] { details::load(value, date); })}) {
+            try {
+                read();
+                ADD_FAILURE() << '"' << text << "\" was read as a number";
+            } catch (const json::type_error& e) {
+                EXPECT_STREQ(e.what(), "[json.exception.type_error.302] type must be number, but is string");
+            }
+        }
+    }
 }
 
 TEST(VectorRecords, CountsBeyondThirtyTwoBitsCannotBeWritten)

@@ -26,6 +26,17 @@ TEST(Registry, AddsFindsAndReplaces)
     EXPECT_FALSE(registry.contains("korvex::b"));  // lookups compare the whole text
 }
 
+TEST(Registry, AnEntryHandedOutStaysUnchangedWhenItsNameIsReplaced)
+{
+    Registry<std::string, std::string> registry;
+    registry.add("a", "first");
+    const auto held = registry.find("a");
+    for (int i = 0; i < 100; ++i)
+        registry.add(i % 2 == 0 ? "a" : std::to_string(i), "replacement " + std::to_string(i));
+    EXPECT_EQ(*held, "first");
+    EXPECT_EQ(*registry.find("a"), "replacement 98");
+}
+
 TEST(Registry, ConcurrentAdditionsAreAllKept)
 {
     Registry<std::string, int> registry;

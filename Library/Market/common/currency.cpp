@@ -28,6 +28,7 @@ void currency::initialize() const
 
 void currency::save(nlohmann::ordered_json& record) const
 {
+    initialize();  // what the reader would refuse is not written
     details::save_tag(record, *this);
     details::save(record["ccy"], ccy_);
 }
@@ -42,6 +43,7 @@ void currency::load(nlohmann::ordered_json& record)
 
 void currency::save(multi_process_stream& record) const
 {
+    initialize();  // what the reader would refuse is not written
     details::save_tag(record, *this);
     details::save(record, ccy_);
 }

@@ -19,7 +19,8 @@ public:
     std::string to_string() const { return ccy_.to_string(); }
 
     // Record: "Class", "ccy" (the code). A record that is the null marker gives a currency
-    // with an empty code.
+    // with an empty code, which the writers refuse as the readers would ("invalide
+    // currency!"), before any file is touched.
     KORVEX_PERSISTABLE(currency);
 
 private:

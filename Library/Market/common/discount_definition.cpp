@@ -28,6 +28,7 @@ void discount_definition::initialize() const
 
 void discount_definition::save(nlohmann::ordered_json& record) const
 {
+    initialize();  // what the reader would refuse is not written
     details::save_tag(record, *this);
     details::save(record["id"], id_);
 }
@@ -42,6 +43,7 @@ void discount_definition::load(nlohmann::ordered_json& record)
 
 void discount_definition::save(multi_process_stream& record) const
 {
+    initialize();  // what the reader would refuse is not written
     details::save_tag(record, *this);
     details::save(record, id_);
 }

@@ -20,7 +20,8 @@ public:
     std::string to_string() const { return id_.to_string(); }
 
     // Record: "Class", "id" (the name). A record that is the null marker gives a
-    // definition with an empty name.
+    // definition with an empty name, which the writers refuse as the readers would
+    // ("invalide key!"), before any file is touched.
     KORVEX_PERSISTABLE(discount_definition);
 
 private:
