@@ -3,8 +3,11 @@ JOBS ?= $(shell nproc)
 CMAKE_RELEASE := build/release
 CMAKE_TEST := build/test
 CMAKE_BENCH := build/bench
+CMAKE_FUZZ := build/fuzz
+CMAKE_TSAN := build/tsan
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps demo test bench release clean install
+.PHONY: all deps demo test test-threads bench fuzz release clean install
 
 all: release
 
@@ -22,12 +25,28 @@ test: deps
 	cmake -S . -B $(CMAKE_TEST) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON -DKORVEX_BUILD_TESTS=ON
 	cmake --build $(CMAKE_TEST) -j $(JOBS)
 	ctest --test-dir $(CMAKE_TEST) --output-on-failure -j $(JOBS)
+	$(MAKE) test-threads
+
+# The concurrency test under ThreadSanitizer; only what it needs is built.
+test-threads:
+	cmake -S . -B $(CMAKE_TSAN) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE_THREAD=ON \
+	  -DKORVEX_BUILD_TESTS=ON -DKORVEX_BUILD_EXAMPLES=OFF
+	cmake --build $(CMAKE_TSAN) --target test_market_threads -j $(JOBS)
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(CMAKE_TSAN)/tests/Market/test_market_threads
 
 bench:
 	bash scripts/install-deps.sh --bench
 	cmake -S . -B $(CMAKE_BENCH) -DCMAKE_BUILD_TYPE=Release -DKORVEX_BUILD_BENCHMARKS=ON
 	cmake --build $(CMAKE_BENCH) -j $(JOBS)
 	bash scripts/run-benchmarks.sh $(CMAKE_BENCH)
+
+# libFuzzer targets built with clang, each run for FUZZ_SECONDS from its committed corpus.
+fuzz:
+	bash scripts/install-deps.sh --fuzz
+	cmake -S . -B $(CMAKE_FUZZ) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKORVEX_FUZZ=ON -DKORVEX_BUILD_EXAMPLES=OFF -DKORVEX_NATIVE=OFF
+	cmake --build $(CMAKE_FUZZ) --target korvex_fuzz_targets -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/run-fuzz.sh $(CMAKE_FUZZ)
 
 install: release
 	cmake --install $(CMAKE_RELEASE) --prefix $(or $(PREFIX),/usr/local)

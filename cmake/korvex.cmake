@@ -1,11 +1,28 @@
 # Shared build settings for every korvex target.
 
 set(KORVEX_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Werror)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  # GCC's loop pragmas (ivdep) are hints that clang may ignore.
+  list(APPEND KORVEX_WARNINGS -Wno-unknown-pragmas)
+endif()
 
 if(KORVEX_SANITIZE)
   set(KORVEX_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_compile_options(${KORVEX_SANITIZER_FLAGS})
   add_link_options(${KORVEX_SANITIZER_FLAGS})
+endif()
+
+# The thread-checking build (ThreadSanitizer) of the concurrency test, `make test`.
+if(KORVEX_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -O1)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# The fuzz build instruments every library for libFuzzer's coverage, under ASan and UBSan.
+if(KORVEX_FUZZ)
+  set(KORVEX_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${KORVEX_FUZZ_FLAGS})
+  add_link_options(-fsanitize=address,undefined)
 endif()
 
 if(KORVEX_NATIVE AND CMAKE_BUILD_TYPE MATCHES "Release|RelWithDebInfo")

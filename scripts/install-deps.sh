@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages korvex needs, when they are missing. Idempotent and
-# non-interactive. Usage: scripts/install-deps.sh [--bench]
+# non-interactive. Usage: scripts/install-deps.sh [--bench] [--fuzz]
 set -euo pipefail
 
 packages=(
@@ -9,9 +9,14 @@ packages=(
   nlohmann-json3-dev
   python3 python3-dev python3-pytest python3-numpy python3-scipy python3-mpmath
 )
-if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libquantlib0-dev)
-fi
+for option in "$@"; do
+  case "$option" in
+    --bench) packages+=(libquantlib0-dev) ;;
+    # clang with its libFuzzer and sanitizer run-times, for `make fuzz`.
+    --fuzz) packages+=(clang libclang-rt-dev) ;;
+    *) echo "unknown option $option" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

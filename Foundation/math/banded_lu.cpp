@@ -231,14 +231,18 @@ void banded_lu<Half>::decomposition(const SourceLocation& arguments,
 }
 
 template <std::size_t Half>
-void banded_lu<Half>::solve(const SourceLocation& arguments, vector<double>& solution,
-                            const matrix<double>& bands, const vector<double>& rhs,
-                            std::size_t outer, std::size_t n, std::size_t inner)
+void banded_lu<Half>::solve(const SourceLocation& arguments, const SourceLocation& overlap,
+                            vector<double>& solution, const matrix<double>& bands,
+                            const vector<double>& rhs, std::size_t outer, std::size_t n,
+                            std::size_t inner)
 {
     const auto layout = banded_layout::of_system(arguments, bands, band_count, solution, rhs,
                                                  outer, n, inner);
     if (layout.size() == 0)
         return;
+    KORVEX_CHECK_MSG(overlap,
+                     solution.data() == rhs.data() || !details::banded_layout::overlap(solution, rhs),
+                     "solution and right-hand side partly share memory");
     if (solution.data() != rhs.data())
         std::memcpy(solution.data(), rhs.data(), layout.size() * sizeof(double));
     for (std::size_t o = 0; o < outer; ++o) {

@@ -22,9 +22,12 @@ struct banded_lu
                               matrix<double>& bands, std::size_t outer, std::size_t n,
                               std::size_t inner, bool check_pivots);
 
-    static void solve(const SourceLocation& arguments, vector<double>& solution,
-                      const matrix<double>& bands, const vector<double>& rhs,
-                      std::size_t outer, std::size_t n, std::size_t inner);
+    // `solution` and `rhs` are either the very same block (in-place solve) or do not share
+    // memory; a partial overlap is refused at `overlap`.
+    static void solve(const SourceLocation& arguments, const SourceLocation& overlap,
+                      vector<double>& solution, const matrix<double>& bands,
+                      const vector<double>& rhs, std::size_t outer, std::size_t n,
+                      std::size_t inner);
 
     static void multiply(const SourceLocation& arguments, const SourceLocation& overlap,
                          vector<double>& result, const vector<double>& operand,

@@ -5,13 +5,9 @@
 namespace korvex {
 namespace {
 
+// Each routine passes the locations of its two checks, on their own lines: the arguments
+// first, then the pivots or the overlap of the vectors.
 constexpr const char* source_file = "Foundation/math/tridiagonal_operations";
-constexpr SourceLocation decomposition_arguments{"decomposition", source_file, 22};
-constexpr SourceLocation decomposition_pivots{"decomposition", source_file, 23};
-constexpr SourceLocation solve_arguments{"solve_decomposed", source_file, 32};
-constexpr SourceLocation multiply_arguments{"multiply", source_file, 40};
-constexpr SourceLocation multiply_overlap{"multiply", source_file, 41};
-
 using lu = details::banded_lu<1>;
 
 }  // namespace
@@ -19,7 +15,8 @@ using lu = details::banded_lu<1>;
 void tridiagonal_operations::decomposition(matrix<double>& bands, std::size_t outer,
                                          std::size_t n, std::size_t inner, bool check_pivots)
 {
-    lu::decomposition(decomposition_arguments, decomposition_pivots, bands, outer, n, inner,
+    lu::decomposition({"decomposition", source_file, __LINE__},
+                      {"decomposition", source_file, __LINE__}, bands, outer, n, inner,
                       check_pivots);
 }
 
@@ -29,7 +26,8 @@ void tridiagonal_operations::solve_decomposed(vector<double>& solution,
                                             std::size_t n, std::size_t inner,
                                             bool /*check_pivots*/)
 {
-    lu::solve(solve_arguments, solution, bands, rhs, outer, n, inner);
+    lu::solve({"solve_decomposed", source_file, __LINE__},
+              {"solve_decomposed", source_file, __LINE__}, solution, bands, rhs, outer, n, inner);
 }
 
 void tridiagonal_operations::multiply(vector<double>& result, const vector<double>& operand,
@@ -37,7 +35,8 @@ void tridiagonal_operations::multiply(vector<double>& result, const vector<doubl
                                     std::size_t n, std::size_t inner, double scale,
                                     bool /*check_pivots*/)
 {
-    lu::multiply(multiply_arguments, multiply_overlap, result, operand, bands, outer, n, inner,
+    lu::multiply({"multiply", source_file, __LINE__},
+                 {"multiply", source_file, __LINE__}, result, operand, bands, outer, n, inner,
                  scale);
 }
 

@@ -32,7 +32,9 @@ namespace korvex {
 // other effect: `solve_decomposed` and `multiply` accept it for symmetry and ignore it.
 //
 // Every routine checks its arguments once per call (band count, enough columns, vector
-// sizes, node count overflow) and raises Error before touching any value. None allocates.
+// sizes, node count overflow, overlapping vectors) and raises Error before touching any
+// value; the error names the routine and the line of its source that asks for the check.
+// None allocates.
 struct KORVEX_MATH_API tridiagonal_operations
 {
     // Factorises `bands` in place. Afterwards band 0 holds the multipliers of the unit lower
@@ -42,13 +44,15 @@ struct KORVEX_MATH_API tridiagonal_operations
                               std::size_t inner, bool check_pivots);
 
     // Solves the factorised system on every line. `solution` and `rhs` may be the same
-    // vector (in-place solve); otherwise they must not overlap.
+    // block (in-place solve) or blocks that do not share memory; views that overlap only in
+    // part are refused with Error.
     static void solve_decomposed(vector<double>& solution, const matrix<double>& bands,
                                  const vector<double>& rhs, std::size_t outer, std::size_t n,
                                  std::size_t inner, bool check_pivots);
 
     // Adds scale * (bands applied to operand) to result, line by line; `bands` is the
-    // unfactorised operator. `result` and `operand` must not overlap.
+    // unfactorised operator. `result` and `operand` must not share memory (refused with
+    // Error).
     static void multiply(vector<double>& result, const vector<double>& operand,
                          const matrix<double>& bands, std::size_t outer, std::size_t n,
                          std::size_t inner, double scale, bool check_pivots);

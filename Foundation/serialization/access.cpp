@@ -6,7 +6,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <optional>
+#include <random>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
@@ -23,6 +27,9 @@ constexpr SourceLocation write_json_location{"write_json", source_file, 60};
 constexpr SourceLocation read_json_location{"read_json", source_file, 75};
 constexpr SourceLocation write_binary_location{"write_binary", source_file, 95};
 constexpr SourceLocation read_binary_location{"read_binary", source_file, 120};
+
+// The longest chain of symbolic links a write follows, as the kernel's own limit.
+constexpr int max_symbolic_links = 40;
 
 [[noreturn]] void fail(const SourceLocation& location, const std::string& path,
                        std::string_view what)
@@ -79,27 +86,125 @@ int write_all(int fd, const void* data, std::size_t size)
     return 0;
 }
 
-// A name for the temporary file beside `path` that no other writer in this or another
-// process uses at the same time.
-std::string temporary_name(const std::string& path)
+// The file a write to `path` replaces: `path` itself, or the file at the end of its chain of
+// symbolic links (which need not exist yet), so that the links stay links and the file
+// they name receives the content.
+std::string write_target(const SourceLocation& location, const std::string& path)
 {
-    static std::atomic<unsigned long> counter{0};
-    return details::concat(path, ".tmp.", ::getpid(), '.', counter.fetch_add(1));
+    namespace fs = std::filesystem;
+    fs::path target(path);
+    for (int depth = 0; depth <= max_symbolic_links; ++depth) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(target, error)))
+            return target.string();
+        const fs::path link = fs::read_symlink(target, error);
+        if (error)
+            fail_with_errno(location, "write", path, error.value());
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    fail_with_errno(location, "write", path, ELOOP);
 }
 
-// Writes the blocks to a temporary file beside `path` and renames it over `path`, so that
-// readers see the old file or the complete new one, never a part: a failed or interrupted
-// write leaves the target as it was. On any failure the temporary file is removed and
-// `Error` is raised. The file is not forced to disk (no fsync): the write is atomic for the
-// processes of this machine, and durability against a power cut is left to the file
-// system, as for ordinary file writes.
-void write_atomically(const SourceLocation& location, const std::string& path,
-                      std::initializer_list<std::string_view> blocks)
+// What a write needs to know of its target before it starts.
+struct target_file
+{
+    std::string name;                  // after symbolic links
+    std::string folder;                // where the temporary file goes
+    std::optional<mode_t> kept_mode;   // the mode of the regular file being replaced
+};
+
+target_file describe_target(const SourceLocation& location, const std::string& path)
+{
+    target_file target;
+    target.name = write_target(location, path);
+    const std::string folder = std::filesystem::path(target.name).parent_path().string();
+    target.folder = folder.empty() ? "." : folder;
+    struct stat status{};
+    if (::stat(target.name.c_str(), &status) == 0 && S_ISREG(status.st_mode))
+        target.kept_mode = status.st_mode & 07777;
+    return target;
+}
+
+// A short name for a temporary file in `folder`, whatever the length of the target's name
+// (a valid target name thus always leaves room for it). Unique across threads and, with
+// the random start, across processes; a clash is caught by O_EXCL or linkat's EEXIST.
+std::string temporary_name(const std::string& folder)
+{
+    static const std::uint64_t start = (std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t x = start + 0x9E3779B97F4A7C15u * (counter.fetch_add(1) + 1);  // splitmix64
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
+    x ^= x >> 31;
+    char suffix[13];
+    std::snprintf(suffix, sizeof suffix, "%012llx", static_cast<unsigned long long>(x & 0xFFFFFFFFFFFFull));
+    return details::concat(folder, "/.korvex-", suffix);
+}
+
+// Writes the blocks and gives the file the replaced file's mode (a new file keeps the mode
+// open gave it from the umask); 0 or the errno of the failure.
+int fill(int fd, std::initializer_list<std::string_view> blocks, const target_file& target)
+{
+    for (const std::string_view block : blocks)
+        if (const int error = write_all(fd, block.data(), block.size()); error != 0)
+            return error;
+    if (target.kept_mode && ::fchmod(fd, *target.kept_mode) != 0)
+        return errno;
+    return 0;
+}
+
+// Renames the complete temporary file over the target, or removes it and raises Error.
+void rename_over(const SourceLocation& location, const std::string& path, const std::string& temporary,
+                 const target_file& target)
+{
+    if (::rename(temporary.c_str(), target.name.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        fail_with_errno(location, "write", path, error);
+    }
+}
+
+// The write through an unnamed file (O_TMPFILE), which gets a name only once it is
+// complete, so a writer killed before that leaves nothing behind. False when the file
+// system or the system cannot do it (no O_TMPFILE, no /proc to link through); the caller
+// then writes through a named temporary file.
+bool write_through_unnamed_file(const SourceLocation& location, const std::string& path,
+                                std::initializer_list<std::string_view> blocks, const target_file& target)
+{
+    const int fd = ::open(target.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    file_descriptor file(fd);
+    if (const int error = fill(fd, blocks, target); error != 0)
+        fail_with_errno(location, "write", path, error);
+    const std::string self = details::concat("/proc/self/fd/", fd);
+    // A new target gets the file under its own name at once; an existing one is replaced
+    // by renaming a linked temporary name over it.
+    if (!target.kept_mode &&
+        ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temporary = temporary_name(target.folder);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            rename_over(location, path, temporary, target);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// The write through a named temporary file beside the target, renamed over it when
+// complete. A writer killed mid-write leaves the temporary file (".korvex-" and 12 hex
+// digits) behind.
+void write_through_named_file(const SourceLocation& location, const std::string& path,
+                              std::initializer_list<std::string_view> blocks, const target_file& target)
 {
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = temporary_name(path);
+        temporary = temporary_name(target.folder);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             fail_with_errno(location, "write", path, errno);
@@ -107,24 +212,32 @@ void write_atomically(const SourceLocation& location, const std::string& path,
     if (fd < 0)
         fail_with_errno(location, "write", path, EEXIST);
     file_descriptor file(fd);
-    int error = 0;
-    for (const std::string_view block : blocks)
-        if (error == 0)
-            error = write_all(file.get(), block.data(), block.size());
+    int error = fill(fd, blocks, target);
     if (file.close() != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
         error = errno;
     if (error != 0) {
         ::unlink(temporary.c_str());
         fail_with_errno(location, "write", path, error);
     }
+    rename_over(location, path, temporary, target);
 }
 
-// The whole content of a file.
+// Writes the blocks so that readers see the old file or the complete new one, never a
+// part: a failed or interrupted write leaves the target as it was. See the header.
+void write_atomically(const SourceLocation& location, const std::string& path,
+                      std::initializer_list<std::string_view> blocks)
+{
+    const target_file target = describe_target(location, path);
+    if (!write_through_unnamed_file(location, path, blocks, target))
+        write_through_named_file(location, path, blocks, target);
+}
+
+// The whole content of a regular file. Opening does not wait (O_NONBLOCK), so a FIFO
+// without a writer is refused like any other file that is not regular, instead of
+// blocking; on a regular file the flag changes nothing.
 std::string read_file(const SourceLocation& location, const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         fail_with_errno(location, "open", path, errno);
     file_descriptor file(fd);
@@ -133,6 +246,8 @@ std::string read_file(const SourceLocation& location, const std::string& path)
         fail_with_errno(location, "read", path, errno);
     if (S_ISDIR(status.st_mode))
         fail_with_errno(location, "read", path, EISDIR);
+    if (!S_ISREG(status.st_mode))
+        fail(SourceLocation{"read_file", source_file, __LINE__}, path, "is not a regular file");
     std::string content;
     if (status.st_size > 0)
         content.reserve(static_cast<std::size_t>(status.st_size));

@@ -13,6 +13,11 @@ namespace korvex {
 // time of day) and removes duplicates; a holiday that is not finite is refused with Error.
 // Readers fill a default calendar with set_use_weekends / set_holidays and then call
 // initialize(); the constructor with arguments does all of it.
+//
+// A calendar serves the years 1 to 9999 (datetime::is_in_calendar_range). The queries
+// refuse any date outside them with Error, NaN and infinities included. The rolls return a
+// non-finite date unchanged, refuse a finite date outside the years, and refuse a roll whose
+// result would leave them; so every call ends after at most one walk over the range.
 class KORVEX_UTIL_API calendar
 {
 public:
@@ -34,7 +39,7 @@ public:
     datetime following(const datetime& d) const;
     datetime preceding(const datetime& d) const;
     // Moves n business days forward (n > 0) or backward (n < 0) from d; d itself need not
-    // be a business day. n = 0 gives following(d).
+    // be a business day. n = 0 gives following(d). The result is midnight of its day.
     datetime advance(const datetime& d, long n) const;
 
     // Number of business days in [d1, d2) counted by whole days; negative when d2 is
@@ -42,6 +47,11 @@ public:
     long business_days_between(const datetime& d1, const datetime& d2) const;
 
 private:
+    // The same questions for a whole serial day already known to be in range.
+    bool is_holiday_on(long day) const;
+    bool is_business_day_on(long day) const;
+    // First business day from `day` on (step 1) or back (step -1).
+    datetime roll(long day, long step) const;
     long weekdays_between(long first_day, long end_day) const;
     long holidays_between(long first_day, long end_day) const;
 

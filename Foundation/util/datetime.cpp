@@ -10,8 +10,6 @@ namespace korvex {
 
 namespace {
 
-constexpr SourceLocation invalid_date_location{"datetime", "Foundation/util/datetime", 30};
-
 // Serial number of 1970-01-01.
 constexpr long unix_epoch_serial = 25569;
 
@@ -53,7 +51,7 @@ datetime::datetime() noexcept : serial_(std::numeric_limits<double>::quiet_NaN()
 datetime::datetime(int year, int month, int day)
 {
     if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month))
-        details::check_fail(invalid_date_location,
+        details::check_fail({"datetime", "Foundation/util/datetime", __LINE__},
                             details::concat("invalid date: year ", year, ", month ", month,
                                             ", day ", day));
     serial_ = static_cast<double>(serial_of(year, month, day));
@@ -116,9 +114,14 @@ std::string datetime::to_string() const
         return "NaN";
     if (std::isinf(serial_))
         return serial_ > 0 ? "+inf" : "-inf";
-    const civil_date c = civil_from_days(day_number() - unix_epoch_serial);
+    long day = day_number();
+    long seconds = std::lround((serial_ - std::floor(serial_)) * 86400.0);
+    if (seconds == 86400) {
+        ++day;
+        seconds = 0;
+    }
+    const civil_date c = civil_from_days(day - unix_epoch_serial);
     char text[64];
-    const long seconds = std::lround((serial_ - std::floor(serial_)) * 86400.0);
     if (seconds == 0)
         std::snprintf(text, sizeof text, "%04ld-%02d-%02d", c.year, c.month, c.day);
     else

@@ -13,6 +13,11 @@ namespace korvex {
 // A default-constructed date is NaN (not a date); NaN dates compare unequal and unordered
 // to everything. Calendar fields (year(), month(), day(), weekday()) use the proleptic
 // Gregorian calendar and are only meaningful for finite dates.
+//
+// A datetime holds any double. Calendars and the day counts that read calendar fields
+// (30/360, ACT/ACT ISDA, business/252) serve the years 1 to 9999: serial values from
+// 0001-01-01T00:00 (first_calendar_serial) up to, not including, 10000-01-01
+// (end_calendar_serial); they refuse finite dates outside with Error.
 class KORVEX_UTIL_API datetime
 {
 public:
@@ -52,6 +57,13 @@ public:
     }
     friend bool operator>=(const datetime& a, const datetime& b) noexcept { return b <= a; }
 
+    static constexpr double first_calendar_serial = -693593.0;
+    static constexpr double end_calendar_serial = 2958466.0;
+    bool is_in_calendar_range() const noexcept
+    {
+        return serial_ >= first_calendar_serial && serial_ < end_calendar_serial;
+    }
+
     // Whole serial day (the date without its time of day).
     long day_number() const noexcept;
     int year() const noexcept;
@@ -61,8 +73,9 @@ public:
     int weekday() const noexcept;
     bool is_weekend() const noexcept { return weekday() >= 5; }
 
-    // "YYYY-MM-DD", followed by "THH:MM:SS" when the date has a time of day; "NaN" for a
-    // default date.
+    // "YYYY-MM-DD", followed by "THH:MM:SS" when the date has a time of day rounded to the
+    // second; a time that rounds to midnight prints as the next day. "NaN" for a default
+    // date, "+inf" and "-inf" for infinite ones.
     std::string to_string() const;
 
     // Serial number of midnight of a Gregorian day, without validation.

@@ -5,12 +5,13 @@
 #include <utility>
 
 #include "core/check_fail.h"
+#include "util/calendar_range.h"
 
 namespace korvex {
 
 namespace {
 
-constexpr SourceLocation type_location{"initialize", "Foundation/util/day_count_convention", 20};
+constexpr const char* source = "Foundation/util/day_count_convention";
 
 double days_in_year(int year) noexcept
 {
@@ -53,8 +54,9 @@ day_count_convention::day_count_convention(day_count_convention_type type,
 void day_count_convention::initialize()
 {
     if (type_ < act_365_fixed || type_ > business_252)
-        details::check_fail(type_location, details::concat("unknown day count convention type ",
-                                                           static_cast<int>(type_)));
+        details::check_fail({"initialize", source, __LINE__},
+                            details::concat("unknown day count convention type ",
+                                            static_cast<int>(type_)));
 }
 
 double day_count_convention::fraction(const datetime& d1, const datetime& d2) const
@@ -76,6 +78,8 @@ double day_count_convention::forward_fraction(const datetime& from, const dateti
     }
     if (!std::isfinite(from.as_float()) || !std::isfinite(to.as_float()))
         return std::numeric_limits<double>::quiet_NaN();
+    for (const datetime* d : {&from, &to})
+        details::require_calendar_range(*d, {"forward_fraction", source, __LINE__});
     switch (type_) {
     case thirty_360:
         return thirty_360_fraction(from, to);

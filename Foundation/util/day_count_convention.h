@@ -22,7 +22,12 @@ enum day_count_convention_type : int
 // business/252 count whole days.
 //
 // business/252 counts the business days of the convention's calendar; without a calendar
-// it counts Monday to Friday. An unknown type is refused with Error by the constructor
+// it counts Monday to Friday.
+//
+// ACT/365 Fixed and ACT/360 are differences of serial values and serve every date. The
+// conventions that read calendar fields (30/360, ACT/ACT ISDA, business/252) serve the
+// years 1 to 9999 (datetime::is_in_calendar_range) and refuse a finite date outside them
+// with Error. A NaN or infinite date gives a NaN or infinite fraction in every convention. An unknown type is refused with Error by the constructor
 // and by initialize(), which readers call after set_type / set_calendar.
 class KORVEX_UTIL_API day_count_convention
 {

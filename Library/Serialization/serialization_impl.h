@@ -694,6 +694,10 @@ std::shared_ptr<const T> read_from_binary(const std::string& path)
     stream.SetRawData(std::move(bytes));
     std::shared_ptr<T> obj = serialization_access::create<T>();
     load(stream, *obj);
+    // Our writer leaves nothing after the record: more bytes mean another file's content.
+    if (stream.bytes_left() != 0)
+        check_fail(SourceLocation{"read_from_binary", serialization_source, __LINE__},
+                   concat('"', path, "\" holds ", stream.bytes_left(), " bytes after its record"));
     return obj;
 }
 

@@ -9,11 +9,18 @@
 #include "PDE/grid/space_grid.h"
 #include "PDE/grid/space_grid_construction.h"
 #include "core/error.h"
+#include "math/failure_expectation.h"
 
 namespace korvex {
 namespace {
 
 using config = space_grid_config;
+
+// Lines of the checks in Library/PDE/grid/space_grid.cpp.
+constexpr int unknown_type_line = 240;
+constexpr int requested_count_line = 250;
+constexpr int piece_count_line = 295;
+constexpr int gap_count_line = 344;
 
 config make_config(config::space_grid_type type, bool start = false, bool end = false,
                    config::transformation_type t = config::identity)
@@ -267,11 +274,54 @@ TEST(space_grid, unknown_types_are_refused)
             space_grid(make_config(static_cast<config::space_grid_type>(type)), 10, 0.0, 1.0, 0.0, {});
             FAIL() << "type " << type << " accepted";
         } catch (const Error& e) {
-            EXPECT_EQ(e.location(), (SourceLocation{"space_grid", "Library/PDE/grid/space_grid", 62}));
+            EXPECT_EQ(e.location(), (SourceLocation{"space_grid", "Library/PDE/grid/space_grid", unknown_type_line}));
             EXPECT_EQ(e.message(), "unknown space grid type " + std::to_string(type));
         }
     }
 }
+
+struct oversized_space_grid
+{
+    const char* name;
+    config::space_grid_type type;
+    std::size_t n;
+    double lower, upper;
+    std::vector<double> points;
+    const char* function;
+    int line;
+};
+
+std::ostream& operator<<(std::ostream& out, const oversized_space_grid& g) { return out << g.name; }
+
+class space_grid_limit : public ::testing::TestWithParam<oversized_space_grid>
+{
+};
+
+// Counts past the point limit are refused before the axis is allocated. They used to end in
+// std::length_error, or in an allocation that AddressSanitizer aborts: a width too small for
+// its spacing makes the spacing zero and the count infinite.
+TEST_P(space_grid_limit, refuses_grids_above_the_point_limit)
+{
+    const oversized_space_grid g = GetParam();
+    testing::expect_failure(
+        [&] { space_grid(make_config(g.type), g.n, g.lower, g.upper, 0.0, g.points); },
+        SourceLocation{g.function, "Library/PDE/grid/space_grid", g.line},
+        "a space grid needs more than 10000000 points");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    space_grid, space_grid_limit,
+    ::testing::Values(
+        oversized_space_grid{"requested_count", config::uniform, 10'000'001, 0.0, 1.0, {},
+                             "space_grid", requested_count_line},
+        oversized_space_grid{"largest_count", config::explicit_points,
+                             std::numeric_limits<std::size_t>::max(), 0.0, 1.0, {0.5},
+                             "space_grid", requested_count_line},
+        oversized_space_grid{"subnormal_width_with_points", config::uniform_with_points, 10, 0.0,
+                             5e-324, {}, "build_uniform_with_points", piece_count_line},
+        oversized_space_grid{"subnormal_width_concentrated", config::concentrated, 10, 0.0,
+                             5e-324, {0.0, 5e-324}, "build_concentrated", gap_count_line}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(space_grid, array_transformation_matches_the_scalar_one_in_blocks_and_remainder)
 {

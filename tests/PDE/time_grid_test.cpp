@@ -6,11 +6,19 @@
 
 #include "PDE/grid/time_grid.h"
 #include "core/error.h"
+#include "math/failure_expectation.h"
 
 namespace korvex {
 namespace {
 
 using config = time_grid_config;
+
+// Lines of the checks in Library/PDE/grid/time_grid.cpp.
+constexpr int date_line = 28;
+constexpr int time_step_line = 84;
+constexpr int rannacher_step_line = 85;
+constexpr int fixed_limit_line = 139;
+constexpr int rannacher_limit_line = 186;
 
 std::vector<double> values(const time_grid& g)
 {
@@ -141,11 +149,24 @@ TEST(time_grid, fine_start_ends_on_its_limit_inside_the_first_interval)
 
 TEST(time_grid, fine_start_without_a_fine_step_is_skipped)
 {
-    // The start lies after the first date, so the fine start would begin below its limit and
-    // never advance with a zero step. The interval up to the limit has no sub-steps either.
+    // The fine start sits at the first date; with a zero fine step it holds no date, and
+    // the coarse steps cover every interval.
     const time_grid g(config(config::fixed_step, config::backward, false, 1.0, 4, 0.0),
                       datetime(0.0), datetime(3.0), {}, dates({-2.0}));
-    expect_values(g, {-2.0, 0.0, 1.0, 2.0, 3.0});
+    expect_values(g, {-2.0, -1.0, 0.0, 1.0, 2.0, 3.0});
+}
+
+// The fine steps start at the first date of the grid, also when `from` is not the earliest
+// date: they used to run from the earliest date up to `from` and made one date per fine step.
+TEST(time_grid, fine_start_covers_its_steps_from_the_first_date)
+{
+    const config c(config::fixed_step, config::backward, false, 365.0, 4, 0.01);
+    const time_grid reversed(c, datetime(3650.0), datetime(0.0), {}, {});
+    expect_values(reversed, {0.0, 0.01, 0.02, 0.03, 0.04, 365.0, 730.0, 1095.0, 1460.0, 1825.0,
+                             2190.0, 2555.0, 2920.0, 3285.0, 3650.0});
+    const time_grid earlier_date(c, datetime(0.0), datetime(3650.0), {}, dates({-365.0}));
+    expect_values(earlier_date, {-365.0, -364.99, -364.98, -364.97, -364.96, 0.0, 365.0, 730.0,
+                                 1095.0, 1460.0, 1825.0, 2190.0, 2555.0, 2920.0, 3285.0, 3650.0});
 }
 
 TEST(time_grid, event_rannacher_backward_flags_the_dates_leading_up_to_the_event)
@@ -239,7 +260,7 @@ TEST(time_grid, day_count_is_act_365_fixed)
 
 TEST(time_grid, refuses_nan_dates_and_negative_steps)
 {
-    const SourceLocation date_location{"time_grid", "Library/PDE/grid/time_grid", 41};
+    const SourceLocation date_location{"check_dates", "Library/PDE/grid/time_grid", date_line};
     try {
         time_grid(config(config::fixed_step, config::backward, false, 1.0, 0, 0.0), datetime(0.0),
                   datetime(10.0), {datetime()}, {});
@@ -253,7 +274,7 @@ TEST(time_grid, refuses_nan_dates_and_negative_steps)
                   datetime(10.0), {}, {});
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(e.location(), (SourceLocation{"time_grid", "Library/PDE/grid/time_grid", 43}));
+        EXPECT_EQ(e.location(), (SourceLocation{"time_grid", "Library/PDE/grid/time_grid", time_step_line}));
         EXPECT_EQ(e.message(), "Expected config.time_step() >= 0.0 to be true, but got false.");
     }
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -262,7 +283,7 @@ TEST(time_grid, refuses_nan_dates_and_negative_steps)
                   datetime(10.0), {}, {});
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(e.location(), (SourceLocation{"time_grid", "Library/PDE/grid/time_grid", 44}));
+        EXPECT_EQ(e.location(), (SourceLocation{"time_grid", "Library/PDE/grid/time_grid", rannacher_step_line}));
         EXPECT_EQ(e.message(), "Expected config.rannacher_step() >= 0.0 to be true, but got false.");
     }
     try {
@@ -270,16 +291,74 @@ TEST(time_grid, refuses_nan_dates_and_negative_steps)
                   datetime(nan), {}, {});
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(e.location().line, 41);
+        EXPECT_EQ(e.location().line, date_line);
     }
     try {
         time_grid(config(config::fixed_step, config::backward, false, nan, 0, 0.0), datetime(0.0),
                   datetime(10.0), {}, {});
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(e.location().line, 43);
+        EXPECT_EQ(e.location().line, time_step_line);
     }
 }
+
+TEST(time_grid, refuses_infinite_dates)
+{
+    const SourceLocation where{"check_dates", "Library/PDE/grid/time_grid", date_line};
+    const config c(config::fixed_step, config::backward, false, 1.0, 0, 0.0);
+    const double inf = std::numeric_limits<double>::infinity();
+    testing::expect_failure([&] { time_grid(c, datetime(0.0), datetime(inf), {}, {}); }, where,
+                            "a time grid date is infinite");
+    testing::expect_failure([&] { time_grid(c, datetime(0.0), datetime(1.0), {}, {datetime(-inf)}); },
+                            where, "a time grid date is infinite");
+}
+
+struct oversized_grid
+{
+    const char* name;
+    config settings;
+    double from, to;
+    std::vector<datetime> events;
+    const char* function;
+    int line;
+};
+
+std::ostream& operator<<(std::ostream& out, const oversized_grid& g) { return out << g.name; }
+
+class time_grid_limit : public ::testing::TestWithParam<oversized_grid>
+{
+};
+
+// Grids beyond the date limit are refused before any date is generated: these used to
+// allocate for hours, loop without end or wrap a reserved size to zero.
+TEST_P(time_grid_limit, refuses_grids_above_the_date_limit)
+{
+    const oversized_grid g = GetParam();
+    testing::expect_failure(
+        [&] { time_grid(g.settings, datetime(g.from), datetime(g.to), g.events, {}); },
+        SourceLocation{g.function, "Library/PDE/grid/time_grid", g.line},
+        "a time grid needs more than 10000000 dates");
+}
+
+constexpr std::size_t huge_count = std::numeric_limits<std::size_t>::max();
+
+INSTANTIATE_TEST_SUITE_P(
+    time_grid, time_grid_limit,
+    ::testing::Values(
+        oversized_grid{"fine_sub_steps", config(config::fixed_step, config::backward, false, 1e-3, 0, 0.0),
+                       0.0, 1e5, {}, "build_fixed_step", fixed_limit_line},
+        oversized_grid{"far_end", config(config::fixed_step, config::forward, true, 1.0, 0, 0.0),
+                       0.0, 1e300, {}, "build_fixed_step", fixed_limit_line},
+        oversized_grid{"fine_steps_past_any_count",
+                       config(config::fixed_step, config::backward, false, 1.0, huge_count, 3e-16),
+                       0.0, 1e4, {}, "build_fixed_step", fixed_limit_line},
+        oversized_grid{"tiny_positive_step",
+                       config(config::event_rannacher, config::backward, false, 1e-15, 2, 0.1),
+                       0.0, 10.0, dates({5.0}), "build_event_rannacher", rannacher_limit_line},
+        oversized_grid{"countless_fine_steps",
+                       config(config::event_rannacher, config::forward, false, 1.0, huge_count, 0.0),
+                       0.0, 10.0, dates({5.0}), "build_event_rannacher", rannacher_limit_line}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace korvex

@@ -28,17 +28,18 @@ struct family
                      std::size_t, std::size_t, double, bool);
     const char* file;
     // Lines of the failure sites: arguments of each routine, pivots, overlapping vectors.
-    int decomposition_line, pivot_line, solve_line, multiply_line, overlap_line;
+    int decomposition_line, pivot_line, solve_line, multiply_line, overlap_line,
+        solve_overlap_line;
 };
 
 const family tridiagonal{"tridiagonal", 3, &tridiagonal_operations::decomposition,
                          &tridiagonal_operations::solve_decomposed,
                          &tridiagonal_operations::multiply,
-                         "Foundation/math/tridiagonal_operations", 22, 23, 32, 40, 41};
+                         "Foundation/math/tridiagonal_operations", 18, 19, 29, 38, 39, 30};
 const family pentadiagonal{"pentadiagonal", 5, &pentadiagonal_operations::decomposition,
                            &pentadiagonal_operations::solve_decomposed,
                            &pentadiagonal_operations::multiply,
-                           "Foundation/math/pentadiagonal_operations", 22, 23, 32, 40, 41};
+                           "Foundation/math/pentadiagonal_operations", 18, 19, 29, 38, 39, 30};
 
 // The lines of dimension d of a row-major block of `shape`: (nodes before, n_d, after).
 struct triple
@@ -377,6 +378,11 @@ TEST_P(banded_family, bad_arguments_are_refused_before_any_value_changes)
                  "multiply", f.overlap_line,
                  "Expected !details::banded_layout::overlap(result, operand) to be true, but "
                  "got false.  result and operand share memory");
+    expect_error([&] { f.solve(head, eleven, shifted, 1, 11, 1, false); }, f,
+                 "solve_decomposed", f.solve_overlap_line,
+                 "Expected solution.data() == rhs.data() || !details::banded_layout::overlap("
+                 "solution, rhs) to be true, but got false.  solution and right-hand side "
+                 "partly share memory");
 
     const std::size_t huge = std::numeric_limits<std::size_t>::max() / 2;
     expect_error([&] { f.decomposition(bands, huge, 3, 1, false); }, f, "decomposition",
@@ -401,6 +407,21 @@ TEST_P(banded_family, bad_arguments_are_refused_before_any_value_changes)
         for (std::size_t j = 0; j < count; ++j)
             EXPECT_EQ(bands(j, p), 1.0);
     }
+}
+
+// Two halves of one block are separate systems: the solve reads one and writes the other.
+TEST_P(banded_family, solves_between_disjoint_views_of_one_block)
+{
+    const triple t{1, 6, 1};
+    matrix<double> bands = random_bands(fam().bands, t, rng);
+    const dense a = dense_of(bands, t);
+    vector<double> block = random_vector(2 * t.size(), rng);
+    const vector<double> rhs = vector<double>::view_of(block.data(), t.size());
+    vector<double> solution = vector<double>::view_of(block.data() + t.size(), t.size());
+    const std::vector<double> expected = dense_solve(a, as_std(rhs));
+    fam().decomposition(bands, t.outer, t.n, t.inner, false);
+    fam().solve(solution, bands, rhs, t.outer, t.n, t.inner, false);
+    expect_close(as_std(solution), expected, 1e-13);
 }
 
 INSTANTIATE_TEST_SUITE_P(math, banded_family, ::testing::Values(&tridiagonal, &pentadiagonal),

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "core/error.h"
+#include "math/failure_expectation.h"
 #include "util/calendar.h"
 
 namespace korvex {
@@ -94,6 +96,67 @@ TEST(Calendar, BusinessDayCountsMatchADayByDayWalk)
             ASSERT_EQ(cal.business_days_between(day(a), day(b)), walk) << a << " " << b;
         }
     }
+}
+
+SourceLocation calendar_site(const char* function, int line)
+{
+    return {function, "Foundation/util/calendar", line};
+}
+
+// Calendars serve the years 1 to 9999. Far dates used to be clamped to a day number that a
+// step could not change, so rolling them never ended.
+TEST(Calendar, FarDatesAreRefusedInsteadOfRollingForever)
+{
+    const calendar weekends;
+    const std::string far_past = "serial date -1e+16 is outside the years 1 to 9999";
+    testing::expect_failure([&] { weekends.preceding(datetime(-1e16)); },
+                            calendar_site("preceding", 92), far_past);
+    testing::expect_failure([&] { weekends.advance(datetime(-1e16), -1); },
+                            calendar_site("advance", 114), far_past);
+    testing::expect_failure([] { calendar(false, {datetime(1e15)}).following(datetime(2e15)); },
+                            calendar_site("following", 84),
+                            "serial date 2e+15 is outside the years 1 to 9999");
+    EXPECT_TRUE(std::isinf(weekends.advance(datetime(HUGE_VAL), 3).as_float()));
+}
+
+TEST(Calendar, RollsThatWouldLeaveTheRangeAreRefused)
+{
+    const datetime last_day(9999, 12, 31);  // a Friday
+    const datetime first_day(1, 1, 1);      // a Monday
+    const calendar closed_at_the_ends(true, {last_day, first_day});
+    testing::expect_failure([&] { closed_at_the_ends.following(datetime(9999, 12, 31)); },
+                            calendar_site("roll", 102),
+                            "no business day from 9999-12-31 on within the years 1 to 9999");
+    testing::expect_failure([&] { closed_at_the_ends.preceding(first_day); },
+                            calendar_site("roll", 102),
+                            "no business day from 0001-01-01 back within the years 1 to 9999");
+    EXPECT_EQ(closed_at_the_ends.advance(datetime(9999, 12, 29), 1), datetime(9999, 12, 30));
+    testing::expect_failure([&] { closed_at_the_ends.advance(datetime(9999, 12, 29), 2); },
+                            calendar_site("advance", 126),
+                            "advancing 2 business days from 9999-12-29 leaves the years 1 to 9999");
+    for (const long n : {LONG_MIN, LONG_MAX, -3652060L})
+        testing::expect_failure([&] { closed_at_the_ends.advance(last_day, n); },
+                                calendar_site("advance", 120),
+                                "advancing " + std::to_string(n) +
+                                    " business days from 9999-12-31 leaves the years 1 to 9999");
+}
+
+TEST(Calendar, QueriesRefuseDatesOutsideTheRange)
+{
+    const calendar weekends;
+    testing::expect_failure([&] { weekends.business_days_between(datetime(), monday); },
+                            calendar_site("business_days_between", 155),
+                            "serial date nan is outside the years 1 to 9999");
+    testing::expect_failure([&] { weekends.is_business_day(datetime(3e6)); },
+                            calendar_site("is_business_day", 66),
+                            "serial date 3e+06 is outside the years 1 to 9999");
+    testing::expect_failure([&] { weekends.is_holiday(datetime(-HUGE_VAL)); },
+                            calendar_site("is_holiday", 60),
+                            "serial date -inf is outside the years 1 to 9999");
+    // Over the whole range: 521722 weeks and Monday to Thursday of 0001-01-01 on (the end
+    // day, a Friday, is not counted).
+    EXPECT_EQ(weekends.business_days_between(datetime(1, 1, 1), datetime(9999, 12, 31)),
+              2608614);
 }
 
 }  // namespace

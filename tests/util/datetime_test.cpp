@@ -100,6 +100,14 @@ TEST(Datetime, PrintsIsoText)
     EXPECT_EQ(datetime(HUGE_VAL).to_string(), "+inf");
 }
 
+// A time of day that rounds to the next midnight belongs to the next day.
+TEST(Datetime, PrintsTheNextDayForTimesRoundingToMidnight)
+{
+    EXPECT_EQ(datetime(45292.99999999).to_string(), "2024-01-02");
+    EXPECT_EQ(datetime(45291.99999999).to_string(), "2024-01-01");  // across a year's end
+    EXPECT_EQ(datetime(45292.0 + 86399.0 / 86400).to_string(), "2024-01-01T23:59:59");
+}
+
 TEST(Datetime, LeapYearsAndMonthLengths)
 {
     EXPECT_TRUE(datetime::is_leap_year(2000));

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/error.h"
+#include "math/failure_expectation.h"
 #include "util/day_count_convention.h"
 
 namespace korvex {
@@ -97,6 +98,41 @@ TEST(DayCountConvention, NonFiniteDatesGiveNonFiniteFractions)
         EXPECT_FALSE(std::isfinite(convention.fraction(datetime(), datetime(2024, 1, 1))));
         EXPECT_FALSE(std::isfinite(convention.fraction(datetime(2024, 1, 1), datetime(HUGE_VAL))));
     }
+}
+
+// Conventions that read calendar fields serve the years 1 to 9999: dates far outside used
+// to overflow the year and give silently wrong fractions.
+TEST(DayCountConvention, CalendarFieldConventionsRefuseDatesOutsideTheYears1To9999)
+{
+    const SourceLocation where{"forward_fraction", "Foundation/util/day_count_convention", 82};
+    const datetime first(1, 1, 1);
+    const datetime end_of_range(2958466.0);  // 10000-01-01, the first instant outside
+    datetime last_instant = end_of_range;
+    last_instant += -1e-6;
+    for (const auto type : {thirty_360, act_act_isda, business_252}) {
+        const day_count_convention convention(type);
+        testing::expect_failure([&] { convention.fraction(datetime(-1e15), datetime(1e11)); },
+                                where, "serial date -1e+15 is outside the years 1 to 9999");
+        testing::expect_failure([&] { convention.fraction(datetime(2024, 1, 1), end_of_range); },
+                                where, "serial date 2958466 is outside the years 1 to 9999");
+        testing::expect_failure(
+            [&] { convention.fraction(datetime(first.as_float() - 0.5), first); }, where,
+            "serial date -693593.5 is outside the years 1 to 9999");
+        EXPECT_NO_THROW(convention.fraction(first, last_instant));
+    }
+    EXPECT_DOUBLE_EQ(day_count_convention(thirty_360).fraction(first, datetime(9999, 12, 31)),
+                     (360.0 * 9998 + 30 * 11 + 30) / 360);
+    EXPECT_DOUBLE_EQ(day_count_convention(act_act_isda).fraction(first, datetime(9999, 12, 31)),
+                     9998 + 364.0 / 365);
+}
+
+// Actual-day conventions are differences of serial values and serve every date.
+TEST(DayCountConvention, ActualDayConventionsServeEveryDate)
+{
+    EXPECT_DOUBLE_EQ(day_count_convention(act_365_fixed).fraction(datetime(2024, 1, 1), datetime(1e15)),
+                     (1e15 - 45292) / 365);
+    EXPECT_DOUBLE_EQ(day_count_convention(act_360).fraction(datetime(-1e15), datetime(1e11)),
+                     (1e11 + 1e15) / 360);
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <limits>
-#include <stdexcept>
 #include <utility>
 
 #include "core/check_fail.h"
@@ -16,7 +14,7 @@ namespace korvex {
 
 namespace {
 
-constexpr SourceLocation unknown_type_location{"space_grid", "Library/PDE/grid/space_grid", 62};
+constexpr const char* source = "Library/PDE/grid/space_grid";
 
 // Elements per block of the array loops, so that GCC can vectorise each block.
 constexpr std::size_t block = 16;
@@ -33,7 +31,7 @@ void apply_in_blocks(double* values, std::size_t n, F f) noexcept
 }
 
 // Truncation toward zero that never overflows: NaN gives the lowest value, out-of-range
-// values saturate. Counts derived from it are then raised or refused as each step says.
+// values saturate. Used for the counts that are only compared, never allocated.
 long long truncate(double x) noexcept
 {
     constexpr double limit = 9.2e18;
@@ -44,18 +42,28 @@ long long truncate(double x) noexcept
     return static_cast<long long>(x);
 }
 
-// A count of points from a ratio: truncated, 0 for a negative or NaN ratio.
-std::size_t truncate_to_count(double ratio) noexcept
+[[noreturn]] void refuse_point_count(const SourceLocation& where)
 {
-    const long long k = truncate(ratio);
-    return k < 0 ? 0 : static_cast<std::size_t>(k);
+    details::check_fail(where, details::concat("a space grid needs more than ",
+                                               space_grid::max_points, " points"));
 }
 
-// The integer counts of the concentrated construction are 32-bit and raised to a floor.
-long long truncate_32_raised(double ratio, long long below, long long raised_to) noexcept
+// A count of points from a ratio of lengths, truncated toward zero; a negative or NaN ratio
+// (NaN bounds give IEEE axes) counts 0. A ratio past the point limit, an infinite one
+// included (a width too small for its spacing makes the spacing zero), is refused before
+// anything is allocated.
+std::size_t point_count(double ratio, const SourceLocation& where)
 {
-    long long k = std::clamp<long long>(truncate(ratio), INT_MIN, INT_MAX);
-    return k < below ? raised_to : k;
+    if (ratio > static_cast<double>(space_grid::max_points))
+        refuse_point_count(where);
+    return ratio > 0.0 ? static_cast<std::size_t>(ratio) : 0;
+}
+
+// The counts of the concentrated construction are raised to 4 when below 5.
+std::size_t raised_point_count(double ratio, const SourceLocation& where)
+{
+    const std::size_t k = point_count(ratio, where);
+    return k < 5 ? 4 : k;
 }
 
 // Ascending order in which NaN sorts last, so that sorting stays well defined.
@@ -229,7 +237,7 @@ space_grid::space_grid(const space_grid_config& config, std::size_t n, double lo
     const auto type = config.type();
     if (type != space_grid_config::explicit_points && type != space_grid_config::uniform &&
         type != space_grid_config::uniform_with_points && type != space_grid_config::concentrated)
-        details::check_fail(unknown_type_location,
+        details::check_fail({"space_grid", source, __LINE__},
                             details::concat("unknown space grid type ", static_cast<int>(type)));
 
     std::vector<double> given = points;
@@ -238,8 +246,8 @@ space_grid::space_grid(const space_grid_config& config, std::size_t n, double lo
         transform(upper, transformation_);
         transform(given, transformation_);
     }
-    if (n > std::numeric_limits<std::size_t>::max() - points.size())
-        throw std::length_error("vector too long");
+    if (n > max_points)
+        refuse_point_count({"space_grid", source, __LINE__});
     axis_.reserve(points.size() + n);
     const double dx = (upper - lower) / static_cast<double>(n);
 
@@ -283,7 +291,8 @@ void space_grid::build_uniform_with_points(const std::vector<double>& points, do
     // (an evenly spaced fill of a single point would drop q).
     double previous = lower;
     for (double q : stops) {
-        const std::size_t k = truncate_to_count((q - previous) / dx);
+        const std::size_t k =
+            point_count((q - previous) / dx, {"build_uniform_with_points", source, __LINE__});
         append_uniform(axis_, std::max<std::size_t>(k, 2), previous, q);
         previous = q;
     }
@@ -296,7 +305,7 @@ void space_grid::build_concentrated(const space_grid_config& config, std::vector
     const double centre_dx = config.center_dx();
     const double proportion = config.internal_proportion();
     const double width = upper - lower;
-    const long long count = static_cast<long long>(std::min<std::size_t>(n, LLONG_MAX / 4));
+    const auto count = static_cast<long long>(n);
 
     std::vector<double> sorted = points;
     std::sort(sorted.begin(), sorted.end(), ascending);
@@ -331,18 +340,21 @@ void space_grid::build_concentrated(const space_grid_config& config, std::vector
     } else {
         for (std::size_t u = 0; u + 1 < zones.size(); ++u) {
             const double gap = zones[u + 1].lower - zones[u].upper;
-            const long long k = truncate_32_raised(gap / dx, 5, 4);
-            details::append_graded_fill(axis_, static_cast<std::size_t>(k + 1), h, h, gap + 2 * h,
-                               zones[u].upper);
+            const std::size_t k =
+                raised_point_count(gap / dx, {"build_concentrated", source, __LINE__});
+            details::append_graded_fill(axis_, k + 1, h, h, gap + 2 * h, zones[u].upper);
         }
         const long long g = static_cast<long long>(axis_.size());
-        const long long t = std::max((count - g) / 2, 15LL);
+        const auto t = static_cast<std::size_t>(std::max((count - g) / 2, 15LL));
         const double target = 2 * centre_dx * dx;
 
         const double left_end = zones.front().lower;
         if (left_end > lower) {
-            const long long k = few_centres ? t : truncate_32_raised((left_end - lower) / dx, 5, 4);
-            std::vector<double> tail = uniform_points(static_cast<std::size_t>(k), lower, left_end);
+            const std::size_t k =
+                few_centres ? t
+                            : raised_point_count((left_end - lower) / dx,
+                                                 {"build_concentrated", source, __LINE__});
+            std::vector<double> tail = uniform_points(k, lower, left_end);
             details::relax_left_tail(tail, target);
             axis_.insert(axis_.end(), tail.begin(), tail.end());
         } else {
@@ -351,9 +363,11 @@ void space_grid::build_concentrated(const space_grid_config& config, std::vector
 
         const double right_end = zones.back().upper;
         if (right_end < upper) {
-            const long long k =
-                few_centres ? t : truncate_32_raised((upper - right_end) / dx, 5, 4);
-            std::vector<double> tail = uniform_points(static_cast<std::size_t>(k), right_end, upper);
+            const std::size_t k =
+                few_centres ? t
+                            : raised_point_count((upper - right_end) / dx,
+                                                 {"build_concentrated", source, __LINE__});
+            std::vector<double> tail = uniform_points(k, right_end, upper);
             details::relax_right_tail(tail, target);
             axis_.insert(axis_.end(), tail.begin(), tail.end());
         } else {

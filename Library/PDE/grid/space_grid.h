@@ -24,13 +24,20 @@ namespace korvex {
 //    beyond it: that side's tail is the bound alone.
 // Unknown construction types (3, or above 4) are refused with Error.
 //
+// Point counts are bounded: a requested n above `max_points`, whatever the construction,
+// and any count the construction derives from lengths and spacings that passes it (an
+// infinite one included, when a width too small for n points makes the spacing zero) are
+// refused with Error before the axis is allocated.
+//
 // The arguments are not validated otherwise: a zero n, bounds in the wrong order or a
 // transformation outside its domain give the corresponding IEEE values in the axis.
-// Allocation failures (std::bad_alloc, std::length_error) propagate.
+// Allocation failures (std::bad_alloc) propagate.
 class KORVEX_PDE_API space_grid
 {
 public:
     using transformation_type = space_grid_config::transformation_type;
+
+    static constexpr std::size_t max_points = 10'000'000;
 
     space_grid(const space_grid_config& config, std::size_t n, double lower, double upper,
                double offset, const std::vector<double>& points);

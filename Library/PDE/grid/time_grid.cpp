@@ -12,9 +12,6 @@ namespace korvex {
 namespace {
 
 constexpr const char* source = "Library/PDE/grid/time_grid";
-constexpr SourceLocation date_location{"time_grid", source, 41};
-constexpr SourceLocation time_step_location{"time_grid", source, 43};
-constexpr SourceLocation rannacher_step_location{"time_grid", source, 44};
 
 constexpr double eps = 2.220446049250313e-16;
 
@@ -27,18 +24,46 @@ void sort_unique(std::vector<datetime>& dates)
 void check_dates(const std::vector<datetime>& dates)
 {
     for (const datetime& d : dates)
-        if (std::isnan(d.as_float()))
-            details::check_fail(date_location, "a time grid date is NaN");
+        if (!std::isfinite(d.as_float()))
+            details::check_fail({"check_dates", source, __LINE__},
+                                std::isnan(d.as_float()) ? "a time grid date is NaN"
+                                                         : "a time grid date is infinite");
+}
+
+// Refuses a grid whose construction would make more than time_grid::max_dates dates. The
+// count is a double so that no sum of step counts can wrap.
+void check_date_count(double count, const SourceLocation& where)
+{
+    if (count > static_cast<double>(time_grid::max_dates))
+        details::check_fail(where, details::concat("a time grid needs more than ",
+                                                   time_grid::max_dates, " dates"));
 }
 
 // Number of steps of length `step` in `span`: truncated, 0 for a negative or NaN ratio.
+// Ratios past the date limit saturate, so the count check refuses them.
 std::size_t step_count(double span, double step) noexcept
 {
     const double ratio = span / step;
     if (!(ratio > 0.0))
         return 0;
-    return ratio >= 1.8e19 ? SIZE_MAX : static_cast<std::size_t>(ratio);
+    return ratio > static_cast<double>(time_grid::max_dates) ? time_grid::max_dates + 1
+                                                              : static_cast<std::size_t>(ratio);
 }
+
+// The sub-step count of an event_rannacher interval of length d: at least one step.
+std::size_t interval_steps(double d, double time_step) noexcept
+{
+    const double step = std::fabs(time_step) < eps ? d : std::min(d, time_step);
+    return std::max<std::size_t>(step_count(d, step), 1);
+}
+
+// `count` dates start + u * step for u = 1 ... count; a single date v is {v, 0, 1}.
+struct date_run
+{
+    double start;
+    double step;
+    std::size_t count;
+};
 
 }  // namespace
 
@@ -56,8 +81,8 @@ time_grid::time_grid(const time_grid_config& config, const datetime& from, const
     dates_.insert(dates_.end(), event_dates.begin(), event_dates.end());
     dates_.insert(dates_.end(), other_dates.begin(), other_dates.end());
     check_dates(dates_);
-    KORVEX_CHECK(time_step_location, config.time_step() >= 0.0);
-    KORVEX_CHECK(rannacher_step_location, config.rannacher_step() >= 0.0);
+    KORVEX_CHECK((SourceLocation{"time_grid", source, __LINE__}), config.time_step() >= 0.0);
+    KORVEX_CHECK((SourceLocation{"time_grid", source, __LINE__}), config.rannacher_step() >= 0.0);
     sort_unique(dates_);
 
     if (config.type() == time_grid_config::fixed_step)
@@ -77,11 +102,13 @@ void time_grid::build_fixed_step(const time_grid_config& config)
         return;
 
     const std::vector<datetime> skeleton = dates_;
-    const double limit =
-        std::min(skeleton.back().as_float(),
-                 from_.as_float() + static_cast<double>(config.rannacher_steps()) * fine_step);
-    std::vector<double> generated;
-    double current = skeleton.front().as_float();
+    // The fine steps start at the first date of the grid, whichever given date that is.
+    const double first = skeleton.front().as_float();
+    const double limit = std::min(
+        skeleton.back().as_float(),
+        first + static_cast<double>(config.rannacher_steps()) * fine_step);
+    std::vector<date_run> runs;
+    double current = first;
 
     // Fine steps from the first date up to the limit, when they fit in the first interval.
     // The last one lands on the limit, so none passes it.
@@ -89,11 +116,8 @@ void time_grid::build_fixed_step(const time_grid_config& config)
         current < limit) {
         const double ratio = (limit - current) / fine_step;
         const std::size_t steps = step_count(std::ceil(ratio - 1e-9 * std::max(1.0, ratio)), 1.0);
-        generated.reserve(steps + 1);
-        const double start = current;
-        for (std::size_t u = 1; u < steps; ++u)
-            generated.push_back(start + static_cast<double>(u) * fine_step);
-        generated.push_back(limit);
+        runs.push_back({current, fine_step, std::max<std::size_t>(steps, 1) - 1});
+        runs.push_back({limit, 0.0, 1});
         current = limit;
     }
 
@@ -104,17 +128,22 @@ void time_grid::build_fixed_step(const time_grid_config& config)
             continue;
         const double step = p.as_float() <= limit ? fine_step : time_step;
         const std::size_t k = std::fabs(step) >= eps ? step_count(d, step) : 0;
-        if (k > 1) {
-            const double h = d / static_cast<double>(k);
-            generated.reserve(generated.size() + k - 1);
-            for (std::size_t u = 1; u < k; ++u)
-                generated.push_back(current + static_cast<double>(u) * h);
-        }
+        if (k > 1)
+            runs.push_back({current, d / static_cast<double>(k), k - 1});
         current = p.as_float();
     }
 
-    for (double v : generated)
-        dates_.emplace_back(config.round_dates() ? std::ceil(v) : v);
+    double count = static_cast<double>(skeleton.size());
+    for (const date_run& run : runs)
+        count += static_cast<double>(run.count);
+    check_date_count(count, {"build_fixed_step", source, __LINE__});
+
+    dates_.reserve(static_cast<std::size_t>(count));
+    for (const date_run& run : runs)
+        for (std::size_t u = 1; u <= run.count; ++u) {
+            const double v = run.start + static_cast<double>(u) * run.step;
+            dates_.emplace_back(config.round_dates() ? std::ceil(v) : v);
+        }
     sort_unique(dates_);
 }
 
@@ -128,37 +157,55 @@ void time_grid::build_event_rannacher(const time_grid_config& config)
         return std::binary_search(events.begin(), events.end(), d);
     };
 
+    // The intervals walked: a date closer than eps to the start of its interval extends it.
+    struct interval
+    {
+        datetime start;
+        datetime end;
+    };
+    std::vector<interval> intervals;
+    datetime previous = dates_.front();
+    for (const datetime& p : dates_) {
+        if (std::fabs(p.as_float() - previous.as_float()) < eps)
+            continue;
+        intervals.push_back({previous, p});
+        previous = p;
+    }
+    // The fully implicit steps are the first ones taken after an event in the direction of
+    // the walk: before the event on a backward grid, after it on a forward one.
+    const double direction = is_direction_forward_ ? 1.0 : -1.0;
+    const auto event_end = [this](const interval& i) -> const datetime& {
+        return is_direction_forward_ ? i.start : i.end;
+    };
+
+    // Every date the walk below inserts, counted before any is made.
+    double count = static_cast<double>(events.size() + dates_.size());
+    for (const interval& i : intervals)
+        count += static_cast<double>(interval_steps(i.end - i.start, time_step) - 1) +
+                 (is_event(event_end(i)) ? static_cast<double>(fine_steps) : 1.0);
+    check_date_count(count, {"build_event_rannacher", source, __LINE__});
+
     // The first insertion of a date decides its flag.
     std::map<datetime, bool> flagged;
     for (const datetime& e : events)
         flagged.emplace(e, true);
-
-    datetime previous = dates_.front();
-    for (const datetime& p : dates_) {
-        const double d = p.as_float() - previous.as_float();
-        if (std::fabs(d) < eps)
-            continue;
-        const double step = std::fabs(time_step) < eps ? d : std::min(d, time_step);
-        const std::size_t k = std::max<std::size_t>(step_count(d, step), 1);
+    for (const interval& i : intervals) {
+        const double d = i.end - i.start;
+        const std::size_t k = interval_steps(d, time_step);
         const double h = d / static_cast<double>(k);
+        const double step = std::fabs(time_step) < eps ? d : std::min(d, time_step);
         const double fine = std::min(config.rannacher_step(), step / static_cast<double>(fine_steps));
 
         for (std::size_t u = 1; u < k; ++u)
-            flagged.emplace(datetime(previous.as_float() + static_cast<double>(u) * h), false);
-
-        // The fully implicit steps are the first ones taken after an event in the direction
-        // of the walk: before the event on a backward grid, after it on a forward one.
-        const datetime& event_end = is_direction_forward_ ? previous : p;
-        const double direction = is_direction_forward_ ? 1.0 : -1.0;
-        if (is_event(event_end)) {
+            flagged.emplace(datetime(i.start.as_float() + static_cast<double>(u) * h), false);
+        const datetime& end = event_end(i);
+        if (is_event(end)) {
             for (std::size_t u = 0; u < fine_steps; ++u)
-                flagged.emplace(
-                    datetime(event_end.as_float() + direction * static_cast<double>(u) * fine),
-                    true);
+                flagged.emplace(datetime(end.as_float() + direction * static_cast<double>(u) * fine),
+                                true);
         } else {
-            flagged.emplace(event_end, false);
+            flagged.emplace(end, false);
         }
-        previous = p;
     }
     // Every given date stays on the grid, the first and the last included.
     for (const datetime& p : dates_)

@@ -17,18 +17,23 @@ namespace korvex {
 // Rannacher dates (event_rannacher grids only) and the direction of the schemes' walk.
 //
 // The grid always holds `from`, `to` and every given date. A grid whose dates are all equal
-// has one date. Refused with Error: a NaN date, and a negative or NaN `time_step` or
-// `rannacher_step`.
+// has one date. Refused with Error: a NaN or infinite date, a negative or NaN `time_step` or
+// `rannacher_step`, and a grid whose construction would make more than `max_dates` dates
+// (refused before any date is made; far beyond any real grid, and small enough to build).
 //
 // Generated dates never pass the given date that ends their interval: the sub-steps of an
-// interval are placed at start + u * h for u = 1 ... k - 1, and the fine steps at the start
-// of a fixed_step grid stop at their limit.
+// interval are placed at start + u * h for u = 1 ... k - 1. The fine steps of a fixed_step
+// grid start at its first date (the earliest given date, `from` in the usual case) and stop
+// at their limit: first date + rannacher_steps * rannacher_step, or the last date if that
+// comes earlier.
 //
 // `day_count()` is an ACT/365 Fixed convention without calendar; callers use it to turn a
 // step (from(), to() of a scheme) into a year fraction.
 class KORVEX_PDE_API time_grid
 {
 public:
+    static constexpr std::size_t max_dates = 10'000'000;
+
     time_grid(const time_grid_config& config, const datetime& from, const datetime& to,
               const std::vector<datetime>& event_dates, const std::vector<datetime>& other_dates);
 

@@ -10,7 +10,7 @@ namespace korvex {
 // How a time grid is built and in which direction the schemes walk it. Steps are in the
 // units of the `datetime` serial value (days).
 //  - fixed_step: equal sub-steps of at most `time_step` between the given dates, and steps
-//    of `rannacher_step` from the start date over `rannacher_steps` steps; no Rannacher flags.
+//    of `rannacher_step` from the first date over `rannacher_steps` steps; no Rannacher flags.
 //    With `round_dates`, every generated date is replaced by its ceiling (whole days).
 //  - event_rannacher: equal sub-steps of at most `time_step` between the given dates, plus
 //    `rannacher_steps` fine dates at every event date, flagged as Rannacher dates (the
