@@ -15,10 +15,11 @@ using config = time_grid_config;
 
 // Lines of the checks in Library/PDE/grid/time_grid.cpp.
 constexpr int date_line = 28;
-constexpr int time_step_line = 84;
-constexpr int rannacher_step_line = 85;
-constexpr int fixed_limit_line = 139;
-constexpr int rannacher_limit_line = 186;
+constexpr int time_step_line = 123;
+constexpr int rannacher_step_line = 124;
+constexpr int span_line = 127;
+constexpr int fixed_limit_line = 181;
+constexpr int rannacher_limit_line = 213;
 
 std::vector<double> values(const time_grid& g)
 {
@@ -302,7 +303,7 @@ TEST(time_grid, refuses_nan_dates_and_negative_steps)
     }
 }
 
-TEST(time_grid, refuses_infinite_dates)
+TEST(time_grid, refuses_infinite_dates_and_spans)
 {
     const SourceLocation where{"check_dates", "Library/PDE/grid/time_grid", date_line};
     const config c(config::fixed_step, config::backward, false, 1.0, 0, 0.0);
@@ -311,6 +312,9 @@ TEST(time_grid, refuses_infinite_dates)
                             "a time grid date is infinite");
     testing::expect_failure([&] { time_grid(c, datetime(0.0), datetime(1.0), {}, {datetime(-inf)}); },
                             where, "a time grid date is infinite");
+    testing::expect_failure([&] { time_grid(c, datetime(-1.7e308), datetime(1.7e308), {}, {}); },
+                            SourceLocation{"time_grid", "Library/PDE/grid/time_grid", span_line},
+                            "the time grid's dates span more days than a double holds");
 }
 
 struct oversized_grid

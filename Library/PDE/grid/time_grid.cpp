@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <utility>
 
 #include "core/check_fail.h"
 #include "util/datetime_helper.h"
@@ -57,6 +57,45 @@ std::size_t interval_steps(double d, double time_step) noexcept
     return std::max<std::size_t>(step_count(d, step), 1);
 }
 
+// A date of an event_rannacher grid and its Rannacher flag.
+using flagged_date = std::pair<datetime, bool>;
+
+bool earlier(const flagged_date& a, const flagged_date& b) noexcept
+{
+    return a.first < b.first;
+}
+
+// Sorts by date, keeping the order of insertion among equal dates, and keeps the first of
+// each date. The dates arrive ascending but for rounding, so the sort is rarely needed.
+void keep_first_insertions(std::vector<flagged_date>& dates)
+{
+    if (!std::is_sorted(dates.begin(), dates.end(), earlier))
+        std::stable_sort(dates.begin(), dates.end(), earlier);
+    const auto same_date = [](const flagged_date& a, const flagged_date& b) { return a.first == b.first; };
+    dates.erase(std::unique(dates.begin(), dates.end(), same_date), dates.end());
+}
+
+struct interval
+{
+    datetime start;
+    datetime end;
+};
+
+// The intervals between consecutive ascending dates; a date closer than eps to the start of
+// its interval extends that interval.
+std::vector<interval> walked_intervals(const std::vector<datetime>& dates)
+{
+    std::vector<interval> intervals;
+    datetime previous = dates.front();
+    for (const datetime& p : dates) {
+        if (std::fabs(p.as_float() - previous.as_float()) < eps)
+            continue;
+        intervals.push_back({previous, p});
+        previous = p;
+    }
+    return intervals;
+}
+
 // `count` dates start + u * step for u = 1 ... count; a single date v is {v, 0, 1}.
 struct date_run
 {
@@ -84,6 +123,9 @@ time_grid::time_grid(const time_grid_config& config, const datetime& from, const
     KORVEX_CHECK((SourceLocation{"time_grid", source, __LINE__}), config.time_step() >= 0.0);
     KORVEX_CHECK((SourceLocation{"time_grid", source, __LINE__}), config.rannacher_step() >= 0.0);
     sort_unique(dates_);
+    if (!std::isfinite(dates_.back() - dates_.front()))
+        details::check_fail({"time_grid", source, __LINE__},
+                            "the time grid's dates span more days than a double holds");
 
     if (config.type() == time_grid_config::fixed_step)
         build_fixed_step(config);
@@ -156,24 +198,9 @@ void time_grid::build_event_rannacher(const time_grid_config& config)
     const auto is_event = [&events](const datetime& d) {
         return std::binary_search(events.begin(), events.end(), d);
     };
-
-    // The intervals walked: a date closer than eps to the start of its interval extends it.
-    struct interval
-    {
-        datetime start;
-        datetime end;
-    };
-    std::vector<interval> intervals;
-    datetime previous = dates_.front();
-    for (const datetime& p : dates_) {
-        if (std::fabs(p.as_float() - previous.as_float()) < eps)
-            continue;
-        intervals.push_back({previous, p});
-        previous = p;
-    }
+    const std::vector<interval> intervals = walked_intervals(dates_);
     // The fully implicit steps are the first ones taken after an event in the direction of
     // the walk: before the event on a backward grid, after it on a forward one.
-    const double direction = is_direction_forward_ ? 1.0 : -1.0;
     const auto event_end = [this](const interval& i) -> const datetime& {
         return is_direction_forward_ ? i.start : i.end;
     };
@@ -185,10 +212,11 @@ void time_grid::build_event_rannacher(const time_grid_config& config)
                  (is_event(event_end(i)) ? static_cast<double>(fine_steps) : 1.0);
     check_date_count(count, {"build_event_rannacher", source, __LINE__});
 
-    // The first insertion of a date decides its flag.
-    std::map<datetime, bool> flagged;
-    for (const datetime& e : events)
-        flagged.emplace(e, true);
+    // Each interval adds its sub-steps, then its fine dates (or the date that ends it in the
+    // direction of the walk) in ascending order; a stable merge of the two keeps a sub-step
+    // before an equal fine date, as inserted. The walk is then ascending but for rounding.
+    std::vector<flagged_date> walk;
+    walk.reserve(static_cast<std::size_t>(count));
     for (const interval& i : intervals) {
         const double d = i.end - i.start;
         const std::size_t k = interval_steps(d, time_step);
@@ -196,29 +224,47 @@ void time_grid::build_event_rannacher(const time_grid_config& config)
         const double step = std::fabs(time_step) < eps ? d : std::min(d, time_step);
         const double fine = std::min(config.rannacher_step(), step / static_cast<double>(fine_steps));
 
+        const std::size_t first = walk.size();
         for (std::size_t u = 1; u < k; ++u)
-            flagged.emplace(datetime(i.start.as_float() + static_cast<double>(u) * h), false);
+            walk.emplace_back(datetime(i.start.as_float() + static_cast<double>(u) * h), false);
+        const std::size_t fine_first = walk.size();
         const datetime& end = event_end(i);
         if (is_event(end)) {
-            for (std::size_t u = 0; u < fine_steps; ++u)
-                flagged.emplace(datetime(end.as_float() + direction * static_cast<double>(u) * fine),
-                                true);
+            for (std::size_t u = 0; u < fine_steps; ++u) {
+                const std::size_t v = is_direction_forward_ ? u : fine_steps - 1 - u;
+                const double offset = static_cast<double>(v) * fine;
+                walk.emplace_back(datetime(end.as_float() + (is_direction_forward_ ? offset : -offset)),
+                                  true);
+            }
         } else {
-            flagged.emplace(end, false);
+            walk.emplace_back(end, false);
         }
+        std::inplace_merge(walk.begin() + static_cast<std::ptrdiff_t>(first),
+                           walk.begin() + static_cast<std::ptrdiff_t>(fine_first), walk.end(), earlier);
     }
-    // Every given date stays on the grid, the first and the last included.
-    for (const datetime& p : dates_)
-        flagged.emplace(p, false);
+    keep_first_insertions(walk);
 
-    dates_.clear();
+    // The given dates complete the grid; event dates are always flagged.
+    std::vector<datetime> dates;
+    dates.reserve(walk.size() + dates_.size());
     rannacher_.clear();
-    dates_.reserve(flagged.size());
-    rannacher_.reserve(flagged.size());
-    for (const auto& [date, flag] : flagged) {
-        dates_.push_back(date);
+    rannacher_.reserve(walk.size() + dates_.size());
+    const auto append = [&](const datetime& date, bool flag) {
+        dates.push_back(date);
         rannacher_.push_back(flag);
+    };
+    auto w = walk.begin();
+    for (const datetime& given : dates_) {
+        for (; w != walk.end() && w->first < given; ++w)
+            append(w->first, w->second);
+        const bool walked = w != walk.end() && w->first == given;
+        append(given, is_event(given) || (walked && w->second));
+        if (walked)
+            ++w;
     }
+    for (; w != walk.end(); ++w)
+        append(w->first, w->second);
+    dates_ = std::move(dates);
 }
 
 }  // namespace korvex

@@ -17,9 +17,10 @@ namespace korvex {
 // Rannacher dates (event_rannacher grids only) and the direction of the schemes' walk.
 //
 // The grid always holds `from`, `to` and every given date. A grid whose dates are all equal
-// has one date. Refused with Error: a NaN or infinite date, a negative or NaN `time_step` or
-// `rannacher_step`, and a grid whose construction would make more than `max_dates` dates
-// (refused before any date is made; far beyond any real grid, and small enough to build).
+// has one date. Refused with Error: a NaN or infinite date, dates whose span overflows a
+// double, a negative or NaN `time_step` or `rannacher_step`, and a grid whose construction
+// would make more than `max_dates` dates (refused before any date is made; far beyond any
+// real grid, and small enough to build).
 //
 // Generated dates never pass the given date that ends their interval: the sub-steps of an
 // interval are placed at start + u * h for u = 1 ... k - 1. The fine steps of a fixed_step
