@@ -465,7 +465,7 @@ TEST_F(CurveBinaryFiles, HugeCountIsRefusedBeforeAllocating)
     serialization::access::write_binary(path, stream.GetRawData());
     const Error e = error_of([&] { discount_curve_piecewise_constant::read_from_binary(path); });
     EXPECT_EQ(e.message().rfind("A vector of 4294967295 elements at offset ", 0), 0u) << e.message();
-    EXPECT_EQ(e.location(), (SourceLocation{"load", "Library/Serialization/serialization_impl", 195}));
+    EXPECT_EQ(e.location(), (SourceLocation{"load", "Library/Serialization/serialization_impl", 381}));
 }
 
 TEST_F(CurveBinaryFiles, BytesAfterTheRecordAreRefused)
@@ -478,7 +478,7 @@ TEST_F(CurveBinaryFiles, BytesAfterTheRecordAreRefused)
     serialization::access::write_binary(path, bytes);
     const Error e = error_of([&] { discount_curve_piecewise_constant::read_from_binary(path); });
     EXPECT_EQ(e.message(), "\"" + path + "\" holds 9 bytes after its record");
-    EXPECT_EQ(e.location(), (SourceLocation{"read_from_binary", "Library/Serialization/serialization_impl", 699}));
+    EXPECT_EQ(e.location(), (SourceLocation{"read_from_binary", "Library/Serialization/serialization_impl", 695}));
 }
 
 TEST_F(CurveBinaryFiles, OtherFilesAreRefusedWithTheirPath)

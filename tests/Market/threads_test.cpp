@@ -25,6 +25,7 @@ using namespace korvex::testing;
 using json = nlohmann::ordered_json;
 
 constexpr int rounds = 60;
+const std::string tag_prefix = "korvex::threads_test_";
 
 // Every query of a curve at the probe dates.
 std::vector<double> queries(const discount_curve& curve)
@@ -74,9 +75,10 @@ TEST(Threads, CurvesAnswerAndFilesReadWhileClassesRegister)
                         ++wrong;
         });
     work.emplace_back([&] {
+        using curve = discount_curve_piecewise_constant;
         for (int round = 0; round < rounds; ++round) {
-            if (!same_bits(queries(*discount_curve_piecewise_constant::read_from_json(folder.file("curve.json"))), expected[0]) ||
-                !same_bits(queries(*discount_curve_piecewise_constant::read_from_binary(folder.file("curve.bin"))), expected[0]))
+            if (!same_bits(queries(*curve::read_from_json(folder.file("curve.json"))), expected[0]) ||
+                !same_bits(queries(*curve::read_from_binary(folder.file("curve.bin"))), expected[0]))
                 ++wrong;
         }
     });
@@ -101,7 +103,7 @@ TEST(Threads, CurvesAnswerAndFilesReadWhileClassesRegister)
         for (int round = 0; round < rounds; ++round) {
             const details::class_registration<discount_curve_flat, market_data> again;
             const details::class_registration<discount_curve_piecewise_constant, market_data> also;
-            JsonSerializationRegistry().add("korvex::threads_test_" + std::to_string(round), json_entry);
+            JsonSerializationRegistry().add(tag_prefix + std::to_string(round), json_entry);
         }
     });
     std::vector<std::thread> threads;
@@ -110,7 +112,7 @@ TEST(Threads, CurvesAnswerAndFilesReadWhileClassesRegister)
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(wrong.load(), 0);
-    EXPECT_TRUE(JsonSerializationRegistry().contains("korvex::threads_test_" + std::to_string(rounds - 1)));
+    EXPECT_TRUE(JsonSerializationRegistry().contains(tag_prefix + std::to_string(rounds - 1)));
 }
 
 }  // namespace

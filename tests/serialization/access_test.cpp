@@ -78,7 +78,7 @@ TEST(AccessJson, TextThatIsNotJsonNamesThePath)
         write_file_text(folder.file("bad.json"), text);
         nlohmann::ordered_json document;
         const Error e = error_of([&] { access::read_json(folder.file("bad.json"), document); });
-        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 75}));
+        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 338}));
         EXPECT_NE(e.message().find("\"" + folder.file("bad.json") + "\" is not valid JSON: "),
                   std::string::npos)
             << e.message();
@@ -93,7 +93,7 @@ TEST(AccessJson, NumberTooLargeForADoubleNamesThePath)
     write_file_text(path, "{\"root\": {\"rates\": 1e400}}");
     nlohmann::ordered_json document;
     const Error e = error_of([&] { access::read_json(path, document); });
-    EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 75}));
+    EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 338}));
     EXPECT_EQ(e.message(), "\"" + path +
                                "\" is not valid JSON: [json.exception.out_of_range.406] number "
                                "overflow parsing '1e400'");
@@ -110,14 +110,14 @@ TEST(AccessFiles, MissingPathsNameThePathAndTheReason)
     EXPECT_EQ(e.message(), "cannot open \"" + missing + "\": " + std::strerror(ENOENT));
     e = error_of([&] { access::read_binary(missing, bytes); });
     EXPECT_EQ(e.message(), "cannot open \"" + missing + "\": " + std::strerror(ENOENT));
-    EXPECT_EQ(e.location(), (SourceLocation{"read_binary", access_file, 120}));
+    EXPECT_EQ(e.location(), (SourceLocation{"read_file", access_file, 243}));
 
     const std::string in_missing_folder = folder.file("no/such/folder/a.bin");
     e = error_of([&] { access::write_binary(in_missing_folder, bytes); });
     EXPECT_EQ(e.message(), "cannot write \"" + in_missing_folder + "\": " + std::strerror(ENOENT));
-    EXPECT_EQ(e.location(), (SourceLocation{"write_binary", access_file, 95}));
+    EXPECT_EQ(e.location(), (SourceLocation{"write_through_named_file", access_file, 208}));
     e = error_of([&] { access::write_json(in_missing_folder, document); });
-    EXPECT_EQ(e.location(), (SourceLocation{"write_json", access_file, 60}));
+    EXPECT_EQ(e.location(), (SourceLocation{"write_through_named_file", access_file, 208}));
 }
 
 TEST(AccessFiles, ReadingAFolderIsRefused)
@@ -235,7 +235,7 @@ TEST(AccessWrites, SymbolicLinkLoopIsRefused)
     std::filesystem::create_symlink("a", folder.file("b"));
     const Error e = error_of([&] { access::write_binary(folder.file("a"), sample_payload()); });
     EXPECT_EQ(e.message(), "cannot write \"" + folder.file("a") + "\": " + std::strerror(ELOOP));
-    EXPECT_EQ(e.location(), (SourceLocation{"write_binary", access_file, 95}));
+    EXPECT_EQ(e.location(), (SourceLocation{"write_target", access_file, 101}));
 }
 
 // A writer killed mid-write (here by exceeding its file size limit, SIGXFSZ) leaves the
@@ -280,7 +280,7 @@ TEST(AccessReads, OnlyRegularFilesAreRead)
         for (const Error& e : {error_of([&] { access::read_binary(path, bytes); }),
                                error_of([&] { access::read_json(path, document); })}) {
             EXPECT_EQ(e.message(), "\"" + path + "\" is not a regular file");
-            EXPECT_EQ(e.location(), (SourceLocation{"read_file", access_file, 250}));
+            EXPECT_EQ(e.location(), (SourceLocation{"read_file", access_file, 251}));
         }
     }
     // A symbolic link to a regular file is read as that file.

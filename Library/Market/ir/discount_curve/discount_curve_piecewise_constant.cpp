@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Market/common/piecewise_constant_integral.h"
 #include "Serialization/serialization_impl.h"
 
 namespace korvex {
@@ -52,8 +53,7 @@ void discount_curve_piecewise_constant::initialize()
     validate();
     check_pillars();
     if (convention_)
-        pillar_fractions_ = rates_term_structure_->inner_fractions(
-            [this](const datetime& a, const datetime& b) { return convention_->fraction(a, b); });
+        pillar_fractions_ = details::pillar_fractions(*rates_term_structure_, *convention_);
 }
 
 double discount_curve_piecewise_constant::log_df(const datetime& d1, const datetime& d2) const
@@ -61,10 +61,7 @@ double discount_curve_piecewise_constant::log_df(const datetime& d1, const datet
     if (!convention_)
         details::check_fail(convention_location, "convention_ is null");
     validate();
-    const day_count_convention& convention = *convention_;
-    return -rates_term_structure_->integral(
-        d1, d2, [&convention](const datetime& a, const datetime& b) { return convention.fraction(a, b); },
-        pillar_fractions_.data());
+    return -details::piecewise_constant_integral(*rates_term_structure_, *convention_, pillar_fractions_, d1, d2);
 }
 
 double discount_curve_piecewise_constant::df(const datetime& d1, const datetime& d2) const

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/error.h"
+#include "serialization/test_support.h"
+#include "util/black_scholes.h"
+#include "util/implied_volatility_grid.h"
+
+namespace korvex {
+namespace {
+
+using testing::error_of;
+
+constexpr double eps = std::numeric_limits<double>::epsilon();
+
+struct black_case
+{
+    const char* strike;  // decimal texts, read alike by C++ and by Python
+    const char* forward;
+    const char* deviation;  // sigma sqrt(T), with T = 1
+    double sign;
+};
+
+// Every region of the normalised formula: far out of the money (asymptotic series), small
+// deviations (Taylor series), the N/n form, prices near the upper bound, in-the-money
+// options of both kinds and the money itself.
+const std::vector<black_case> reference_cases{
+    {"1.5", "1.0", "0.02", 1.0},    {"0.6", "1.0", "0.02", -1.0},    {"1.3", "1.0", "0.2", 1.0},
+    {"1.02", "1.0", "0.1", 1.0},    {"0.9", "1.0", "0.15", -1.0},    {"1.0", "1.0", "0.3", 1.0},
+    {"1.0", "1.0", "1e-07", -1.0},  {"3.0", "1.0", "1.0", 1.0},      {"0.2", "1.0", "4.0", -1.0},
+    {"5.0", "1.0", "12.0", 1.0},    {"0.8", "1.0", "0.25", 1.0},     {"1.25", "1.0", "0.5", -1.0},
+    {"120", "100", "0.01", 1.0},   {"0.001", "100", "0.5", -1.0},   {"7.0", "1.0", "0.3", 1.0},
+};
+
+// Forty-digit prices of the cases, computed by mpmath a few at a time (one line each).
+std::vector<double> reference_prices(const std::vector<black_case>& cases)
+{
+    std::vector<double> prices;
+    for (std::size_t first = 0; first < cases.size(); first += 6) {
+        std::ostringstream list;
+        for (std::size_t i = first; i < std::min(cases.size(), first + 6); ++i)
+            list << "('" << cases[i].strike << "','" << cases[i].forward << "','" << cases[i].deviation << "',"
+                 << cases[i].sign << "),";
+        std::istringstream line(testing::python_output(
+            "import mpmath as m; m.mp.dps = 40; "
+            "f = lambda K, F, s, w: w * (F * m.ncdf(w * (m.log(F / K) / s + s / 2)) - K * m.ncdf(w * (m.log(F / K) / s - s / 2))); "
+            "print(' '.join(m.nstr(f(m.mpf(K), m.mpf(F), m.mpf(s), w), 20) for K, F, s, w in [" +
+            list.str() + "]))"));
+        for (double price = 0.0; line >> price;)
+            prices.push_back(price);
+    }
+    return prices;
+}
+
+TEST(BlackScholesPrice, MatchesFortyDigitReferencesToRelativePrecisionInEveryRegion)
+{
+    const std::vector<double> references = reference_prices(reference_cases);
+    ASSERT_EQ(references.size(), reference_cases.size());
+    for (std::size_t i = 0; i < references.size(); ++i) {
+        const black_case& c = reference_cases[i];
+        const double strike = std::stod(c.strike), forward = std::stod(c.forward), s = std::stod(c.deviation);
+        const double h = std::log(forward / strike) / s;
+        // The price is as sensitive to the last bit of ln(F/K) as 1 + h^2.
+        EXPECT_NEAR(black_scholes::price(strike, forward, 1.0, s, 1.0, c.sign) / references[i], 1.0,
+                    4.0 * eps * (1.0 + h * h))
+            << "strike " << c.strike << " forward " << c.forward << " deviation " << c.deviation;
+    }
+}
+
+TEST(BlackScholesPrice, KeepsItsRelativePrecisionFarOutOfTheMoney)
+{
+    // A call 30 standard deviations out of the money: N(-30) is near 5e-198.
+    const double price = black_scholes::price(std::exp(0.3), 1.0, 1.0, 0.01, 1.0, 1.0);
+    const double reference = std::stod(testing::python_output(
+        "import mpmath as m; m.mp.dps = 40; K = m.exp(m.mpf(0.3)); F = 1; s = m.mpf('0.01'); "
+        "print(m.nstr(F * m.ncdf(m.log(F / K) / s + s / 2) - K * m.ncdf(m.log(F / K) / s - s / 2), 20))"));
+    EXPECT_GT(price, 0.0);
+    EXPECT_NEAR(price / reference, 1.0, 1e-12);
+}
+
+TEST(BlackScholesPrice, HandlesTheLimitsAndScalesWithTheAnnuity)
+{
+    EXPECT_EQ(black_scholes::price(90.0, 100.0, 0.0, 0.2, 2.0, 1.0), 20.0);
+    EXPECT_EQ(black_scholes::price(90.0, 100.0, 1.0, 0.0, 1.0, -1.0), 0.0);
+    EXPECT_NEAR(black_scholes::price(90.0, 100.0, 1.0, 1e3, 1.0, 1.0), 100.0, 1e-12);
+    const double one = black_scholes::price(95.0, 100.0, 2.0, 0.3, 1.0, -1.0);
+    EXPECT_DOUBLE_EQ(black_scholes::price(95.0, 100.0, 2.0, 0.3, 0.25, -1.0), 0.25 * one);
+    // Put-call parity: C - P = A (F - K).
+    const double call = black_scholes::price(95.0, 100.0, 2.0, 0.3, 0.5, 1.0);
+    EXPECT_NEAR(call - 0.5 * one, 0.5 * 5.0, 1e-13);
+}
+
+// Every out-of-the-money option of the grid is priced at its volatility and implied back;
+// the relative error is within a small multiple of eps times the condition number
+// price / (sigma vega), and below 1e-12 wherever that number is below 100.
+TEST(BlackScholesImpliedVolatility, RoundTripsTheWholeGridToTheAttainablePrecision)
+{
+    const std::vector<testing::option_point> grid = testing::black_grid();
+    ASSERT_GT(grid.size(), 1500u);
+    for (const testing::option_point& p : grid) {
+        const double implied = black_scholes::implied_volatility(p.strike, p.forward, p.expiry, p.price, 1.0, p.sign);
+        const double error = std::fabs(implied / p.volatility - 1.0);
+        const double condition = testing::black_condition(p);
+        EXPECT_LE(error, 8.0 * eps * std::max(1.0, condition))
+            << "K " << p.strike << " T " << p.expiry << " sigma " << p.volatility << " condition " << condition;
+        if (condition < 100.0) {
+            EXPECT_LT(error, 1e-12);
+        }
+    }
+}
+
+TEST(BlackScholesImpliedVolatility, InTheMoneyOptionsGiveTheVolatilityOfTheirOutOfTheMoneyTwin)
+{
+    for (double strike : {80.0, 95.0, 100.0, 105.0, 130.0})
+        for (double sign : {1.0, -1.0}) {
+            const double price = black_scholes::price(strike, 100.0, 2.0, 0.25, 0.9, sign);
+            EXPECT_NEAR(black_scholes::implied_volatility(strike, 100.0, 2.0, price, 0.9, sign), 0.25, 1e-12)
+                << strike << " " << sign;
+        }
+}
+
+TEST(BlackScholesImpliedVolatility, ToleranceAndIterationsOnlyStopTheSteps)
+{
+    const double price = black_scholes::price(120.0, 100.0, 1.0, 0.3, 1.0, 1.0);
+    // No step: the rational initial guess, already within a few percent.
+    const double guess = black_scholes::implied_volatility(120.0, 100.0, 1.0, price, 1.0, 1.0, 0.0, 0);
+    EXPECT_NEAR(guess, 0.3, 0.03);
+    EXPECT_NE(guess, 0.3);
+    // A loose tolerance stops early, a tight one, or one step at most, does not fail.
+    EXPECT_NEAR(black_scholes::implied_volatility(120.0, 100.0, 1.0, price, 1.0, 1.0, 1e-3, 20), 0.3, 1e-3);
+    EXPECT_NEAR(black_scholes::implied_volatility(120.0, 100.0, 1.0, price, 1.0, 1.0, 0.0, 1), 0.3, 1e-6);
+    EXPECT_NEAR(black_scholes::implied_volatility(120.0, 100.0, 1.0, price, 1.0, 1.0, 0.0, 50), 0.3, 1e-15);
+}
+
+TEST(BlackScholesImpliedVolatility, IntrinsicValueGivesZeroVolatility)
+{
+    EXPECT_EQ(black_scholes::implied_volatility(90.0, 100.0, 1.0, 10.0, 1.0, 1.0), 0.0);
+    EXPECT_EQ(black_scholes::implied_volatility(90.0, 100.0, 1.0, 0.0, 1.0, -1.0), 0.0);
+    // Rounding below the intrinsic value is still the intrinsic value.
+    EXPECT_EQ(black_scholes::implied_volatility(90.0, 100.0, 1.0, std::nextafter(10.0, 0.0), 1.0, 1.0), 0.0);
+}
+
+struct refused_case
+{
+    const char* name;
+    double strike, forward, expiry, price, annuity, sign, tolerance;
+    int iterations;
+    const char* message;
+};
+
+std::ostream& operator<<(std::ostream& out, const refused_case& c) { return out << c.name; }
+
+class RefusedImpliedVolatility : public ::testing::TestWithParam<refused_case>
+{
+};
+
+TEST_P(RefusedImpliedVolatility, RaisesAClearError)
+{
+    const refused_case c = GetParam();
+    const Error error = error_of([&] {
+        (void)black_scholes::implied_volatility(c.strike, c.forward, c.expiry, c.price, c.annuity, c.sign,
+                                                c.tolerance, c.iterations);
+    });
+    EXPECT_EQ(error.message(), c.message);
+    EXPECT_STREQ(error.location().function, "implied_volatility");
+    EXPECT_STREQ(error.location().file, "Foundation/util/black_scholes");
+}
+
+const double nan = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, RefusedImpliedVolatility,
+    ::testing::Values(
+        refused_case{"below_intrinsic", 90.0, 100.0, 1.0, 19.0, 2.0, 1.0, eps, 20,
+                     "The price 19 is below the intrinsic value 20 of the option; it has no implied volatility"},
+        refused_case{"negative", 110.0, 100.0, 1.0, -1e-3, 1.0, 1.0, eps, 20,
+                     "The price -0.001 is below the intrinsic value 0 of the option; it has no implied volatility"},
+        refused_case{"call_at_bound", 90.0, 100.0, 1.0, 100.0, 1.0, 1.0, eps, 20,
+                     "The price 100 reaches the upper bound 100 of the option (the annuity times the forward); it "
+                     "has no implied volatility"},
+        refused_case{"put_above_bound", 90.0, 100.0, 1.0, 46.0, 0.5, -1.0, eps, 20,
+                     "The price 46 reaches the upper bound 45 of the option (the annuity times the strike); it has "
+                     "no implied volatility"},
+        refused_case{"nan_price", 90.0, 100.0, 1.0, nan, 1.0, 1.0, eps, 20, "The price must be finite, not nan"},
+        refused_case{"negative_strike", -0.01, 100.0, 1.0, 1.0, 1.0, 1.0, eps, 20,
+                     "The strike must be positive and finite, not -0.01"},
+        refused_case{"zero_forward", 1.0, 0.0, 1.0, 1.0, 1.0, 1.0, eps, 20,
+                     "The forward must be positive and finite, not 0"},
+        refused_case{"zero_expiry", 1.0, 1.0, 0.0, 0.1, 1.0, 1.0, eps, 20,
+                     "The expiry must be positive for an implied volatility, not 0"},
+        refused_case{"sign", 1.0, 1.0, 1.0, 0.1, 1.0, 0.5, eps, 20,
+                     "The sign must be +1 (a call) or -1 (a put), not 0.5"},
+        refused_case{"annuity", 1.0, 1.0, 1.0, 0.1, 0.0, 1.0, eps, 20,
+                     "The annuity must be positive and finite, not 0"},
+        refused_case{"tolerance", 1.0, 1.0, 1.0, 0.1, 1.0, 1.0, -1.0, 20,
+                     "The tolerance must be non-negative, not -1"},
+        refused_case{"iterations", 1.0, 1.0, 1.0, 0.1, 1.0, 1.0, eps, -1,
+                     "The iteration count must be non-negative, not -1"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(BlackScholesPrice, RefusesInputsOutsideItsDomain)
+{
+    const Error volatility = error_of([] { (void)black_scholes::price(1.0, 1.0, 1.0, -0.1, 1.0, 1.0); });
+    EXPECT_EQ(volatility.message(), "The volatility must be non-negative and finite, not -0.10000000000000001");
+    EXPECT_STREQ(volatility.location().function, "price");
+    const Error expiry = error_of([] { (void)black_scholes::price(1.0, 1.0, nan, 0.1, 1.0, 1.0); });
+    EXPECT_EQ(expiry.message(), "The expiry must be non-negative and finite, not nan");
+}
+
+}  // namespace
+}  // namespace korvex
