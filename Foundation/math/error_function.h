@@ -10,9 +10,10 @@ struct KORVEX_MATH_API error_function
 {
     // erfcx(x) = exp(x^2) erfc(x), to a few units in the last place for every x.
     //
-    // x >= 0: piecewise polynomials in y = 400 / (4 + x) up to x = 62.67 (fitted once with
+    // x >= 0: piecewise polynomials in y = 400 / (4 + x) up to x = 62.5 (fitted once with
     // 50-digit arithmetic, see scripts/generate_math_tables.py), then Laplace's continued
-    // fraction, then 1 / (x sqrt(pi)); erfcx decreases from 1 to 0 like 1 / (x sqrt(pi)).
+    // fraction, then 1 / (x sqrt(pi)) above 5e7; erfcx decreases from 1 to 0 like
+    // 1 / (x sqrt(pi)). Checked against 50-digit values: at most 2 ulp.
     // x < 0: 2 exp(x^2) - erfcx(-x), with x^2 carried to twice the working precision; it
     // overflows to +inf below x = -26.64. erfcx(+inf) = 0, erfcx(-inf) = +inf, NaN gives NaN.
     static double erfcx(double x);

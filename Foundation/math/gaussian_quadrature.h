@@ -46,7 +46,8 @@ struct KORVEX_MATH_API gaussian_quadrature
     // degree 3n + 1. x holds the nodes in decreasing order, w1 the Kronrod weights, w2 the
     // Gauss weights (0 at the Kronrod nodes), so that the first n + 1 entries are the
     // non-negative half in the layout of the published tables (Piessens and Branders 1974,
-    // QUADPACK's QK15 for n = 7, QK21 for n = 10), followed by its mirror image.
+    // QUADPACK's QK15 for n = 7, QK21 for n = 10), followed by its mirror image; n = 0 gives
+    // the midpoint rule (x = 0, w1 = 2, w2 = 0).
     // E_{n+1} is expanded in Legendre polynomials, its coefficients solved (in long double)
     // from the orthogonality to P_n x^k through the closed form of the integral of three
     // Legendre polynomials; each Kronrod node lies between two Gauss nodes, which bracket its
