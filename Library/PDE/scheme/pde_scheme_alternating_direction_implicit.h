@@ -42,6 +42,15 @@ namespace korvex {
 // of dimension d: with a_d = sigma_d^2 dt / 2 this is the rho sigma_i sigma_j dt term of the
 // PDE. The matrix is copied.
 //
+// Stability and damping: Douglas, Craig-Sneyd and modified Craig-Sneyd with these theta are
+// stable on convection-diffusion problems with cross terms (in 't Hout and Welfert, 2007,
+// 2009). Hundsdorfer-Verwer with theta below 1/2 + sqrt(3)/6 is not unconditionally stable:
+// with strong correlation the explicit second-difference product of the cross pass can make
+// it diverge on fine time grids (the Heston test case A, rho = -0.9, on 200 x 100 points:
+// accurate with 25 to 100 steps, divergent with 200). Douglas and Craig-Sneyd (theta 1/2)
+// barely damp stiff components, such as those of a payoff kink: they need more steps than
+// the other two.
+//
 // Boundaries, per boundary group of the storage (pde_step_plan): the window of every
 // dimension from the group's configuration entry d; no_diffusion ends get one-sided
 // convection rows, fixed_value ends (and other types) and nodes outside a window keep their
