@@ -28,16 +28,16 @@ inline bool is_positive_finite(double value) { return value > 0.0 && std::isfini
 inline bool is_non_negative_finite(double value) { return value >= 0.0 && std::isfinite(value); }
 inline bool is_option_sign(double sign) { return sign == 1.0 || sign == -1.0; }
 
-// ln(F/K) for positive F and K, accurate also when they are close (F - K is then exact,
-// and log1p keeps the relative precision of the small result).
+// ln(F/K) for positive F and K, to about one unit in the last place however close F and K
+// are: the rounding of the ratio q = F/K is recovered exactly as F - q K (an fma), and
+// ln(F/K) = ln(q) + ln(1 + (F - q K) / (q K)), the last term being (F - q K) / F to double
+// precision.
 inline double log_moneyness(double forward, double strike)
 {
     const double ratio = forward / strike;
-    if (ratio >= 0.5 && ratio <= 2.0)
-        return std::log1p((forward - strike) / strike);
-    if (ratio > 0.0 && std::isfinite(ratio))
-        return std::log(ratio);
-    return std::log(forward) - std::log(strike);
+    if (!(ratio >= 0x1p-1000 && ratio <= 0x1p1000))
+        return std::log(forward) - std::log(strike);
+    return std::log(ratio) + std::fma(-ratio, strike, forward) / forward;
 }
 
 }  // namespace korvex::details

@@ -121,7 +121,7 @@ struct normalised_call
     double vega;
 };
 
-// x <= 0, s > 0, b_max = exp(x/2). Jaeckel's four regions: the asymptotic series far out of
+// x <= 0, s > 0, b_max = exp(x/2) (or 0, and it is computed where it is needed). Jaeckel's four regions: the asymptotic series far out of
 // the money, the Taylor series for small t, the complement b_max - n(0) exp(-(h^2 + t^2)/2)
 // (Y(-h-t) + Y(h-t)) where h + t > 0.85 (b is then at least 80% of b_max, and both values
 // of Y are taken at negative arguments, where they need no exponential), and the Y form
@@ -129,7 +129,7 @@ struct normalised_call
 normalised_call otm_call(double x, double s, double b_max)
 {
     if (s == std::numeric_limits<double>::infinity())
-        return {b_max, 0.0};
+        return {b_max > 0.0 ? b_max : std::exp(0.5 * x), 0.0};
     const double vega = inverse_sqrt_two_pi * gaussian_factor(x, s);
     const double h = x / s, t = 0.5 * s;
     if (x < s * asymptotic_threshold && 0.5 * s * s + x < s * (small_t_threshold + asymptotic_threshold))
@@ -137,7 +137,7 @@ normalised_call otm_call(double x, double s, double b_max)
     if (t < small_t_threshold)
         return {vega * small_t_difference(h, t), vega};
     if (h + t > 0.85)
-        return {b_max - vega * (Y(-h - t) + Y(h - t)), vega};
+        return {(b_max > 0.0 ? b_max : std::exp(0.5 * x)) - vega * (Y(-h - t) + Y(h - t)), vega};
     return {vega * (Y(h + t) - Y(h - t)), vega};
 }
 
@@ -442,16 +442,21 @@ void check_common_inputs(const char* function, int line, double strike, double f
 double black_scholes::price(double strike, double forward, double expiry, double volatility, double annuity,
                             double sign)
 {
-    check_common_inputs("price", __LINE__, strike, forward, expiry, sign);
-    details::require(details::is_non_negative_finite(volatility), here("price", __LINE__),
-                     "The volatility must be non-negative and finite", volatility);
-    details::require(std::isfinite(annuity), here("price", __LINE__), "The annuity must be finite", annuity);
+    // One test for the usual inputs; the checks name the first input that fails it.
+    if (!(details::is_positive_finite(strike) && details::is_positive_finite(forward) &&
+          details::is_non_negative_finite(expiry) && details::is_option_sign(sign) &&
+          details::is_non_negative_finite(volatility) && std::isfinite(annuity))) {
+        check_common_inputs("price", __LINE__, strike, forward, expiry, sign);
+        details::require(details::is_non_negative_finite(volatility), here("price", __LINE__),
+                         "The volatility must be non-negative and finite", volatility);
+        details::require(std::isfinite(annuity), here("price", __LINE__), "The annuity must be finite", annuity);
+    }
     const double intrinsic = std::max(sign * (forward - strike), 0.0);
     const double s = volatility * std::sqrt(expiry);
     if (s == 0.0)
         return annuity * intrinsic;
     const double x = -std::fabs(details::log_moneyness(forward, strike));
-    const double time_value = std::sqrt(forward) * std::sqrt(strike) * otm_call(x, s, std::exp(0.5 * x)).value;
+    const double time_value = std::sqrt(forward) * std::sqrt(strike) * otm_call(x, s, 0.0).value;
     return annuity * (intrinsic + time_value);
 }
 

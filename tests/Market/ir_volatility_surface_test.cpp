@@ -233,6 +233,24 @@ TEST(IrVolatilitySurfaceRecords, AnEmptyParameterSurfaceReadsAsAnEmptySurface)
     EXPECT_EQ(error.message(), "The surface has no values");
 }
 
+TEST(IrVolatilitySurfaceRecords, WritersRefuseWhatTheReadersWouldRefuse)
+{
+    // A null marker reads back as data without surfaces and as an empty parameter surface;
+    // neither may be written, since the file could not be read again.
+    const temporary_folder folder;
+    ir_volatility_data_sabr::write_to_json(folder.file("null.json"), nullptr);
+    const auto empty = ir_volatility_data_sabr::read_from_json(folder.file("null.json"));
+    expect_failure([&] { ir_volatility_data_sabr::write_to_binary(folder.file("empty.bin"), empty); },
+                   {"validate", data_file, 60}, "alpha is null");
+    json record = json::parse(ir_volatility_data_sabr::json_to_string(sabr_data()));
+    record["shift"] = json{{"Class", "empty"}};
+    write_file_text(folder.file("data.json"), json{{"root", record}}.dump());
+    const auto data = ir_volatility_data_sabr::read_from_json(folder.file("data.json"));
+    const Error error = error_of([&] { ir_volatility_data_sabr::write_to_json(folder.file("empty.json"), data); });
+    EXPECT_EQ(error.message(), "The surface axis x has no dates");
+    EXPECT_EQ(folder.entries().size(), 2u);  // null.json and data.json only
+}
+
 struct bad_matrix
 {
     const char* name;

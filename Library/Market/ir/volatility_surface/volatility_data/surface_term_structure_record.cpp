@@ -95,10 +95,17 @@ void save_surface(Archive& record, const surface_term_structure_record::pointer&
 
 }  // namespace
 
-void surface_term_structure_record::save(json& record, const pointer& surface) { save_surface(record, surface); }
+void surface_term_structure_record::save(json& record, const pointer& surface)
+{
+    if (surface)
+        surface->initialize();  // an empty surface (read from a null marker) would not read back
+    save_surface(record, surface);
+}
 
 void surface_term_structure_record::save(multi_process_stream& record, const pointer& surface)
 {
+    if (surface)
+        surface->initialize();
     save_surface(record, surface);
 }
 
