@@ -92,7 +92,8 @@ void check_write_read_cycles(std::shared_ptr<const T> obj)
         if (!bytes) {
             if (cycle == 0)
                 return;  // refused up front
-            fault(std::string(Format::name) + " writer refuses what its reader returned from our own file");
+            fault(std::string(Format::name) +
+                  " writer refuses what its reader returned from our own file");
         }
         if (previous == bytes)
             return;
@@ -101,7 +102,8 @@ void check_write_read_cycles(std::shared_ptr<const T> obj)
         try {
             obj = Format::template read<T>(path);
         } catch (const std::exception& e) {
-            fault(std::string(Format::name) + " reader refuses the file its writer wrote: " + e.what());
+            fault(std::string(Format::name) + " reader refuses the file its writer wrote: " +
+                  e.what());
         }
         previous = std::move(bytes);
     }
@@ -136,7 +138,8 @@ int fuzz_reader(const std::uint8_t* data, std::size_t size)
 // The inputs of the seed corpus: what our writers produce for the given objects (for the
 // binary format, the record stream without the file header).
 template <class Format, class T>
-std::vector<std::vector<std::uint8_t>> seeds_of(const std::vector<std::shared_ptr<const T>>& objects)
+std::vector<std::vector<std::uint8_t>> seeds_of(
+    const std::vector<std::shared_ptr<const T>>& objects)
 {
     std::vector<std::vector<std::uint8_t>> seeds;
     const std::string path = scratch_folder::instance().file("seed");

@@ -34,7 +34,8 @@ public:
 private:
     scratch_folder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korvex-fuzz-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "korvex-fuzz-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             std::perror("korvex fuzz: cannot create a scratch folder");
             std::abort();

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
   python3 python3-dev python3-pytest python3-numpy python3-scipy python3-mpmath
+  python3-venv python3-pip python3-setuptools python3-wheel
 )
 for option in "$@"; do
   case "$option" in

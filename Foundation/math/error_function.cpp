@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "math/exponential_of_square.h"
+#include "math/horner.h"
 
 namespace korvex {
 namespace {
@@ -165,11 +166,7 @@ double erfcx_polynomial(double x)
     const int k = std::min(static_cast<int>((400.0 * inverse - 6.0) * 0.5), interval_count - 1);
     const double centre = 7.0 + 2.0 * k;
     const double t = std::fma(-centre, x, 400.0 - 4.0 * centre) * inverse;
-    const double* c = erfcx_polynomials[k];
-    double sum = c[7];
-    for (int i = 6; i >= 0; --i)
-        sum = sum * t + c[i];
-    return sum;
+    return details::horner(erfcx_polynomials[k], t);
 }
 
 // Laplace's continued fraction x + (1/2)/(x + 1/(x + (3/2)/(x + 2/x))), as one rational

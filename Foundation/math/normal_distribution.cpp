@@ -1,13 +1,15 @@
 #include "math/normal_distribution.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <numbers>
 
 #include "core/check_fail.h"
 #include "math/error_function.h"
 #include "math/exponential_of_square.h"
+#include "math/horner.h"
+#include "math/output_vectors.h"
 
 namespace korvex {
 namespace {
@@ -31,27 +33,28 @@ double lower_tail(double z)
            error_function::erfcx(std::fabs(z) * inverse_sqrt2);
 }
 
-template <int N>
-double polynomial(const double (&c)[N], double x)
-{
-    double sum = c[N - 1];
-    for (int i = N - 2; i >= 0; --i)
-        sum = sum * x + c[i];
-    return sum;
-}
-
 // Wichura, AS 241 (PPND16): rational approximations in q = p - 1/2 near the centre and in
 // r = sqrt(-log min(p, 1-p)) in the tails; coefficients in increasing powers.
+constexpr double wichura_a[] = {3.3871328727963666080e0, 1.3314166789178437745e+2,
+                                1.9715909503065514427e+3, 1.3731693765509461125e+4,
+                                4.5921953931549871457e+4, 6.7265770927008700853e+4,
+                                3.3430575583588128105e+4, 2.5090809287301226727e+3};
+constexpr double wichura_b[] = {1.0, 4.2313330701600911252e+1, 6.8718700749205790830e+2,
+                                5.3941960214247511077e+3, 2.1213794301586595867e+4,
+                                3.9307895800092710610e+4, 2.8729085735721942674e+4,
+                                5.2264952788528545610e+3};
+constexpr double wichura_split = 0.425;
+
+// |p - 1/2| <= 0.425, without a branch.
+double wichura_central(double p)
+{
+    const double q = p - 0.5;
+    const double r = 0.180625 - q * q;
+    return q * details::horner(wichura_a, r) / details::horner(wichura_b, r);
+}
+
 double wichura(double p)
 {
-    static constexpr double a[] = {3.3871328727963666080e0, 1.3314166789178437745e+2,
-                                   1.9715909503065514427e+3, 1.3731693765509461125e+4,
-                                   4.5921953931549871457e+4, 6.7265770927008700853e+4,
-                                   3.3430575583588128105e+4, 2.5090809287301226727e+3};
-    static constexpr double b[] = {1.0, 4.2313330701600911252e+1, 6.8718700749205790830e+2,
-                                   5.3941960214247511077e+3, 2.1213794301586595867e+4,
-                                   3.9307895800092710610e+4, 2.8729085735721942674e+4,
-                                   5.2264952788528545610e+3};
     static constexpr double c[] = {1.42343711074968357734e0, 4.63033784615654529590e0,
                                    5.76949722146069140550e0, 3.64784832476320460504e0,
                                    1.27045825245236838258e0, 2.41780725177450611770e-1,
@@ -69,50 +72,34 @@ double wichura(double p)
                                    1.84631831751005468180e-5, 1.42151175831644588870e-7,
                                    2.04426310338993978564e-15};
     const double q = p - 0.5;
-    if (std::fabs(q) <= 0.425) {
-        const double r = 0.180625 - q * q;
-        return q * polynomial(a, r) / polynomial(b, r);
-    }
+    if (std::fabs(q) <= wichura_split)
+        return wichura_central(p);
     double r = std::sqrt(-std::log(q < 0.0 ? p : 1.0 - p));
     double x;
     if (r <= 5.0) {
         r -= 1.6;
-        x = polynomial(c, r) / polynomial(d, r);
+        x = details::horner(c, r) / details::horner(d, r);
     } else {
         r -= 5.0;
-        x = polynomial(e, r) / polynomial(f, r);
+        x = details::horner(e, r) / details::horner(f, r);
     }
     return q < 0.0 ? -x : x;
 }
 
-// Acklam's rational approximation: in q = p - 1/2 on [0.02425, 0.97575], in
-// sqrt(-2 log min(p, 1-p)) outside.
-double acklam(double p)
+// Acklam's rational approximation in sqrt(-2 log min(p, 1-p)), for p outside
+// [0.02425, 0.97575] (the central part is in the header).
+double acklam_tails(double p)
 {
-    static constexpr double a[] = {2.506628277459239e+00, -3.066479806614716e+01,
-                                   1.383577518672690e+02, -2.759285104469687e+02,
-                                   2.209460984245205e+02, -3.969683028665376e+01};
-    static constexpr double b[] = {1.0, -1.328068155288572e+01, 6.680131188771972e+01,
-                                   -1.556989798598866e+02, 1.615858368580409e+02,
-                                   -5.447609879822406e+01};
     static constexpr double c[] = {2.938163982698783e+00, 4.374664141464968e+00,
                                    -2.549732539343734e+00, -2.400758277161838e+00,
                                    -3.223964580411365e-01, -7.784894002430293e-03};
     static constexpr double d[] = {1.0, 3.754408661907416e+00, 2.445134137142996e+00,
                                    3.224671290700398e-01, 7.784695709041462e-03};
-    constexpr double low = 0.02425;
-    if (low <= p && p <= 1.0 - low) {
-        const double q = p - 0.5;
-        const double r = q * q;
-        return q * polynomial(a, r) / polynomial(b, r);
-    }
-    const bool lower = p < low;
+    const bool lower = p < 0.5;
     const double q = std::sqrt(-2.0 * std::log(lower ? p : 1.0 - p));
-    const double x = polynomial(c, q) / polynomial(d, q);
+    const double x = details::horner(c, q) / details::horner(d, q);
     return lower ? x : -x;
 }
-
-bool is_probability_or_nan(double p) { return !(p < 0.0 || p > 1.0); }
 
 // p = 0 and p = 1 map to -inf and +inf; the approximations see only the open interval.
 template <double (*Inverse)(double)>
@@ -125,12 +112,10 @@ double inverse_with_limits(double p)
     return Inverse(p);
 }
 
+// In place is fine; any other overlap would read values already overwritten.
 bool overlap_other_than_equal(const double* a, const double* b, std::size_t size)
 {
-    const auto x = reinterpret_cast<std::uintptr_t>(a);
-    const auto y = reinterpret_cast<std::uintptr_t>(b);
-    const std::uintptr_t bytes = size * sizeof(double);
-    return x != y && x < y + bytes && y < x + bytes;
+    return a != b && details::blocks_overlap(a, b, size);
 }
 
 }  // namespace
@@ -174,14 +159,25 @@ void normal_distribution::cdfnorminv(std::size_t size, const double* uniform, do
     for (std::size_t i = 0; i < size; ++i)
         KORVEX_CHECK_MSG(here("cdfnorminv", __LINE__), is_probability_or_nan(uniform[i]),
                          "uniform[", i, "] = ", uniform[i]);
-    for (std::size_t i = 0; i < size; ++i)
-        gaussian[i] = inverse_with_limits<wichura>(uniform[i]);
+    // Block by block: the central rational for every point (a loop the compiler vectorises),
+    // then the tails over it; the block's uniforms are kept aside for the in-place case.
+    constexpr std::size_t block = 512;
+    double kept[block];
+    for (std::size_t start = 0; start < size; start += block) {
+        const std::size_t count = std::min(block, size - start);
+        std::copy_n(uniform + start, count, kept);
+        double* out = gaussian + start;
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = wichura_central(kept[i]);
+        for (std::size_t i = 0; i < count; ++i)
+            if (!(std::fabs(kept[i] - 0.5) <= wichura_split))
+                out[i] = inverse_with_limits<wichura>(kept[i]);
+    }
 }
 
-double normal_distribution::cdfnorminv_fast(double p)
+double normal_distribution::cdfnorminv_fast_tails(double p)
 {
-    KORVEX_CHECK_MSG(here("cdfnorminv_fast", __LINE__), is_probability_or_nan(p), "p = ", p);
-    return inverse_with_limits<acklam>(p);
+    return inverse_with_limits<acklam_tails>(p);
 }
 
 }  // namespace korvex

@@ -6,7 +6,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <optional>
+#include <random>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
@@ -19,10 +23,9 @@ namespace korvex::serialization {
 namespace {
 
 constexpr const char* source_file = "Foundation/serialization/access";
-constexpr SourceLocation write_json_location{"write_json", source_file, 60};
-constexpr SourceLocation read_json_location{"read_json", source_file, 75};
-constexpr SourceLocation write_binary_location{"write_binary", source_file, 95};
-constexpr SourceLocation read_binary_location{"read_binary", source_file, 120};
+
+// The longest chain of symbolic links a write follows, as the kernel's own limit.
+constexpr int max_symbolic_links = 40;
 
 [[noreturn]] void fail(const SourceLocation& location, const std::string& path,
                        std::string_view what)
@@ -79,60 +82,173 @@ int write_all(int fd, const void* data, std::size_t size)
     return 0;
 }
 
-// A name for the temporary file beside `path` that no other writer in this or another
-// process uses at the same time.
-std::string temporary_name(const std::string& path)
+// The file a write to `path` replaces: `path` itself, or the file at the end of its chain of
+// symbolic links (which need not exist yet), so that the links stay links and the file
+// they name receives the content.
+std::string write_target(const std::string& path)
 {
-    static std::atomic<unsigned long> counter{0};
-    return details::concat(path, ".tmp.", ::getpid(), '.', counter.fetch_add(1));
+    namespace fs = std::filesystem;
+    fs::path target(path);
+    for (int depth = 0; depth <= max_symbolic_links; ++depth) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(target, error)))
+            return target.string();
+        const fs::path link = fs::read_symlink(target, error);
+        if (error)
+            fail_with_errno({"write_target", source_file, __LINE__}, "write", path, error.value());
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    fail_with_errno({"write_target", source_file, __LINE__}, "write", path, ELOOP);
 }
 
-// Writes the blocks to a temporary file beside `path` and renames it over `path`, so that
-// readers see the old file or the complete new one, never a part: a failed or interrupted
-// write leaves the target as it was. On any failure the temporary file is removed and
-// `Error` is raised. The file is not forced to disk (no fsync): the write is atomic for the
-// processes of this machine, and durability against a power cut is left to the file
-// system, as for ordinary file writes.
-void write_atomically(const SourceLocation& location, const std::string& path,
-                      std::initializer_list<std::string_view> blocks)
+// What a write needs to know of its target before it starts.
+struct target_file
+{
+    std::string name;                  // after symbolic links
+    std::string folder;                // where the temporary file goes
+    std::optional<mode_t> kept_mode;   // the mode of the regular file being replaced
+};
+
+target_file describe_target(const std::string& path)
+{
+    target_file target;
+    target.name = write_target(path);
+    const std::string folder = std::filesystem::path(target.name).parent_path().string();
+    target.folder = folder.empty() ? "." : folder;
+    struct stat status{};
+    if (::stat(target.name.c_str(), &status) == 0 && S_ISREG(status.st_mode))
+        target.kept_mode = status.st_mode & 07777;
+    return target;
+}
+
+// A short name for a temporary file in `folder`, whatever the length of the target's name
+// (a valid target name thus always leaves room for it). Unique across threads and, with
+// the random start, across processes; a clash is caught by O_EXCL or linkat's EEXIST.
+std::string temporary_name(const std::string& folder)
+{
+    static const std::uint64_t start =
+        (std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t x = start + 0x9E3779B97F4A7C15u * (counter.fetch_add(1) + 1);  // splitmix64
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
+    x ^= x >> 31;
+    char suffix[13];
+    std::snprintf(suffix, sizeof suffix, "%012llx",
+                  static_cast<unsigned long long>(x & 0xFFFFFFFFFFFFull));
+    return details::concat(folder, "/.korvex-", suffix);
+}
+
+// Writes the blocks and gives the file the replaced file's mode (a new file keeps the mode
+// open gave it from the umask); 0 or the errno of the failure.
+int fill(int fd, std::initializer_list<std::string_view> blocks, const target_file& target)
+{
+    for (const std::string_view block : blocks)
+        if (const int error = write_all(fd, block.data(), block.size()); error != 0)
+            return error;
+    if (target.kept_mode && ::fchmod(fd, *target.kept_mode) != 0)
+        return errno;
+    return 0;
+}
+
+// Renames the complete temporary file over the target, or removes it and raises Error.
+void rename_over(const std::string& path, const std::string& temporary, const target_file& target)
+{
+    if (::rename(temporary.c_str(), target.name.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        fail_with_errno({"rename_over", source_file, __LINE__}, "write", path, error);
+    }
+}
+
+// The write through an unnamed file (O_TMPFILE), which gets a name only once it is
+// complete, so a writer killed before that leaves nothing behind. False when the file
+// system or the system cannot do it (no O_TMPFILE, no /proc to link through); the caller
+// then writes through a named temporary file.
+bool write_through_unnamed_file(const std::string& path, std::initializer_list<std::string_view> blocks,
+                                const target_file& target)
+{
+    const int fd = ::open(target.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    file_descriptor file(fd);
+    if (const int error = fill(fd, blocks, target); error != 0)
+        fail_with_errno({"write_through_unnamed_file", source_file, __LINE__}, "write", path,
+                        error);
+    const std::string self = details::concat("/proc/self/fd/", fd);
+    // A new target gets the file under its own name at once; an existing one is replaced
+    // by renaming a linked temporary name over it.
+    if (!target.kept_mode &&
+        ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temporary = temporary_name(target.folder);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            rename_over(path, temporary, target);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// The write through a named temporary file beside the target, renamed over it when
+// complete. A writer killed mid-write leaves the temporary file (".korvex-" and 12 hex
+// digits) behind.
+void write_through_named_file(const std::string& path, std::initializer_list<std::string_view> blocks,
+                              const target_file& target)
 {
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = temporary_name(path);
+        temporary = temporary_name(target.folder);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            fail_with_errno(location, "write", path, errno);
+            fail_with_errno({"write_through_named_file", source_file, __LINE__}, "write", path,
+                            errno);
     }
     if (fd < 0)
-        fail_with_errno(location, "write", path, EEXIST);
+        fail_with_errno({"write_through_named_file", source_file, __LINE__}, "write", path,
+                        EEXIST);
     file_descriptor file(fd);
-    int error = 0;
-    for (const std::string_view block : blocks)
-        if (error == 0)
-            error = write_all(file.get(), block.data(), block.size());
+    int error = fill(fd, blocks, target);
     if (file.close() != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
         error = errno;
     if (error != 0) {
         ::unlink(temporary.c_str());
-        fail_with_errno(location, "write", path, error);
+        fail_with_errno({"write_through_named_file", source_file, __LINE__}, "write", path,
+                        error);
     }
+    rename_over(path, temporary, target);
 }
 
-// The whole content of a file.
-std::string read_file(const SourceLocation& location, const std::string& path)
+// Writes the blocks so that readers see the old file or the complete new one, never a
+// part: a failed or interrupted write leaves the target as it was. See the header.
+void write_atomically(const std::string& path,
+                      std::initializer_list<std::string_view> blocks)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const target_file target = describe_target(path);
+    if (!write_through_unnamed_file(path, blocks, target))
+        write_through_named_file(path, blocks, target);
+}
+
+// The whole content of a regular file. Opening does not wait (O_NONBLOCK), so a FIFO
+// without a writer is refused like any other file that is not regular, instead of
+// blocking; on a regular file the flag changes nothing.
+std::string read_file(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        fail_with_errno(location, "open", path, errno);
+        fail_with_errno({"read_file", source_file, __LINE__}, "open", path, errno);
     file_descriptor file(fd);
     struct stat status{};
     if (::fstat(file.get(), &status) != 0)
-        fail_with_errno(location, "read", path, errno);
+        fail_with_errno({"read_file", source_file, __LINE__}, "read", path, errno);
     if (S_ISDIR(status.st_mode))
-        fail_with_errno(location, "read", path, EISDIR);
+        fail_with_errno({"read_file", source_file, __LINE__}, "read", path, EISDIR);
+    if (!S_ISREG(status.st_mode))
+        fail({"read_file", source_file, __LINE__}, path, "is not a regular file");
     std::string content;
     if (status.st_size > 0)
         content.reserve(static_cast<std::size_t>(status.st_size));
@@ -142,7 +258,7 @@ std::string read_file(const SourceLocation& location, const std::string& path)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            fail_with_errno(location, "read", path, errno);
+            fail_with_errno({"read_file", source_file, __LINE__}, "read", path, errno);
         }
         if (got == 0)
             break;
@@ -173,31 +289,33 @@ std::size_t checked_payload_size(const std::string& path, const std::string& con
     const std::string_view magic(access::binary_magic, 8);
     const std::size_t size = content.size();
     if (size == 0)
-        fail(read_binary_location, path, "is empty, not a korvex binary file");
+        fail({"checked_payload_size", source_file, __LINE__}, path,
+             "is empty, not a korvex binary file");
     if (std::string_view(content).substr(0, 8) != magic.substr(0, std::min<std::size_t>(size, 8)))
-        fail(read_binary_location, path, "is not a korvex binary file");
+        fail({"checked_payload_size", source_file, __LINE__}, path, "is not a korvex binary file");
     if (size < access::binary_header_size)
-        fail(read_binary_location, path,
+        fail({"checked_payload_size", source_file, __LINE__}, path,
              details::concat("is truncated: ", size, " bytes, shorter than the ",
                              access::binary_header_size, "-byte header"));
     const auto version = get_little_endian<std::uint32_t>(content.data() + 8);
     if (version != access::binary_format_version)
-        fail(read_binary_location, path,
+        fail({"checked_payload_size", source_file, __LINE__}, path,
              details::concat("has binary format version ", version, "; this build reads version ",
                              access::binary_format_version));
     const auto announced = get_little_endian<std::uint64_t>(content.data() + 16);
     const std::size_t present = size - access::binary_header_size;
     if (announced > present)
-        fail(read_binary_location, path,
+        fail({"checked_payload_size", source_file, __LINE__}, path,
              details::concat("is truncated: the header announces ", announced,
                              " payload bytes, only ", present, " are present"));
     if (announced < present)
-        fail(read_binary_location, path,
+        fail({"checked_payload_size", source_file, __LINE__}, path,
              details::concat("is corrupted: the header announces ", announced,
                              " payload bytes, but ", present, " follow"));
     const auto checksum = get_little_endian<std::uint32_t>(content.data() + 12);
     if (crc32c(content.data() + access::binary_header_size, present) != checksum)
-        fail(read_binary_location, path, "is corrupted: its checksum does not match its content");
+        fail({"checked_payload_size", source_file, __LINE__}, path,
+             "is corrupted: its checksum does not match its content");
     return present;
 }
 
@@ -207,17 +325,18 @@ void access::write_json(const std::string& path, const nlohmann::ordered_json& d
 {
     const std::string text =
         document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::strict) + "\n";
-    write_atomically(write_json_location, path, {text});
+    write_atomically(path, {text});
 }
 
 void access::read_json(const std::string& path, nlohmann::ordered_json& document)
 {
-    const std::string text = read_file(read_json_location, path);
+    const std::string text = read_file(path);
     try {
         document = nlohmann::ordered_json::parse(text);
     } catch (const nlohmann::ordered_json::exception& e) {
         // A syntax error, or a number too large for a double (out_of_range).
-        fail(read_json_location, path, details::concat("is not valid JSON: ", e.what()));
+        fail({"read_json", source_file, __LINE__}, path,
+             details::concat("is not valid JSON: ", e.what()));
     }
 }
 
@@ -228,14 +347,14 @@ void access::write_binary(const std::string& path, const std::vector<std::uint8_
     put_little_endian(header + 8, binary_format_version);
     put_little_endian(header + 12, crc32c(bytes.data(), bytes.size()));
     put_little_endian(header + 16, static_cast<std::uint64_t>(bytes.size()));
-    write_atomically(write_binary_location, path,
+    write_atomically(path,
                      {std::string_view(header, sizeof header),
                       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())});
 }
 
 void access::read_binary(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
-    const std::string content = read_file(read_binary_location, path);
+    const std::string content = read_file(path);
     const std::size_t payload = checked_payload_size(path, content);
     const auto* first = reinterpret_cast<const std::uint8_t*>(content.data()) + binary_header_size;
     bytes.assign(first, first + payload);

@@ -12,11 +12,25 @@ namespace korvex::serialization {
 
 // All file input and output of the persistence layer.
 //
-// Writes are atomic: the content goes to a temporary file in the target's folder, which is
-// then renamed over the target, so the target name holds either the old content or the
-// complete new one. The temporary file is removed when a write fails. Files are not forced
-// to disk (no fsync), as with ordinary writes; durability against a power cut is the file
-// system's.
+// Writes are atomic: the target name holds either the old content or the complete new
+// one, never a part, and a failed write leaves the target as it was.
+//  - The content goes to an unnamed file (O_TMPFILE) in the target's folder, which gets a
+//    name only once it is complete, so a writer killed mid-write leaves nothing behind. A
+//    new target is linked in under its own name; an existing one is replaced by renaming
+//    over it. Where the file system or the system offers no unnamed files (or no /proc to
+//    link them through), a named temporary file ".korvex-" + 12 hex digits in the same
+//    folder takes their place, removed on failure; only a writer killed mid-write can leave
+//    one behind.
+//  - A target that is a symbolic link (or a chain of them) stays one: the file it names
+//    receives the content, and is created when missing.
+//  - A replaced file keeps its permission bits (mode); a new file gets 0666 less the umask,
+//    as with any created file. Owner and group are the writer's, and a replaced file's
+//    other hard links keep the old content, as with every rename-based write.
+//  - Files are not forced to disk (no fsync), as with ordinary writes; durability against
+//    a power cut is the file system's.
+//
+// Reads accept regular files only (after symbolic links): a folder, a device such as
+// /dev/zero or a FIFO is refused at once, without reading from it or waiting on it.
 //
 // JSON files hold the document printed with an indent of 2 spaces, UTF-8, invalid UTF-8
 // refused (the JSON library's type_error, raised before the file is touched).

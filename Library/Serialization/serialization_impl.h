@@ -60,11 +60,6 @@ inline constexpr SourceLocation variant_save_location{
     "save", "Library\\Serialization/serialization_impl", 262};
 inline constexpr SourceLocation variant_load_location{
     "load", "Library\\Serialization/serialization_impl", 286};
-inline constexpr SourceLocation integer_load_location{"load", serialization_source, 170};
-inline constexpr SourceLocation vector_save_location{"save", serialization_source, 180};
-inline constexpr SourceLocation vector_load_location{"load", serialization_source, 195};
-inline constexpr SourceLocation polymorphic_load_location{"load", serialization_source, 240};
-inline constexpr SourceLocation root_location{"read_from_json", serialization_source, 330};
 
 // The base class each registered class is read as, by class tag (see class_registration).
 KORVEX_MARKET_API Registry<std::string, const std::type_info*>& registered_storage_types();
@@ -238,7 +233,7 @@ template <class T>
 T integer_from(const json& j)
 {
     if (!holds_integer<T>(j))
-        check_fail(integer_load_location,
+        check_fail(SourceLocation{"integer_from", serialization_source, __LINE__},
                    concat("The number ", j.dump(), " does not fit in ", demangle(typeid(T).name())));
     return j.get<T>();
 }
@@ -355,7 +350,7 @@ constexpr std::size_t smallest_encoding()
 inline unsigned int stream_count(std::size_t size)
 {
     if (size > std::numeric_limits<unsigned int>::max())
-        check_fail(vector_save_location,
+        check_fail(SourceLocation{"stream_count", serialization_source, __LINE__},
                    concat("A vector of ", size, " elements is too long for a 32-bit count"));
     return static_cast<unsigned int>(size);
 }
@@ -383,7 +378,7 @@ void load(multi_process_stream& s, std::vector<T>& values)
     unsigned int count = 0;
     load(s, count);
     if (std::size_t{count} * smallest_encoding<T>() > s.bytes_left())
-        check_fail(vector_load_location,
+        check_fail(SourceLocation{"load", serialization_source, __LINE__},
                    concat("A vector of ", count, " elements at offset ", s.read_position(),
                           " does not fit in the ", s.bytes_left(), " bytes left in the stream"));
     if constexpr (std::is_same_v<T, double>) {
@@ -535,7 +530,7 @@ void check_storage_type(const std::string& tag)
 {
     const auto stored = registered_storage_types().find(tag);
     if (stored == nullptr || **stored != typeid(Base))
-        check_fail(polymorphic_load_location,
+        check_fail(SourceLocation{"check_storage_type", serialization_source, __LINE__},
                    concat("A ", tag, " record cannot be read where a ",
                           demangle(typeid(Base).name()), " is expected"));
 }
@@ -671,7 +666,8 @@ std::shared_ptr<const T> read_from_json(const std::string& path)
         (void)std::as_const(document)["root"];  // the JSON library's type_error 305
     const auto root = document.find("root");
     if (root == document.end())
-        check_fail(root_location, concat("The JSON document of \"", path, "\" has no \"root\" member"));
+        check_fail(SourceLocation{"read_from_json", serialization_source, __LINE__},
+                   concat("The JSON document of \"", path, "\" has no \"root\" member"));
     std::shared_ptr<T> obj = serialization_access::create<T>();
     load(*root, *obj);
     return obj;
@@ -694,6 +690,10 @@ std::shared_ptr<const T> read_from_binary(const std::string& path)
     stream.SetRawData(std::move(bytes));
     std::shared_ptr<T> obj = serialization_access::create<T>();
     load(stream, *obj);
+    // Our writer leaves nothing after the record: more bytes mean another file's content.
+    if (stream.bytes_left() != 0)
+        check_fail(SourceLocation{"read_from_binary", serialization_source, __LINE__},
+                   concat('"', path, "\" holds ", stream.bytes_left(), " bytes after its record"));
     return obj;
 }
 

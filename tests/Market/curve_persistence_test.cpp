@@ -465,7 +465,20 @@ TEST_F(CurveBinaryFiles, HugeCountIsRefusedBeforeAllocating)
     serialization::access::write_binary(path, stream.GetRawData());
     const Error e = error_of([&] { discount_curve_piecewise_constant::read_from_binary(path); });
     EXPECT_EQ(e.message().rfind("A vector of 4294967295 elements at offset ", 0), 0u) << e.message();
-    EXPECT_EQ(e.location(), (SourceLocation{"load", "Library/Serialization/serialization_impl", 195}));
+    EXPECT_EQ(e.location(), (SourceLocation{"load", "Library/Serialization/serialization_impl", 381}));
+}
+
+TEST_F(CurveBinaryFiles, BytesAfterTheRecordAreRefused)
+{
+    std::vector<std::uint8_t> bytes = payload();
+    multi_process_stream more;
+    more << 1.0;
+    bytes.insert(bytes.end(), more.GetRawData().begin(), more.GetRawData().end());
+    const std::string path = folder.file("longer.bin");
+    serialization::access::write_binary(path, bytes);
+    const Error e = error_of([&] { discount_curve_piecewise_constant::read_from_binary(path); });
+    EXPECT_EQ(e.message(), "\"" + path + "\" holds 9 bytes after its record");
+    EXPECT_EQ(e.location(), (SourceLocation{"read_from_binary", "Library/Serialization/serialization_impl", 695}));
 }
 
 TEST_F(CurveBinaryFiles, OtherFilesAreRefusedWithTheirPath)

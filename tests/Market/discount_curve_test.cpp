@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "Market/curve_fixtures.h"
+#include "Serialization/serialization_impl.h"
 #include "serialization/test_support.h"
 
 namespace korvex {
@@ -145,6 +148,80 @@ TEST(DiscountCurvePiecewise, DifferentLengthsAreRefused)
     });
     EXPECT_EQ(e.message(), " The term structure should have the same size");
     EXPECT_EQ(e.location().line, 29);
+}
+
+struct bad_pillars
+{
+    std::vector<double> serials;
+    const char* message;
+    int line;
+};
+
+void PrintTo(const bad_pillars& c, std::ostream* out) { *out << c.message; }
+
+class PiecewisePillars : public ::testing::TestWithParam<bad_pillars>
+{
+protected:
+    std::vector<datetime> dates() const
+    {
+        return {GetParam().serials.begin(), GetParam().serials.end()};
+    }
+    std::vector<double> rates() const { return std::vector<double>(GetParam().serials.size(), 0.01); }
+
+    void expect_refused(const Error& e) const
+    {
+        EXPECT_EQ(e.message(), GetParam().message);
+        EXPECT_EQ(e.location(),
+                  (SourceLocation{"check_pillars", "Library/Market/ir/discount_curve/discount_curve_piecewise_constant",
+                                  GetParam().line}));
+    }
+};
+
+TEST_P(PiecewisePillars, AreRefusedWhenBuiltAndWhenRead)
+{
+    expect_refused(error_of([&] { discount_curve_piecewise_constant(jan_2024, dates(), rates(), act_365()); }));
+
+    // The same pillars in files written from a valid curve with as many pillars.
+    std::vector<datetime> valid;
+    for (std::size_t k = 0; k < dates().size(); ++k)
+        valid.emplace_back(45474.0 + 100.0 * static_cast<double>(k));
+    const auto curve = std::make_shared<const discount_curve_piecewise_constant>(jan_2024, valid, rates(), act_365());
+    temporary_folder folder;
+    nlohmann::ordered_json record = nlohmann::ordered_json::parse(discount_curve_piecewise_constant::json_to_string(curve));
+    for (std::size_t k = 0; k < dates().size(); ++k)
+        details::save(record["rates_term_structure"]["x"][k], dates()[k]);
+    write_file_text(folder.file("a.json"), nlohmann::ordered_json{{"root", record}}.dump());
+    expect_refused(error_of([&] { discount_curve_piecewise_constant::read_from_json(folder.file("a.json")); }));
+
+    multi_process_stream stream;
+    stream << std::string("korvex::discount_curve_piecewise_constant") << std::string("t");
+    details::save(stream, dates());
+    details::save(stream, rates());
+    stream << 1 << 45292.0 << std::string("empty");
+    serialization::access::write_binary(folder.file("a.bin"), stream.GetRawData());
+    expect_refused(error_of([&] { discount_curve_piecewise_constant::read_from_binary(folder.file("a.bin")); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, PiecewisePillars,
+    ::testing::Values(bad_pillars{{45474.0, NAN, 46023.0}, "Pillar date 1 is not finite: nan", 40},
+                      bad_pillars{{INFINITY}, "Pillar date 0 is not finite: inf", 40},
+                      bad_pillars{{45474.0, -INFINITY}, "Pillar date 1 is not finite: -inf", 40},
+                      bad_pillars{{45474.0, 45658.0, 45658.0},
+                                  "Pillar dates must be strictly increasing, but pillar 2 (45658) is not after "
+                                  "pillar 1 (45658)",
+                                  43},
+                      bad_pillars{{46023.0, 45474.0},
+                                  "Pillar dates must be strictly increasing, but pillar 1 (45474) is not after "
+                                  "pillar 0 (46023)",
+                                  43}));
+
+TEST(DiscountCurvePiecewise, DifferentLengthsKeepTheirMessageWhateverThePillars)
+{
+    const Error e = error_of([] {
+        discount_curve_piecewise_constant(jan_2024, {jan_2025, datetime(NAN)}, {0.01}, act_365());
+    });
+    EXPECT_EQ(e.message(), " The term structure should have the same size");
 }
 
 TEST(DiscountCurvePiecewise, CurveWithoutPillarsIsRefusedWhenQueried)

@@ -8,6 +8,7 @@
 
 #include "PDE/scheme/pde_boundary_window.h"
 #include "PDE/scheme/pde_scheme.h"
+#include "PDE/scheme/pde_scheme_alternating_direction_implicit.h"
 #include "PDE/scheme/pde_scheme_one_dimension.h"
 #include "core/error.h"
 
@@ -97,17 +98,15 @@ TEST(create_scheme, refuses_unknown_types_with_an_empty_message)
                      {"create_scheme", scheme_file, 40}, "");
 }
 
-TEST(create_scheme, alternating_direction_types_are_not_implemented_yet)
+TEST(create_scheme, alternating_direction_types_build_the_alternating_direction_scheme)
 {
     for (int type = 0; type < 4; ++type) {
-        try {
-            make_scheme(dates_0_to_10(false), axis(true), coefficients(21, 0, 0, 0), 3,
-                        static_cast<pde_scheme_type>(type));
-            ADD_FAILURE() << type;
-        } catch (const NotImplementedError& e) {
-            EXPECT_EQ(e.location(), (SourceLocation{"create_scheme", scheme_file, 36}));
-            EXPECT_EQ(e.message(), "not implemented");
-        }
+        const auto scheme = pde_scheme::create_scheme(dates_0_to_10(false), {axis(true), axis(false, 9)},
+                                                      {coefficients(21 * 9, 0, 0, 0), coefficients(21 * 9, 0, 0, 0)},
+                                                      {3, 5}, {false, false}, static_cast<pde_scheme_type>(type),
+                                                      false, matrix<double>());
+        ASSERT_NE(std::dynamic_pointer_cast<pde_scheme_alternating_direction_implicit>(scheme), nullptr) << type;
+        EXPECT_EQ(scheme->type(), type);
     }
 }
 

@@ -2,7 +2,18 @@
 
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -67,7 +78,7 @@ TEST(AccessJson, TextThatIsNotJsonNamesThePath)
         write_file_text(folder.file("bad.json"), text);
         nlohmann::ordered_json document;
         const Error e = error_of([&] { access::read_json(folder.file("bad.json"), document); });
-        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 75}));
+        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 338}));
         EXPECT_NE(e.message().find("\"" + folder.file("bad.json") + "\" is not valid JSON: "),
                   std::string::npos)
             << e.message();
@@ -82,7 +93,7 @@ TEST(AccessJson, NumberTooLargeForADoubleNamesThePath)
     write_file_text(path, "{\"root\": {\"rates\": 1e400}}");
     nlohmann::ordered_json document;
     const Error e = error_of([&] { access::read_json(path, document); });
-    EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 75}));
+    EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 338}));
     EXPECT_EQ(e.message(), "\"" + path +
                                "\" is not valid JSON: [json.exception.out_of_range.406] number "
                                "overflow parsing '1e400'");
@@ -99,14 +110,14 @@ TEST(AccessFiles, MissingPathsNameThePathAndTheReason)
     EXPECT_EQ(e.message(), "cannot open \"" + missing + "\": " + std::strerror(ENOENT));
     e = error_of([&] { access::read_binary(missing, bytes); });
     EXPECT_EQ(e.message(), "cannot open \"" + missing + "\": " + std::strerror(ENOENT));
-    EXPECT_EQ(e.location(), (SourceLocation{"read_binary", access_file, 120}));
+    EXPECT_EQ(e.location(), (SourceLocation{"read_file", access_file, 243}));
 
     const std::string in_missing_folder = folder.file("no/such/folder/a.bin");
     e = error_of([&] { access::write_binary(in_missing_folder, bytes); });
     EXPECT_EQ(e.message(), "cannot write \"" + in_missing_folder + "\": " + std::strerror(ENOENT));
-    EXPECT_EQ(e.location(), (SourceLocation{"write_binary", access_file, 95}));
+    EXPECT_EQ(e.location(), (SourceLocation{"write_through_named_file", access_file, 208}));
     e = error_of([&] { access::write_json(in_missing_folder, document); });
-    EXPECT_EQ(e.location(), (SourceLocation{"write_json", access_file, 60}));
+    EXPECT_EQ(e.location(), (SourceLocation{"write_through_named_file", access_file, 208}));
 }
 
 TEST(AccessFiles, ReadingAFolderIsRefused)
@@ -127,6 +138,157 @@ TEST(AccessFiles, FailedRenameRemovesTheTemporaryFile)
     EXPECT_NE(e.message().find("cannot write \"" + folder.file("target") + "\": "),
               std::string::npos);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"target"});
+}
+
+mode_t mode_of(const std::string& path)
+{
+    struct stat status{};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+    return status.st_mode & 07777;
+}
+
+mode_t current_umask()
+{
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+// Every write below goes to `target` through both writers and checks what a
+// rename-based write must keep: the replaced file's mode, symbolic links, room for the
+// longest valid name, and no file left beside the target.
+void expect_writes_keep_the_target(const temporary_folder& folder)
+{
+    namespace fs = std::filesystem;
+    const std::string target = folder.file("target.json");
+    write_file_text(target, "old");
+    for (const mode_t mode : {mode_t{0600}, mode_t{0640}, mode_t{0755}}) {
+        ASSERT_EQ(::chmod(target.c_str(), mode), 0);
+        access::write_binary(target, sample_payload());
+        EXPECT_EQ(mode_of(target), mode);
+        access::write_json(target, nlohmann::ordered_json{{"root", 1}});
+        EXPECT_EQ(mode_of(target), mode);
+    }
+    const std::string fresh = folder.file("fresh.bin");
+    access::write_binary(fresh, sample_payload());
+    EXPECT_EQ(mode_of(fresh), 0666 & ~current_umask());
+
+    // link.json -> chain.json -> target.json (relative links), and a dangling link.
+    fs::create_symlink("target.json", folder.file("chain.json"));
+    fs::create_symlink(folder.file("chain.json"), folder.file("link.json"));
+    access::write_json(folder.file("link.json"), nlohmann::ordered_json{{"root", 2}});
+    EXPECT_TRUE(fs::is_symlink(folder.file("link.json")));
+    EXPECT_TRUE(fs::is_symlink(folder.file("chain.json")));
+    EXPECT_EQ(file_text(target), "{\n  \"root\": 2\n}\n");
+    fs::create_symlink("named.bin", folder.file("dangling.bin"));
+    access::write_binary(folder.file("dangling.bin"), sample_payload());
+    EXPECT_TRUE(fs::is_symlink(folder.file("dangling.bin")));
+    EXPECT_EQ(file_bytes(folder.file("named.bin")).size(), access::binary_header_size + 100);
+
+    const std::string longest = folder.file(std::string(255, 'n'));
+    access::write_binary(longest, sample_payload());
+    access::write_binary(longest, sample_payload());
+    std::vector<std::uint8_t> back;
+    access::read_binary(longest, back);
+    EXPECT_EQ(back, sample_payload());
+
+    std::vector<std::string> entries = folder.entries();
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{"chain.json", "dangling.bin", "fresh.bin", "link.json",
+                                                 "named.bin", std::string(255, 'n'), "target.json"}));
+}
+
+TEST(AccessWrites, KeepModeFollowSymbolicLinksAndLeaveNothingBeside)
+{
+    temporary_folder folder;
+    expect_writes_keep_the_target(folder);
+}
+
+// The same guarantees where files cannot be linked in from /proc/self/fd, as on file
+// systems without unnamed files: in a child process, in its own user and mount namespaces,
+// with an empty /proc. Skipped where the system does not allow such namespaces.
+TEST(AccessWrites, WithoutUnnamedFilesTheNamedTemporaryFileKeepsTheGuarantees)
+{
+    temporary_folder folder;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("none", "/proc", "tmpfs", 0, nullptr) != 0)
+            ::_exit(77);
+        expect_writes_keep_the_target(folder);
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no user and mount namespaces here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's failures above";
+}
+
+TEST(AccessWrites, SymbolicLinkLoopIsRefused)
+{
+    temporary_folder folder;
+    std::filesystem::create_symlink("b", folder.file("a"));
+    std::filesystem::create_symlink("a", folder.file("b"));
+    const Error e = error_of([&] { access::write_binary(folder.file("a"), sample_payload()); });
+    EXPECT_EQ(e.message(), "cannot write \"" + folder.file("a") + "\": " + std::strerror(ELOOP));
+    EXPECT_EQ(e.location(), (SourceLocation{"write_target", access_file, 101}));
+}
+
+// A writer killed mid-write (here by exceeding its file size limit, SIGXFSZ) leaves the
+// old file and nothing beside it.
+TEST(AccessWrites, KilledWriterLeavesNothingBehind)
+{
+    temporary_folder folder;
+    const int probe = ::open(folder.file("").c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (probe < 0)
+        GTEST_SKIP() << "this file system has no unnamed files";
+    ::close(probe);
+    const std::string target = folder.file("target.bin");
+    access::write_binary(target, sample_payload());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit no_core{0, 0};
+        const rlimit small_files{4096, 4096};
+        ::setrlimit(RLIMIT_CORE, &no_core);
+        ::setrlimit(RLIMIT_FSIZE, &small_files);
+        access::write_binary(target, std::vector<std::uint8_t>(1 << 20, 7));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"target.bin"});
+    std::vector<std::uint8_t> back;
+    access::read_binary(target, back);
+    EXPECT_EQ(back, sample_payload());
+}
+
+TEST(AccessReads, OnlyRegularFilesAreRead)
+{
+    temporary_folder folder;
+    const std::string fifo = folder.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {std::string("/dev/zero"), fifo}) {
+        std::vector<std::uint8_t> bytes;
+        nlohmann::ordered_json document;
+        for (const Error& e : {error_of([&] { access::read_binary(path, bytes); }),
+                               error_of([&] { access::read_json(path, document); })}) {
+            EXPECT_EQ(e.message(), "\"" + path + "\" is not a regular file");
+            EXPECT_EQ(e.location(), (SourceLocation{"read_file", access_file, 251}));
+        }
+    }
+    // A symbolic link to a regular file is read as that file.
+    access::write_binary(folder.file("a.bin"), sample_payload());
+    std::filesystem::create_symlink("a.bin", folder.file("link.bin"));
+    std::vector<std::uint8_t> back;
+    access::read_binary(folder.file("link.bin"), back);
+    EXPECT_EQ(back, sample_payload());
 }
 
 TEST(AccessBinary, RoundTripAndHeaderLayout)

@@ -1,5 +1,6 @@
 #include "PDE/scheme/pde_scheme.h"
 
+#include "PDE/scheme/pde_scheme_alternating_direction_implicit.h"
 #include "PDE/scheme/pde_scheme_one_dimension.h"
 #include "core/check_fail.h"
 #include "core/error.h"
@@ -9,7 +10,6 @@ namespace korvex {
 namespace {
 constexpr const char* source = "Library/PDE/scheme/pde_scheme";
 constexpr SourceLocation grid_location{"pde_scheme", source, 22};
-constexpr SourceLocation adi_location{"create_scheme", source, 36};
 constexpr SourceLocation arguments_location{"create_scheme", source, 38};
 constexpr SourceLocation type_location{"create_scheme", source, 40};
 constexpr SourceLocation initialize_location{"initialize", source, 52};
@@ -32,6 +32,16 @@ pde_scheme::pde_scheme(const std::shared_ptr<const time_grid>& grid,
 
 pde_scheme::~pde_scheme() = default;
 
+bool pde_scheme::has_coefficients(const pde_model_coefficients* c, std::size_t n,
+                                  bool reaction_may_be_empty) noexcept
+{
+    const auto reaction_fits = [&](const tensor<double>& r) {
+        return r.size() == n || (reaction_may_be_empty && r.size() == 0);
+    };
+    return c != nullptr && c->diffusion().size() == n && c->convection().size() == n &&
+           reaction_fits(c->reaction());
+}
+
 void pde_scheme::initialize(std::size_t i)
 {
     const bool forward = time_grid_->is_direction_forward();
@@ -47,11 +57,12 @@ std::shared_ptr<pde_scheme> pde_scheme::create_scheme(
     const std::shared_ptr<const time_grid>& grid,
     const std::vector<std::shared_ptr<const space_grid>>& space_grids,
     const std::vector<std::shared_ptr<const pde_model_coefficients>>& coefficients,
-    const std::vector<std::size_t>& stencil_sizes, const std::vector<bool>& /*dimension_flags*/,
-    pde_scheme_type type, bool scale_results, const matrix<double>& /*correlation*/)
+    const std::vector<std::size_t>& stencil_sizes, const std::vector<bool>& dimension_flags,
+    pde_scheme_type type, bool scale_results, const matrix<double>& correlation)
 {
     if (static_cast<std::uint32_t>(type) < 4)
-        throw NotImplementedError(adi_location);
+        return std::make_shared<pde_scheme_alternating_direction_implicit>(
+            grid, space_grids, coefficients, stencil_sizes, dimension_flags, type, scale_results, correlation);
     if (type == crank_nicolson || type == two_stage_l_stable || type == implicit_euler) {
         KORVEX_CHECK_MSG(arguments_location,
                          !space_grids.empty() && !coefficients.empty() && !stencil_sizes.empty(),

@@ -29,7 +29,8 @@ enum pde_scheme_type : std::int32_t
 };
 
 // The coefficients of the boundary rows of one boundary group: `first` for the upper end,
-// `second` for the lower end. A scheme step reads them only for no_diffusion ends.
+// `second` for the lower end. The one-dimensional scheme reads them only for no_diffusion
+// ends; the alternating-direction scheme does not read them.
 using pde_boundary_coefficients = std::pair<std::shared_ptr<const pde_model_coefficients>,
                                             std::shared_ptr<const pde_model_coefficients>>;
 
@@ -68,10 +69,13 @@ public:
                          const std::vector<pde_boundary_coefficients>& boundary_coefficients,
                          double step_factor) = 0;
 
+    // Types 0-3: a `pde_scheme_alternating_direction_implicit` on every dimension of the
+    // vectors (one grid, coefficient set, stencil size and dimension flag per dimension)
+    // with the cross terms of `correlation` (empty, or D x D; copied).
     // Types 4-6: a `pde_scheme_one_dimension` on element 0 of `space_grids`, `coefficients`
-    // and `stencil_sizes` (3 or 5 bands); `dimension_flags` and `correlation` are not read.
-    // Types 0-3 (the alternating-direction family) raise NotImplementedError; any other
-    // type raises Error with an empty message. Empty vectors are refused with Error.
+    // and `stencil_sizes` (3 or 5 bands); `dimension_flags` and `correlation` are not read;
+    // empty vectors are refused with Error.
+    // Any other type raises Error with an empty message.
     static std::shared_ptr<pde_scheme> create_scheme(
         const std::shared_ptr<const time_grid>& grid,
         const std::vector<std::shared_ptr<const space_grid>>& space_grids,
@@ -86,6 +90,11 @@ protected:
     pde_scheme(const std::shared_ptr<const time_grid>& grid,
                std::vector<std::shared_ptr<const pde_model_coefficients>>&& coefficients,
                pde_scheme_type type, bool scale_results);
+
+    // True when the diffusion, convection and reaction tensors of `c` hold n values each; with
+    // `reaction_may_be_empty` a reaction tensor without elements passes too.
+    static bool has_coefficients(const pde_model_coefficients* c, std::size_t n,
+                                 bool reaction_may_be_empty = false) noexcept;
 
     std::shared_ptr<const time_grid> time_grid_;
     std::vector<std::shared_ptr<const pde_model_coefficients>> coefficients_;

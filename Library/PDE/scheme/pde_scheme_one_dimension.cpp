@@ -1,8 +1,9 @@
 #include "PDE/scheme/pde_scheme_one_dimension.h"
 
-#include <algorithm>
 #include <array>
+#include <limits>
 
+#include "PDE/discrete/pde_band_rows.h"
 #include "core/check_fail.h"
 #include "core/error.h"
 #include "math/finite_difference.h"
@@ -35,39 +36,17 @@ constexpr double l_stable_old = -1.4142135623730945;       // -sqrt(2)
 constexpr double off_grid_diffusion_floor = 0.0012500000000000002;
 constexpr double off_grid_spacing_ratio = 0.2;
 
-bool has_values(const tensor<double>& t, std::size_t n)
-{
-    return t.size() == n;
-}
-
-bool has_coefficients(const pde_model_coefficients* c, std::size_t n)
-{
-    return c != nullptr && has_values(c->diffusion(), n) && has_values(c->convection(), n) &&
-           has_values(c->reaction(), n);
-}
+using rows = details::pde_band_rows;
 
 bool has_boundary_values(const pde_model_coefficients* c, std::size_t n)
 {
-    return c != nullptr && has_values(c->convection(), n) && has_values(c->reaction(), n);
+    return c != nullptr && c->convection().size() == n && c->reaction().size() == n;
 }
 
-// Rows of S bands: band j of row k = -tl a_k D2[j] - tc b_k D1[j], and the centre band adds
-// ti - tl c_k. With `PerNode` the weights are S per node (node k's at k * S); otherwise one
-// stencil serves every row (uniform axis), which lets the loop vectorise.
-template <std::size_t S, bool PerNode>
-void fill_rows(double* bands, std::size_t n, std::size_t first, std::size_t last,
-               const double* a, const double* b, const double* c, const double* second,
-               const double* first_derivative, double ti, double tl, double tc) noexcept
+// The single line of the axis.
+details::banded_layout line_of(std::size_t n)
 {
-    for (std::size_t k = first; k <= last; ++k) {
-        const double* d2 = PerNode ? second + k * S : second;
-        const double* d1 = PerNode ? first_derivative + k * S : first_derivative;
-        const double diffusion = tl * a[k];
-        const double convection = tc * b[k];
-        for (std::size_t j = 0; j < S; ++j)
-            bands[j * n + k] = -diffusion * d2[j] - convection * d1[j];
-        bands[S / 2 * n + k] += ti - tl * c[k];
-    }
+    return {1, n, 1};
 }
 
 }  // namespace
@@ -123,8 +102,7 @@ void pde_scheme_one_dimension::initialize(std::size_t i)
 }
 
 void pde_scheme_one_dimension::check_step(
-    const pde_storage& storage, const std::vector<pde_boundary_coefficients>& boundary_coefficients,
-    std::vector<pde_boundary_window::dimension>& windows) const
+    const pde_storage& storage, const std::vector<pde_boundary_coefficients>& boundary_coefficients)
 {
     const std::size_t n = space_grid_->size();
     KORVEX_CHECK_MSG(coefficients_location, has_coefficients(coefficients_[0].get(), n),
@@ -138,17 +116,9 @@ void pde_scheme_one_dimension::check_step(
                      boundary_coefficients.size(), " boundary coefficient sets for ", groups.size(),
                      " boundary groups");
 
-    // The boundary rows need 2 nodes with 3 bands, 4 with 5 bands.
-    const std::size_t min_span = stencil_size_ - 2;
-    windows.clear();
+    plan_.find_windows(storage, {&space_grid_, 1}, {&stencil_size_, 1}, window_location);
     std::size_t g = 0;
     for (const auto& [configs, layers] : groups) {
-        const pde_boundary_window::dimension window = pde_boundary_window::of(*space_grid_, configs.at(0));
-        const bool wide_enough = window.lower.index <= window.upper.index &&
-                                 window.upper.index - window.lower.index >= min_span;
-        KORVEX_CHECK_MSG(window_location, wide_enough, "the boundary window from node ",
-                         window.lower.index, " to node ", window.upper.index, " is too narrow for ",
-                         stencil_size_, " bands");
         const pde_boundary_coefficients& sets = boundary_coefficients[g++];
         const bool has_boundary_sets =
             (configs[0].up_type() != pde_boundary_config::no_diffusion ||
@@ -157,7 +127,6 @@ void pde_scheme_one_dimension::check_step(
              has_boundary_values(sets.second.get(), n));
         KORVEX_CHECK_MSG(boundary_set_location, has_boundary_sets,
                          "a no_diffusion end needs boundary coefficients of ", n, " values");
-        windows.push_back(window);
     }
 }
 
@@ -165,7 +134,7 @@ void pde_scheme_one_dimension::diffuse(pde_storage& storage,
                                        const std::vector<pde_boundary_coefficients>& boundary_coefficients,
                                        double step_factor)
 {
-    check_step(storage, boundary_coefficients, windows_);
+    check_step(storage, boundary_coefficients);
 
     const std::size_t results = storage.number_of_results();
     matrix<double> rows = storage.result().as_matrix(results);
@@ -177,21 +146,12 @@ void pde_scheme_one_dimension::diffuse(pde_storage& storage,
         if (scale_results_)
             row = step_factor * row;
     };
-    // One group (every layer with the same boundaries) steps every row; several groups
-    // step their own rows, layer i being row i (see pde_storage).
-    const bool single_group = storage.groups().size() == 1;
     std::size_t g = 0;
     for (const auto& [configs, layers] : storage.groups()) {
-        assemble(windows_[g], configs[0], boundary_coefficients[g]);
+        assemble(plan_.windows(g)[0], configs[0], boundary_coefficients[g]);
         ++g;
         factorise();
-        if (single_group) {
-            for (std::size_t r = 0; r < results; ++r)
-                advance(r);
-        } else {
-            for (const std::size_t layer : layers)
-                advance(layer);
-        }
+        pde_step_plan::for_each_row(storage, layers, advance);
     }
 }
 
@@ -255,9 +215,12 @@ void pde_scheme_one_dimension::assemble(const pde_boundary_window::dimension& wi
 void pde_scheme_one_dimension::hold_row(std::size_t k) noexcept
 {
     const std::size_t n = space_grid_->size();
-    for (std::size_t j = 0; j < stencil_size_; ++j)
-        bands_.data()[j * n + k] = 0.0;
-    bands_.data()[stencil_size_ / 2 * n + k] = diagonal_weight_;
+    rows::hold(bands_.data(), n, stencil_size_, line_of(n), k, diagonal_weight_);
+}
+
+details::pde_band_rows::weights pde_scheme_one_dimension::row_weights() const noexcept
+{
+    return {diagonal_weight_, operator_weight_, signed_operator_weight_};
 }
 
 void pde_scheme_one_dimension::write_row(std::size_t k, const double* second,
@@ -265,14 +228,9 @@ void pde_scheme_one_dimension::write_row(std::size_t k, const double* second,
 {
     const pde_model_coefficients& c = *coefficients_[0];
     const std::size_t n = space_grid_->size();
-    if (stencil_size_ == 3)
-        fill_rows<3, false>(bands_.data(), n, k, k, c.diffusion().data(), c.convection().data(),
-                            c.reaction().data(), second, first, diagonal_weight_, operator_weight_,
-                            signed_operator_weight_);
-    else
-        fill_rows<5, false>(bands_.data(), n, k, k, c.diffusion().data(), c.convection().data(),
-                            c.reaction().data(), second, first, diagonal_weight_, operator_weight_,
-                            signed_operator_weight_);
+    const auto fill = stencil_size_ == 3 ? rows::fill<3, false> : rows::fill<5, false>;
+    fill(bands_.data(), n, line_of(n), k, k, c.diffusion().data(), c.convection().data(),
+         c.reaction().data(), second, first, row_weights());
 }
 
 void pde_scheme_one_dimension::assemble_interior(const pde_boundary_window::dimension& window)
@@ -290,17 +248,12 @@ void pde_scheme_one_dimension::assemble_interior(const pde_boundary_window::dime
     const double* a = c.diffusion().data();
     const double* b = c.convection().data();
     const double* r = c.reaction().data();
-    const double ti = diagonal_weight_, tl = operator_weight_, tc = signed_operator_weight_;
+    const rows::weights w = row_weights();
 
     if (!space_grid_->is_uniform()) {
-        if (stencil_size_ == 3)
-            fill_rows<3, true>(bands_.data(), n, first, last, a, b, r,
-                               second_derivative_weights_.data(), first_derivative_weights_.data(),
-                               ti, tl, tc);
-        else
-            fill_rows<5, true>(bands_.data(), n, first, last, a, b, r,
-                               second_derivative_weights_.data(), first_derivative_weights_.data(),
-                               ti, tl, tc);
+        const auto fill = stencil_size_ == 3 ? rows::fill<3, true> : rows::fill<5, true>;
+        fill(bands_.data(), n, line_of(n), first, last, a, b, r, second_derivative_weights_.data(),
+             first_derivative_weights_.data(), w);
         return;
     }
 
@@ -308,7 +261,7 @@ void pde_scheme_one_dimension::assemble_interior(const pde_boundary_window::dime
     if (stencil_size_ == 3) {
         const double d2[3] = {1.0 / (h * h), -2.0 / (h * h), 1.0 / (h * h)};
         const double d1[3] = {-1.0 / (2.0 * h), 0.0, 1.0 / (2.0 * h)};
-        fill_rows<3, false>(bands_.data(), n, first, last, a, b, r, d2, d1, ti, tl, tc);
+        rows::fill<3, false>(bands_.data(), n, line_of(n), first, last, a, b, r, d2, d1, w);
     } else {
         constexpr double twelfth = 0.08333333333333333;
         constexpr double two_thirds = 0.6666666666666666;
@@ -316,7 +269,7 @@ void pde_scheme_one_dimension::assemble_interior(const pde_boundary_window::dime
         const double d2[5] = {-twelfth / h2, 2.0 * two_thirds / h2, -2.5 / h2, 2.0 * two_thirds / h2,
                               -twelfth / h2};
         const double d1[5] = {twelfth / h, -two_thirds / h, 0.0, two_thirds / h, -twelfth / h};
-        fill_rows<5, false>(bands_.data(), n, first, last, a, b, r, d2, d1, ti, tl, tc);
+        rows::fill<5, false>(bands_.data(), n, line_of(n), first, last, a, b, r, d2, d1, w);
     }
 }
 
@@ -387,34 +340,19 @@ void pde_scheme_one_dimension::assemble_lower_rows(const pde_boundary_window::di
         return;
     }
     const std::vector<double>& x = space_grid_->axis();
-    const std::size_t n = x.size();
-    double* band = bands_.data();
     const double v = window.lower.value;
-    const auto p_of = [&](std::size_t k) { return diagonal_weight_ - operator_weight_ * coefficients->reaction()[k]; };
-    const auto q_of = [&](std::size_t k) { return -signed_operator_weight_ * coefficients->convection()[k]; };
-
     if (!five) {
-        const double h = x[lo + 1] - v;
-        const double p = p_of(lo), q = q_of(lo);
-        band[lo] = 0.0;
-        band[n + lo] = p - q / h;
-        band[2 * n + lo] = q / h;
+        convection_row_3(lo, true, x[lo + 1] - v, coefficients);
         return;
     }
-    const auto write = [&](std::size_t k, const std::array<double, 5>& w, std::size_t from_slot) {
-        const double p = p_of(k), q = q_of(k);
-        for (std::size_t j = 0; j < 5; ++j)
-            band[j * n + k] = j < from_slot ? 0.0 : q * w[j];
-        band[2 * n + k] += p;
-    };
     std::array<double, 5> w{};
     const double edge[3] = {v, x[lo + 1], x[lo + 2]};
     finite_difference::nonuniform_five_points_derivative_0(edge, 0, w.data(), nullptr);
-    write(lo, w, 2);
+    convection_row_5(lo, w, 2, 4, coefficients);
     w = {};
     const double next[4] = {v, x[lo + 1], x[lo + 2], x[lo + 3]};
     finite_difference::nonuniform_five_points_derivative_1(next, 1, w.data(), nullptr);
-    write(lo + 1, w, 1);
+    convection_row_5(lo + 1, w, 1, 4, coefficients);
 }
 
 void pde_scheme_one_dimension::assemble_upper_rows(const pde_boundary_window::dimension& window,
@@ -430,34 +368,37 @@ void pde_scheme_one_dimension::assemble_upper_rows(const pde_boundary_window::di
         return;
     }
     const std::vector<double>& x = space_grid_->axis();
-    const std::size_t n = x.size();
-    double* band = bands_.data();
     const double v = window.upper.value;
-    const auto p_of = [&](std::size_t k) { return diagonal_weight_ - operator_weight_ * coefficients->reaction()[k]; };
-    const auto q_of = [&](std::size_t k) { return -signed_operator_weight_ * coefficients->convection()[k]; };
-
     if (!five) {
-        const double h = v - x[hi - 1];
-        const double p = p_of(hi), q = q_of(hi);
-        band[hi] = -q / h;
-        band[n + hi] = p + q / h;
-        band[2 * n + hi] = 0.0;
+        convection_row_3(hi, false, v - x[hi - 1], coefficients);
         return;
     }
-    const auto write = [&](std::size_t k, const std::array<double, 5>& w, std::size_t to_slot) {
-        const double p = p_of(k), q = q_of(k);
-        for (std::size_t j = 0; j < 5; ++j)
-            band[j * n + k] = j > to_slot ? 0.0 : q * w[j];
-        band[2 * n + k] += p;
-    };
     std::array<double, 5> w{};
     const double edge[3] = {x[hi - 2], x[hi - 1], v};
     finite_difference::nonuniform_five_points_derivative_0(edge, 2, w.data(), nullptr);
-    write(hi, w, 2);
+    convection_row_5(hi, w, 0, 2, coefficients);
     w = {};
     const double previous[4] = {x[hi - 3], x[hi - 2], x[hi - 1], v};
     finite_difference::nonuniform_five_points_derivative_1(previous, 2, w.data(), nullptr);
-    write(hi - 1, w, 3);
+    convection_row_5(hi - 1, w, 0, 3, coefficients);
+}
+
+void pde_scheme_one_dimension::convection_row_3(std::size_t k, bool lower, double h,
+                                                const pde_model_coefficients* coefficients) noexcept
+{
+    const std::size_t n = space_grid_->size();
+    rows::convection_row_3(bands_.data(), n, line_of(n), k, lower, h, coefficients->convection().data(),
+                           coefficients->reaction().data(), row_weights());
+}
+
+void pde_scheme_one_dimension::convection_row_5(std::size_t k, const std::array<double, 5>& w,
+                                                std::size_t from, std::size_t to,
+                                                const pde_model_coefficients* coefficients) noexcept
+{
+    const std::size_t n = space_grid_->size();
+    rows::convection_row_5(bands_.data(), n, line_of(n), k, w.data(), from, to,
+                           coefficients->convection().data(), coefficients->reaction().data(), row_weights(),
+                           std::numeric_limits<double>::infinity());
 }
 
 }  // namespace korvex

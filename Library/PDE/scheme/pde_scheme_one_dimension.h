@@ -1,13 +1,16 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <vector>
 
 #include "PDE/boundary/pde_boundary_config.h"
+#include "PDE/discrete/pde_band_rows.h"
 #include "PDE/pde_export.h"
 #include "PDE/scheme/pde_boundary_window.h"
 #include "PDE/scheme/pde_scheme.h"
+#include "PDE/scheme/pde_step_plan.h"
 #include "Vectorization/expressions/matrix.h"
 #include "Vectorization/expressions/vector.h"
 
@@ -79,8 +82,8 @@ public:
 private:
     void set_step_weights(bool rannacher) noexcept;
     void check_step(const pde_storage& storage,
-                    const std::vector<pde_boundary_coefficients>& boundary_coefficients,
-                    std::vector<pde_boundary_window::dimension>& windows) const;
+                    const std::vector<pde_boundary_coefficients>& boundary_coefficients);
+    details::pde_band_rows::weights row_weights() const noexcept;
     void assemble(const pde_boundary_window::dimension& window, const pde_boundary_config& config,
                   const pde_boundary_coefficients& boundary_coefficients);
     void assemble_interior(const pde_boundary_window::dimension& window);
@@ -92,6 +95,10 @@ private:
                              pde_boundary_config::boundary_conditions_type type,
                              const pde_model_coefficients* coefficients);
     void write_row(std::size_t k, const double* second, const double* first) noexcept;
+    void convection_row_3(std::size_t k, bool lower, double h,
+                          const pde_model_coefficients* coefficients) noexcept;
+    void convection_row_5(std::size_t k, const std::array<double, 5>& w, std::size_t from,
+                          std::size_t to, const pde_model_coefficients* coefficients) noexcept;
     void hold_row(std::size_t k) noexcept;
     void factorise();
     void solve(vector<double>& column);
@@ -104,8 +111,7 @@ private:
     double operator_weight_ = 1.0;
     double signed_operator_weight_ = 1.0;
     bool rannacher_step_ = false;
-    // The windows of the current step's groups, kept to reuse their memory.
-    std::vector<pde_boundary_window::dimension> windows_;
+    pde_step_plan plan_;
 };
 
 }  // namespace korvex

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Market/common/piecewise_constant_integral.h"
 #include "Serialization/serialization_impl.h"
 
 namespace korvex {
@@ -30,12 +31,29 @@ void discount_curve_piecewise_constant::validate() const
         details::check_fail(validate_location, "rates_term_structure_ is null");
 }
 
+// The integral over pillar intervals needs them in order; a NaN or repeated pillar would
+// give NaN or order-dependent answers.
+void discount_curve_piecewise_constant::check_pillars() const
+{
+    const std::vector<datetime>& x = rates_term_structure_->x();
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        if (!std::isfinite(x[k].as_float()))
+            details::check_fail(SourceLocation{"check_pillars", source_file, __LINE__},
+                                details::concat("Pillar date ", k, " is not finite: ", x[k].as_float()));
+        if (k > 0 && !(x[k - 1] < x[k]))
+            details::check_fail(SourceLocation{"check_pillars", source_file, __LINE__},
+                                details::concat("Pillar dates must be strictly increasing, but pillar ", k,
+                                                " (", x[k].as_float(), ") is not after pillar ", k - 1,
+                                                " (", x[k - 1].as_float(), ")"));
+    }
+}
+
 void discount_curve_piecewise_constant::initialize()
 {
     validate();
+    check_pillars();
     if (convention_)
-        pillar_fractions_ = rates_term_structure_->inner_fractions(
-            [this](const datetime& a, const datetime& b) { return convention_->fraction(a, b); });
+        pillar_fractions_ = details::pillar_fractions(*rates_term_structure_, *convention_);
 }
 
 double discount_curve_piecewise_constant::log_df(const datetime& d1, const datetime& d2) const
@@ -43,10 +61,7 @@ double discount_curve_piecewise_constant::log_df(const datetime& d1, const datet
     if (!convention_)
         details::check_fail(convention_location, "convention_ is null");
     validate();
-    const day_count_convention& convention = *convention_;
-    return -rates_term_structure_->integral(
-        d1, d2, [&convention](const datetime& a, const datetime& b) { return convention.fraction(a, b); },
-        pillar_fractions_.data());
+    return -details::piecewise_constant_integral(*rates_term_structure_, *convention_, pillar_fractions_, d1, d2);
 }
 
 double discount_curve_piecewise_constant::df(const datetime& d1, const datetime& d2) const

@@ -1,0 +1,243 @@
+#include "Market/common/any_container.h"
+
+#include <cstdint>
+#include <string>
+#include <typeinfo>
+#include <utility>
+
+#include "Serialization/serialization_impl.h"
+
+namespace korvex {
+
+namespace {
+
+using details::concat;
+
+constexpr const char* source_file = "Library/Market/common/any_container";
+constexpr SourceLocation pointer_sizes_location{"any_container", source_file, 24};
+constexpr SourceLocation pointer_duplicate_location{"any_container", source_file, 33};
+constexpr SourceLocation value_sizes_location{"any_container", source_file, 42};
+constexpr SourceLocation value_duplicate_location{"any_container", source_file, 51};
+
+constexpr const char* sizes_message = " ids list size is different from object list size ";
+constexpr const char* duplicate_message = "Duplicated key in data container";
+
+// Each entry of a stream is two records, each starting with its tag string.
+constexpr std::size_t smallest_entry_bytes = 2 * details::smallest_encoding<std::string>();
+
+void check_key(const any_id& id)
+{
+    if (id.identifier() == nullptr)
+        details::check_fail({"check_key", source_file, __LINE__},
+                            "An any_id that holds no identifier cannot be a key of a data container");
+}
+
+// The first `count` pairs of the lists hold no null pointer and no empty key.
+void check_pointers(const std::vector<std::shared_ptr<const any_id>>& ids,
+                    const std::vector<std::shared_ptr<const any_object>>& objects, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!ids[i] || !objects[i])
+            details::check_fail({"check_pointers", source_file, __LINE__},
+                                concat(ids[i] ? "Object " : "Identifier ", i, " of the list is null"));
+        check_key(*ids[i]);
+    }
+}
+
+bool holds_something(const any_id& id) { return id.identifier() != nullptr; }
+bool holds_something(const any_object& object) { return object.has_value(); }
+
+// Refuses an entry read from a file whose identifier or object read back as nothing: its
+// class is not registered, or the record is the null marker.
+template <class Holder, class ClassName>
+void check_held(const Holder& holder, std::size_t entry, const char* what, const ClassName& class_name)
+{
+    if (!holds_something(holder))
+        details::check_fail({"check_held", source_file, __LINE__},
+                            concat("Entry ", entry, " of the data container holds ", what, " of class \"",
+                                   class_name(), "\", which is not registered"));
+}
+
+// The class named by an any_id or any_object record (its held object's class, or the
+// null marker) that read back as holding nothing. `member` is "val" or "var".
+std::string unread_class(nlohmann::ordered_json& record, const char* member)
+{
+    const std::string tag = record["Class"].get<std::string>();
+    return tag == details::null_marker ? tag : record[member]["Value"]["Class"].get<std::string>();
+}
+
+// The same for the record that starts at `start` in a stream and ends at its read position.
+std::string unread_class(const multi_process_stream& stream, std::size_t start)
+{
+    const std::vector<std::uint8_t>& bytes = stream.GetRawData();
+    multi_process_stream record;
+    record.SetRawData(std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(start),
+                                                bytes.begin() + static_cast<std::ptrdiff_t>(stream.read_position())));
+    std::string tag;
+    record >> tag;
+    if (tag == details::null_marker)
+        return tag;
+    unsigned int index = 0;
+    record >> index >> tag;
+    return tag;
+}
+
+template <class Holder>
+void read_held(nlohmann::ordered_json& record, Holder& holder, const char* member, std::size_t entry,
+               const char* what)
+{
+    details::load(record, holder);
+    check_held(holder, entry, what, [&] { return unread_class(record, member); });
+}
+
+template <class Holder>
+void read_held(multi_process_stream& stream, Holder& holder, std::size_t entry, const char* what)
+{
+    const std::size_t start = stream.read_position();
+    details::load(stream, holder);
+    check_held(holder, entry, what, [&] { return unread_class(stream, start); });
+}
+
+// Entry i of a record's "data_map" array.
+void read_entry(nlohmann::ordered_json& entries, std::size_t i, any_id& id, any_object& object)
+{
+    nlohmann::ordered_json& entry = entries[i];
+    read_held(entry[0], id, "val", i, "an identifier");
+    read_held(entry[1], object, "var", i, "an object");
+}
+
+// The next entry of a stream.
+void read_entry(multi_process_stream& entries, std::size_t i, any_id& id, any_object& object)
+{
+    read_held(entries, id, i, "an identifier");
+    read_held(entries, object, i, "an object");
+}
+
+}  // namespace
+
+any_container::any_container(const std::vector<std::shared_ptr<const any_id>>& ids,
+                             const std::vector<std::shared_ptr<const any_object>>& objects)
+{
+    if (ids.size() != objects.size())
+        details::check_fail(pointer_sizes_location, sizes_message);
+    check_pointers(ids, objects, ids.size());
+    data_map_.reserve(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        insert_unique(*ids[i], *objects[i], pointer_duplicate_location);
+}
+
+any_container::any_container(const std::vector<any_id>& ids, const std::vector<any_object>& objects)
+{
+    if (ids.size() != objects.size())
+        details::check_fail(value_sizes_location, sizes_message);
+    data_map_.reserve(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        insert_unique(ids[i], objects[i], value_duplicate_location);
+}
+
+void any_container::insert_unique(const any_id& id, const any_object& object,
+                                  const SourceLocation& duplicate_location)
+{
+    check_key(id);
+    if (!data_map_.try_emplace(id, object).second)
+        details::check_fail(duplicate_location, duplicate_message);
+}
+
+void any_container::update(const std::vector<std::shared_ptr<const any_id>>& ids,
+                           const std::vector<std::shared_ptr<const any_object>>& objects)
+{
+    if (objects.size() < ids.size())
+        details::check_fail({"update", source_file, __LINE__},
+                            concat("update needs an object for each of the ", ids.size(),
+                                   " identifiers, but got ", objects.size(), " objects"));
+    check_pointers(ids, objects, ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        data_map_.try_emplace(*ids[i], *objects[i]);
+}
+
+any_container::map_type::const_iterator any_container::find(const any_id& id) const
+{
+    if (id.identifier() == nullptr)
+        return data_map_.end();  // never a key
+    return data_map_.find(id);
+}
+
+bool any_container::contains(const any_id& id) const
+{
+    return find(id) != data_map_.end();
+}
+
+any_object any_container::at(const any_id& id) const
+{
+    const auto entry = find(id);
+    if (entry != data_map_.end())
+        return entry->second;
+    const data_id* identifier = id.identifier();
+    if (identifier == nullptr)
+        details::check_fail({"at", source_file, __LINE__},
+                            "The data container holds no entry for an any_id that holds no identifier");
+    details::check_fail({"at", source_file, __LINE__},
+                        concat("The data container holds no ", demangle(typeid(*identifier).name()),
+                               " identifier with hash ", identifier->hash()));
+}
+
+template <class Archive>
+void any_container::load_entries(Archive& entries, std::size_t count)
+{
+    data_map_.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        any_id id;
+        any_object object;
+        read_entry(entries, i, id, object);
+        data_map_.try_emplace(std::move(id), std::move(object));  // the first pair wins
+    }
+}
+
+void any_container::save(nlohmann::ordered_json& record) const
+{
+    details::save_tag(record, *this);
+    nlohmann::ordered_json& entries = record["data_map"];
+    std::size_t i = 0;
+    for (const auto& [id, object] : data_map_) {
+        nlohmann::ordered_json& entry = entries[i++];
+        details::save(entry[0], id);
+        details::save(entry[1], object);
+    }
+}
+
+void any_container::load(nlohmann::ordered_json& record)
+{
+    if (!details::load_tag(record))
+        return;
+    nlohmann::ordered_json& entries = record["data_map"];
+    load_entries(entries, entries.is_null() ? 0 : entries.size());
+    initialize();
+}
+
+void any_container::save(multi_process_stream& record) const
+{
+    details::save_tag(record, *this);
+    details::save(record, details::stream_count(data_map_.size()));
+    for (const auto& [id, object] : data_map_) {
+        details::save(record, id);
+        details::save(record, object);
+    }
+}
+
+void any_container::load(multi_process_stream& record)
+{
+    if (!details::load_tag(record))
+        return;
+    unsigned int count = 0;
+    details::load(record, count);
+    if (std::size_t{count} * smallest_entry_bytes > record.bytes_left())
+        details::check_fail({"load", source_file, __LINE__},
+                            concat("A data container of ", count, " entries at offset ", record.read_position(),
+                                   " does not fit in the ", record.bytes_left(), " bytes left in the stream"));
+    load_entries(record, count);
+    initialize();
+}
+
+KORVEX_DEFINE_PERSISTENCE(any_container)
+
+}  // namespace korvex

@@ -1,0 +1,79 @@
+#include "Market/credit/survival_curve/survival_curve_flat.h"
+
+#include <cmath>
+#include <limits>
+
+#include "Serialization/serialization_impl.h"
+
+namespace korvex {
+
+namespace {
+constexpr const char* source_file = "Library/Market/credit/survival_curve/survival_curve_flat";
+
+const details::class_registration<survival_curve_flat, market_data> registration;
+}  // namespace
+
+survival_curve_flat::survival_curve_flat(const datetime& valuation_date, double rate,
+                                         const std::shared_ptr<const day_count_convention>& convention)
+    : survival_curve(valuation_date), rate_(rate), convention_(convention)
+{
+}
+
+survival_curve_flat::survival_curve_flat() : rate_(std::numeric_limits<double>::quiet_NaN()) {}
+
+double survival_curve_flat::fraction(const datetime& d1, const datetime& d2) const
+{
+    if (!convention_)
+        details::check_fail({"fraction", source_file, __LINE__}, "convention_ is null");
+    return convention_->fraction(d1, d2);
+}
+
+double survival_curve_flat::log_survival_probability(const datetime& d1, const datetime& d2) const
+{
+    return fraction(d1, d2) * -rate_;
+}
+
+double survival_curve_flat::survival_probability(const datetime& d1, const datetime& d2) const
+{
+    return std::exp(fraction(d1, d2) * -rate_);
+}
+
+void survival_curve_flat::save(nlohmann::ordered_json& record) const
+{
+    details::save_tag(record, *this);
+    details::save(record["rates"], rate_);
+    details::save(record["valuation_date"], valuation_date_);
+    details::save(record["convention"], convention_);
+}
+
+void survival_curve_flat::load(nlohmann::ordered_json& record)
+{
+    if (!details::load_tag(record))
+        return;
+    details::load(record["rates"], rate_);
+    details::load(record["valuation_date"], valuation_date_);
+    details::load(record["convention"], convention_);
+    initialize();
+}
+
+void survival_curve_flat::save(multi_process_stream& record) const
+{
+    details::save_tag(record, *this);
+    details::save(record, rate_);
+    details::save(record, valuation_date_);
+    details::save(record, convention_);
+}
+
+void survival_curve_flat::load(multi_process_stream& record)
+{
+    if (!details::load_tag(record))
+        return;
+    details::load(record, rate_);
+    details::load(record, valuation_date_);
+    details::load(record, convention_);
+    initialize();
+}
+
+KORVEX_DEFINE_PERSISTENCE(survival_curve_flat)
+
+}  // namespace korvex

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+
+#include "Market/credit/survival_curve/survival_curve.h"
+#include "Market/market_export.h"
+#include "Serialization/persistable.h"
+#include "util/day_count_convention.h"
+
+namespace korvex {
+
+// One hazard rate: survival_probability(d1, d2) = exp(-rate × fraction(d1, d2)), with the
+// year fraction of the curve's day count convention.
+//
+// A curve without a convention (only a record that is the null marker gives one) refuses
+// queries with Error. Such a curve holds the rate NaN.
+class KORVEX_MARKET_API survival_curve_flat : public survival_curve
+{
+public:
+    survival_curve_flat(const datetime& valuation_date, double rate,
+                        const std::shared_ptr<const day_count_convention>& convention);
+
+    using survival_curve::log_survival_probability;
+    double log_survival_probability(const datetime& d1, const datetime& d2) const override;
+    using survival_curve::survival_probability;
+    double survival_probability(const datetime& d1, const datetime& d2) const override;
+
+    double rate() const noexcept { return rate_; }
+    const std::shared_ptr<const day_count_convention>& convention() const noexcept
+    {
+        return convention_;
+    }
+
+    // Record: "Class", "rates" (the hazard rate), "valuation_date", "convention".
+    KORVEX_PERSISTABLE(survival_curve_flat);
+
+private:
+    survival_curve_flat();
+    void initialize() const {}
+    double fraction(const datetime& d1, const datetime& d2) const;
+
+    double rate_;
+    std::shared_ptr<const day_count_convention> convention_;
+};
+
+}  // namespace korvex

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "Market/credit/survival_curve/survival_curve.h"
+#include "Market/market_export.h"
+#include "Serialization/persistable.h"
+#include "Util/term_structure/term_structure.h"
+#include "util/day_count_convention.h"
+
+namespace korvex {
+
+// Hazard rates constant between pillar dates: the rate of pillar k holds on
+// [x[k], x[k+1]), the first rate before the first pillar and the last from the last
+// pillar on (a term structure of type 0). log_survival_probability(d1, d2) is minus the
+// sum of rate × year fraction over the sub-intervals of [d1, d2] cut at the pillars (see
+// term_structure::integral), so it is continuous in both dates and survival
+// probabilities compose: P(d1, d3) = P(d1, d2) × P(d2, d3).
+//
+// Queries refuse with Error a curve without a convention, without pillars, or whose
+// pillar dates and rates differ in number (only a file can give such a curve).
+class KORVEX_MARKET_API survival_curve_piecewise_constant : public survival_curve
+{
+public:
+    using rates_type = term_structure<std::vector<double>>;
+
+    survival_curve_piecewise_constant(const datetime& valuation_date, const std::vector<datetime>& dates,
+                                      const std::vector<double>& rates,
+                                      const std::shared_ptr<const day_count_convention>& convention);
+
+    using survival_curve::log_survival_probability;
+    double log_survival_probability(const datetime& d1, const datetime& d2) const override;
+    using survival_curve::survival_probability;
+    double survival_probability(const datetime& d1, const datetime& d2) const override;
+
+    const std::shared_ptr<const rates_type>& rates_term_structure() const noexcept
+    {
+        return rates_term_structure_;
+    }
+    const std::shared_ptr<const day_count_convention>& convention() const noexcept
+    {
+        return convention_;
+    }
+
+    // Record: "Class", "rates_term_structure", "valuation_date", "convention".
+    KORVEX_PERSISTABLE(survival_curve_piecewise_constant);
+
+private:
+    survival_curve_piecewise_constant() = default;
+    // Validates, then caches the year fractions between adjacent pillars.
+    void initialize();
+    void validate() const;
+
+    std::shared_ptr<const rates_type> rates_term_structure_;
+    std::shared_ptr<const day_count_convention> convention_;
+    std::vector<double> pillar_fractions_;
+};
+
+}  // namespace korvex

@@ -1,0 +1,13 @@
+"""korvex numerical libraries for Python.
+
+Submodules:
+    korvexmodules.Core           the package's run-time and its exception class Error
+    korvexmodules.Vectorization  vector_IdE, the vector of doubles the library functions take
+    korvexmodules.Math           normal, gamma, inverse Gaussian and Hartman-Watson
+                                 distributions, Gaussian quadrature, Gaver-Stehfest inversion
+
+Import the submodule you need: ``from korvexmodules.Math import normalDistribution``.
+"""
+
+__version__ = "@PROJECT_VERSION@"
+__all__ = ["Core", "Vectorization", "Math"]

@@ -1,0 +1,291 @@
+#pragma once
+
+// European calls under the Heston model, priced in semi-closed form and by the PDE engine's
+// alternating-direction schemes: the set-up shared by the Heston demo, its tests and its
+// benchmark. Header-only, built on the installed korvex headers.
+//
+//   dS = (r_d - r_f) S dt + sqrt(v) S dW_1,  dv = kappa (eta - v) dt + sigma sqrt(v) dW_2,
+//   d<W_1, W_2> = rho dt.
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "PDE/coefficients/pde_model_coefficients.h"
+#include "PDE/grid/space_grid.h"
+#include "PDE/grid/time_grid.h"
+#include "PDE/scheme/pde_scheme.h"
+#include "PDE/storage/pde_storage.h"
+#include "Vectorization/expressions/matrix.h"
+#include "math/root_finding_algorithms.h"
+#include "util/datetime.h"
+
+namespace korvex::heston {
+
+struct model
+{
+    double kappa;     // mean reversion speed of the variance
+    double eta;       // long-run variance
+    double sigma;     // volatility of the variance
+    double rho;       // correlation of spot and variance
+    double rate;      // domestic rate r_d
+    double dividend;  // foreign rate (or dividend yield) r_f
+};
+
+struct call_option
+{
+    double strike = 100.0;
+    double spot = 100.0;
+    double variance = 0.04;  // v0
+    double years = 1.0;      // ACT/365 Fixed
+};
+
+// --- Semi-closed form ----------------------------------------------------------------------
+
+// E[exp(i u ln S_T)] in the "little Heston trap" form (Albrecher, Mayer, Schoutens and
+// Tistaert, 2007), continuous in u for every maturity.
+inline std::complex<double> log_spot_characteristic(const model& m, const call_option& o,
+                                                    std::complex<double> u)
+{
+    const std::complex<double> i(0.0, 1.0);
+    const double t = o.years;
+    const double sigma2 = m.sigma * m.sigma;
+    const std::complex<double> beta = m.kappa - m.rho * m.sigma * i * u;
+    const std::complex<double> d = std::sqrt(beta * beta + sigma2 * (i * u + u * u));
+    const std::complex<double> g = (beta - d) / (beta + d);
+    const std::complex<double> decay = std::exp(-d * t);
+    const std::complex<double> c =
+        m.kappa * m.eta / sigma2 * ((beta - d) * t - 2.0 * std::log((1.0 - g * decay) / (1.0 - g)));
+    const std::complex<double> v = (beta - d) / sigma2 * (1.0 - decay) / (1.0 - g * decay);
+    return std::exp(i * u * (std::log(o.spot) + (m.rate - m.dividend) * t) + c + v * o.variance);
+}
+
+// Adaptive Gauss-Kronrod (7 and 15 points) on [a, b] to an absolute tolerance.
+template <class F>
+double gauss_kronrod(const F& f, double a, double b, double tolerance, int depth)
+{
+    static constexpr double nodes[8] = {0.991455371120812639206854697526329, 0.949107912342758524526189684047851,
+                                        0.864864423359769072789712788640926, 0.741531185599394439863864773280788,
+                                        0.586087235467691130294144845693013, 0.405845151377397166906606412076961,
+                                        0.207784955007898467600689403773245, 0.0};
+    static constexpr double kronrod[8] = {0.022935322010529224963732008058970, 0.063092092629978553290700663189204,
+                                          0.104790010322250183839876322541518, 0.140653259715525918745189590510238,
+                                          0.169004726639267902826583426598550, 0.190350578064785409913256402421014,
+                                          0.204432940075298892414161999234649, 0.209482141084727828012999174891714};
+    // The Gauss weights of the nodes 1, 3, 5 and 7.
+    static constexpr double gauss[4] = {0.129484966168869693270611432679082, 0.279705391489276667901467771423780,
+                                        0.381830050505118944950369775488975, 0.417959183673469387755102040816327};
+    const double centre = 0.5 * (a + b);
+    const double half = 0.5 * (b - a);
+    double k15 = kronrod[7] * f(centre);
+    double g7 = gauss[3] * f(centre);
+    for (int j = 0; j < 7; ++j) {
+        const double pair = f(centre - half * nodes[j]) + f(centre + half * nodes[j]);
+        k15 += kronrod[j] * pair;
+        if (j % 2 == 1)
+            g7 += gauss[j / 2] * pair;
+    }
+    k15 *= half;
+    g7 *= half;
+    if (std::fabs(k15 - g7) <= tolerance || depth == 0)
+        return k15;
+    return gauss_kronrod(f, a, centre, 0.5 * tolerance, depth - 1) +
+           gauss_kronrod(f, centre, b, 0.5 * tolerance, depth - 1);
+}
+
+// Call = S e^{-r_f T} P1 - K e^{-r_d T} P2 with both probabilities in one Fourier integral
+// over [0, inf), mapped onto [0, 1) by u = t / (1 - t).
+inline double semi_closed_form(const model& m, const call_option& o)
+{
+    const std::complex<double> i(0.0, 1.0);
+    const double log_strike = std::log(o.strike);
+    const auto integrand = [&](double u) {
+        const std::complex<double> spot_measure = log_spot_characteristic(m, o, u - i);
+        const std::complex<double> money_measure = log_spot_characteristic(m, o, u);
+        return std::real(std::exp(-i * u * log_strike) * (spot_measure - o.strike * money_measure) / (i * u));
+    };
+    const auto mapped = [&](double t) { return integrand(t / (1.0 - t)) / ((1.0 - t) * (1.0 - t)); };
+    const double integral = gauss_kronrod(mapped, 0.0, 1.0, 1e-12, 40);
+    const double pi = 3.141592653589793;
+    const double discount = std::exp(-m.rate * o.years);
+    return 0.5 * (o.spot * std::exp(-m.dividend * o.years) - o.strike * discount) + discount / pi * integral;
+}
+
+// --- PDE ------------------------------------------------------------------------------------
+
+// The grids of in 't Hout and Foulon (2010): sinh-stretched axes, dense at the strike and at
+// low variance, with spot nodes K + c sinh(xi) up to S_max and variance nodes d sinh(eta) up
+// to V_max, xi and eta evenly spaced.
+struct settings
+{
+    pde_scheme_type type = adi_hundsdorfer_verwer;
+    std::size_t spot_points = 100;
+    std::size_t variance_points = 50;
+    std::size_t time_steps = 25;
+    std::size_t spot_stencil = 5;
+    std::size_t variance_stencil = 3;
+    double spot_max = 8.0;          // S_max in strikes
+    double spot_scale = 5.0;        // c = K / spot_scale
+    double variance_max = 5.0;      // V_max
+    double variance_scale = 500.0;  // d = V_max / variance_scale
+};
+
+// Spot nodes from 0 to about S_max, the strike a node (`strike_node`): the stretch c is
+// adjusted so that the node nearest the strike lands on it and the lowest node on 0.
+inline std::vector<double> spot_axis(const call_option& o, const settings& s, std::size_t& strike_node)
+{
+    const double c = o.strike / s.spot_scale;
+    const double lowest = std::asinh(-o.strike / c);
+    const double highest = std::asinh((s.spot_max - 1.0) * o.strike / c);
+    const double step = (highest - lowest) / static_cast<double>(s.spot_points - 1);
+    strike_node = static_cast<std::size_t>(std::lround(-lowest / step));
+    const double stretch = o.strike / std::sinh(static_cast<double>(strike_node) * step);
+    std::vector<double> axis(s.spot_points);
+    for (std::size_t k = 0; k < axis.size(); ++k)
+        axis[k] = o.strike + stretch * std::sinh((static_cast<double>(k) - static_cast<double>(strike_node)) * step);
+    axis[0] = 0.0;
+    axis[strike_node] = o.strike;
+    return axis;
+}
+
+// Variance nodes from 0 to V_max with v0 a node (`variance_node`): the node nearest v0 on
+// the nominal grid keeps its index, and the spacing of eta and d are solved for so that it
+// lands on v0 while the last node stays at V_max.
+inline std::vector<double> variance_axis(const call_option& o, const settings& s, std::size_t& variance_node)
+{
+    const double last = static_cast<double>(s.variance_points - 1);
+    const double nominal_d = s.variance_max / s.variance_scale;
+    const double nominal_step = std::asinh(s.variance_max / nominal_d) / last;
+    variance_node = std::clamp<std::size_t>(
+        static_cast<std::size_t>(std::lround(std::asinh(o.variance / nominal_d) / nominal_step)), 1,
+        s.variance_points - 2);
+    const double node = static_cast<double>(variance_node);
+    // sinh(last h) / sinh(node h) = V_max / v0, increasing in h.
+    const auto ratio_gap = [&](double h) {
+        return std::log(std::sinh(last * h) / std::sinh(node * h)) - std::log(s.variance_max / o.variance);
+    };
+    double step = nominal_step;
+    root_finding_algorithms::brent(ratio_gap, 1e-6 / last, 50.0 / last, step, 1e-15, 0.0, 200);
+    const double d = o.variance / std::sinh(node * step);
+    std::vector<double> axis(s.variance_points);
+    for (std::size_t k = 0; k < axis.size(); ++k)
+        axis[k] = d * std::sinh(static_cast<double>(k) * step);
+    axis[variance_node] = o.variance;
+    return axis;
+}
+
+inline std::shared_ptr<const space_grid> grid_of(const std::vector<double>& points)
+{
+    const space_grid_config config(space_grid_config::explicit_points, false, false, space_grid_config::identity,
+                                   0.0, 1.0, 0.0);
+    return std::make_shared<const space_grid>(config, points.size(), points.front(), points.back(), 0.0, points);
+}
+
+// The payoff max(S - K, 0), smoothed around the strike node so that the kink does not spoil
+// the order of the scheme: averaged over the node's cell for 3-point stencils (second
+// order), and with the fourth-order kernel of Kreiss, Thomee and Widlund (1970) for 5-point
+// stencils, which changes the five nodes around the strike by h times the kernel's moments
+// (h the mean spacing there).
+inline void write_payoff(pde_storage& storage, const std::vector<double>& s_axis, std::size_t variance_points,
+                         std::size_t strike_node, double strike, std::size_t spot_stencil)
+{
+    // The kernel's integral of max(y, 0) about nodes -2 ... 2 (y in spacings), less max(k, 0).
+    static constexpr double fourth_order[5] = {-1.0 / 720.0, -1.0 / 36.0, 17.0 / 120.0, -1.0 / 36.0, -1.0 / 720.0};
+    const double below = s_axis[strike_node] - s_axis[strike_node - 1];
+    const double above = s_axis[strike_node + 1] - s_axis[strike_node];
+    for (std::size_t k = 0; k < s_axis.size(); ++k) {
+        double payoff = std::max(s_axis[k] - strike, 0.0);
+        const std::size_t offset = k + 2 - strike_node;  // wraps for nodes far below
+        if (spot_stencil == 5 && offset < 5)
+            payoff += 0.5 * (below + above) * fourth_order[offset];
+        else if (spot_stencil != 5 && k == strike_node)
+            payoff = above * above / (4.0 * (below + above));
+        for (std::size_t l = 0; l < variance_points; ++l)
+            storage.result()[k * variance_points + l] = payoff;
+    }
+}
+
+// The value at spot S on the variance node, cubic in S through the four nearest nodes.
+inline double value_at_spot(const std::vector<double>& s_axis, const double* values, std::size_t variance_points,
+                            std::size_t variance_node, double spot)
+{
+    const auto above = std::lower_bound(s_axis.begin(), s_axis.end(), spot);
+    const std::size_t k = static_cast<std::size_t>(above - s_axis.begin());
+    if (k < s_axis.size() && s_axis[k] == spot)
+        return values[k * variance_points + variance_node];
+    const std::size_t first = std::clamp<std::size_t>(k, 2, s_axis.size() - 2) - 2;
+    double value = 0.0;
+    for (std::size_t a = first; a < first + 4; ++a) {
+        double weight = 1.0;
+        for (std::size_t b = first; b < first + 4; ++b)
+            if (b != a)
+                weight *= (spot - s_axis[b]) / (s_axis[a] - s_axis[b]);
+        value += weight * values[a * variance_points + variance_node];
+    }
+    return value;
+}
+
+// Solves the Heston PDE in (S, v), dimension 0 the spot and dimension 1 the variance,
+// backward from the payoff over equal steps, with every boundary no_diffusion:
+//   spot:     diffusion v S^2 / 2, convection (r_d - r_f) S, reaction -r_d;
+//   variance: diffusion sigma^2 v / 2, convection kappa (eta - v), no reaction;
+//   correlation rho, which the scheme turns into rho sigma v S d2u / dS dv;
+// all times the step's year fraction. Returns the value at (spot, v0).
+inline double adi_price(const model& m, const call_option& o, const settings& s)
+{
+    std::size_t strike_node = 0;
+    std::size_t variance_node = 0;
+    const std::vector<double> s_axis = spot_axis(o, s, strike_node);
+    const std::vector<double> v_axis = variance_axis(o, s, variance_node);
+    const std::size_t ns = s_axis.size();
+    const std::size_t nv = v_axis.size();
+
+    const datetime start(2024, 1, 1);
+    const datetime maturity(start.as_float() + o.years * 365.0);
+    // A step a hair shorter than the interval / steps, so that the grid has `time_steps` steps.
+    const double step = o.years * 365.0 / static_cast<double>(s.time_steps) * (1.0 - 1e-12);
+    const auto times = std::make_shared<const time_grid>(
+        time_grid_config(time_grid_config::fixed_step, time_grid_config::backward, false, step, 0, 0.0), start,
+        maturity, std::vector<datetime>{}, std::vector<datetime>{});
+
+    const std::vector<std::size_t> dims{ns, nv};
+    const auto spot_part = std::make_shared<pde_model_coefficients>(dims, false);
+    const auto variance_part = std::make_shared<pde_model_coefficients>(dims, false);
+    variance_part->reaction_ = tensor<double>({0});
+    matrix<double> correlation(2, 2);
+    correlation = 1.0;
+    correlation(0, 1) = correlation(1, 0) = m.rho;
+
+    const auto scheme = pde_scheme::create_scheme(times, {grid_of(s_axis), grid_of(v_axis)},
+                                                  {spot_part, variance_part}, {s.spot_stencil, s.variance_stencil},
+                                                  {false, false}, s.type, false, correlation);
+    pde_storage storage(1, 1, dims);
+    write_payoff(storage, s_axis, nv, strike_node, o.strike, s.spot_stencil);
+
+    double filled_for = -1.0;
+    for (std::size_t i = times->size() - 1; i > 0; --i) {
+        scheme->initialize(i);
+        const double dt = times->day_count()->fraction(scheme->to(), scheme->from());
+        if (dt != filled_for) {
+            for (std::size_t k = 0; k < ns; ++k) {
+                for (std::size_t l = 0; l < nv; ++l) {
+                    const std::size_t p = k * nv + l;
+                    const double v = v_axis[l];
+                    spot_part->diffusion_[p] = 0.5 * v * s_axis[k] * s_axis[k] * dt;
+                    spot_part->convection_[p] = (m.rate - m.dividend) * s_axis[k] * dt;
+                    spot_part->reaction_[p] = -m.rate * dt;
+                    variance_part->diffusion_[p] = 0.5 * m.sigma * m.sigma * v * dt;
+                    variance_part->convection_[p] = m.kappa * (m.eta - v) * dt;
+                }
+            }
+            filled_for = dt;
+        }
+        scheme->diffuse(storage, {}, 1.0);
+    }
+    return value_at_spot(s_axis, storage.result().data(), nv, variance_node, o.spot);
+}
+
+}  // namespace korvex::heston

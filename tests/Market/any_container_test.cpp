@@ -1,0 +1,414 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "Market/market_fixtures.h"
+#include "Serialization/serialization_impl.h"
+#include "serialization/access.h"
+#include "serialization/test_support.h"
+
+namespace korvex {
+namespace {
+
+using namespace korvex::testing;
+using json = nlohmann::ordered_json;
+
+constexpr const char* container_file = "Library/Market/common/any_container";
+
+// An identifier of any category with a chosen hash.
+template <class Category>
+class fixed_hash_id : public Category
+{
+public:
+    explicit fixed_hash_id(unsigned long long hash) : hash_(hash) {}
+    std::string to_string() override { return "fixed"; }
+    unsigned long long hash() const override { return hash_; }
+
+private:
+    unsigned long long hash_;
+};
+
+// Configuration data of a class that is not registered.
+class test_settings : public config_data
+{
+};
+
+template <class T>
+std::shared_ptr<const T> shared(T value)
+{
+    return std::make_shared<const T>(std::move(value));
+}
+
+std::shared_ptr<const any_container> one_entry_market()
+{
+    return shared(any_container({any_id(ois_usd_id())}, {any_object(flat_curve())}));
+}
+
+void expect_same_bits(const std::vector<double>& a, const std::vector<double>& b)
+{
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(double)), 0);
+}
+
+TEST(AnyId, DefaultHoldsANullMarketDataIdentifier)
+{
+    const any_id id;
+    EXPECT_EQ(id.index(), 0u);
+    EXPECT_EQ(std::get<0>(id.value()), nullptr);
+    EXPECT_EQ(id.get(), nullptr);
+    EXPECT_EQ(id.identifier(), nullptr);
+}
+
+TEST(AnyId, ConstructorsTakeOverTheirPointerAndAssignmentsCopyIt)
+{
+    std::shared_ptr<const market_data_id> market = ois_usd_id();
+    const data_id* held = market.get();
+    const any_id a(std::move(market));
+    EXPECT_EQ(market, nullptr);
+    EXPECT_EQ(a.index(), 0u);
+    EXPECT_EQ(a.identifier(), held);
+    EXPECT_EQ(a.get().get(), held);
+    EXPECT_EQ(&any_id::as(a), &a.value());
+
+    std::shared_ptr<const life_cycle_id> life = std::make_shared<const fixed_hash_id<life_cycle_id>>(7);
+    any_id b(std::move(life));
+    EXPECT_EQ(life, nullptr);
+    EXPECT_EQ(b.index(), 1u);
+    const std::shared_ptr<const config_data_id> config = std::make_shared<const fixed_hash_id<config_data_id>>(7);
+    EXPECT_EQ(&(b = config), &b);
+    EXPECT_EQ(b.index(), 2u);
+    EXPECT_EQ(b.identifier(), config.get());
+    EXPECT_EQ(config.use_count(), 2);
+}
+
+TEST(AnyId, EqualityNeedsTheSameCategoryOrderingOnlyTheHash)
+{
+    EXPECT_TRUE(any_id(acme_id()) == any_id(acme_id()));
+    EXPECT_FALSE(any_id(acme_id()) != any_id(acme_id()));
+    const unsigned long long hash = ois_usd_id()->hash();
+    const any_id market(ois_usd_id());
+    const any_id config(std::make_shared<const fixed_hash_id<config_data_id>>(hash));
+    const any_id life(std::make_shared<const fixed_hash_id<life_cycle_id>>(hash));
+    EXPECT_FALSE(market == config);
+    EXPECT_TRUE(market != config);
+    EXPECT_FALSE(life == config);
+    EXPECT_TRUE(life != config);
+    EXPECT_FALSE(market < config);
+    EXPECT_FALSE(market > config);
+    EXPECT_TRUE(market <= config);
+    EXPECT_TRUE(market >= config);
+    const any_id smaller(std::make_shared<const fixed_hash_id<config_data_id>>(hash - 1));
+    EXPECT_TRUE(smaller < market);
+    EXPECT_TRUE(market > smaller);
+}
+
+TEST(AnyId, NoIdentifierCannotBeComparedNorWritten)
+{
+    const any_id empty;
+    EXPECT_THROW((void)(empty == any_id(acme_id())), std::bad_typeid);
+    EXPECT_THROW((void)(any_id(acme_id()) < empty), std::bad_typeid);
+    temporary_folder folder;
+    EXPECT_THROW(any_id::write_to_json(folder.file("id.json"), shared(empty)), std::bad_typeid);
+    EXPECT_THROW(any_id::write_to_binary(folder.file("id.bin"), shared(empty)), std::bad_typeid);
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+TEST(AnyObject, TypedAccessGivesTheObjectOrRaises)
+{
+    const auto curve = flat_curve();
+    const any_object object(curve);
+    EXPECT_EQ(object.index(), 0u);
+    EXPECT_TRUE(object.has_value());
+    EXPECT_EQ(object.get<discount_curve_flat>(), curve);
+    EXPECT_EQ(object.get<discount_curve>(), curve);
+    EXPECT_EQ(object.get<market_data>(), curve);
+    const Error e = error_of([&] { object.get<survival_curve>(); });
+    EXPECT_EQ(e.message(), "The object held is a korvex::discount_curve_flat, not a korvex::survival_curve");
+    EXPECT_EQ(e.location().function, std::string("get"));
+    EXPECT_EQ(e.location().file, std::string("Library/Market/common/any_object"));
+
+    const any_object settings(std::shared_ptr<const config_data>(std::make_shared<const test_settings>()));
+    EXPECT_EQ(settings.index(), 2u);
+    EXPECT_NE(settings.get<test_settings>(), nullptr);
+    EXPECT_NO_FATAL_FAILURE(error_of([&] { settings.get<market_data>(); }));
+
+    const any_object empty;
+    EXPECT_FALSE(empty.has_value());
+    EXPECT_EQ(empty.get<discount_curve>(), nullptr);
+}
+
+struct refused_container
+{
+    const char* name;
+    std::function<void()> build;
+    const char* message;
+    int line;
+};
+
+class AnyContainerConstruction : public ::testing::TestWithParam<refused_container>
+{
+};
+
+TEST_P(AnyContainerConstruction, FailsAtItsSite)
+{
+    const Error e = error_of(GetParam().build);
+    EXPECT_EQ(e.message(), GetParam().message);
+    EXPECT_EQ(e.location(), (SourceLocation{"any_container", container_file, GetParam().line}));
+}
+
+constexpr const char* sizes_message = " ids list size is different from object list size ";
+constexpr const char* duplicate_message = "Duplicated key in data container";
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, AnyContainerConstruction,
+    ::testing::Values(
+        refused_container{"pointer_sizes",
+                          [] { any_container({shared(any_id(acme_id())), shared(any_id(ois_usd_id()))}, {shared(any_object(flat_curve()))}); },
+                          sizes_message, 24},
+        // Two distinct but equal identifiers.
+        refused_container{"pointer_duplicate",
+                          [] { any_container({shared(any_id(acme_id())), shared(any_id(acme_id()))},
+                                             {shared(any_object(flat_curve())), shared(any_object(flat_curve()))}); },
+                          duplicate_message, 33},
+        refused_container{"value_sizes", [] { any_container({any_id(acme_id())}, std::vector<any_object>{}); }, sizes_message, 42},
+        refused_container{"value_duplicate",
+                          [] { any_container({any_id(acme_id()), any_id(ois_usd_id()), any_id(acme_id())},
+                                             {any_object(flat_curve()), any_object(flat_curve()), any_object()}); },
+                          duplicate_message, 51}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(AnyContainerConstruction, NullPointersAndEmptyKeysAreRefused)
+{
+    EXPECT_EQ(error_of([] { any_container({shared(any_id(acme_id())), nullptr}, {shared(any_object()), shared(any_object())}); })
+                  .message(),
+              "Identifier 1 of the list is null");
+    EXPECT_EQ(error_of([] { any_container({shared(any_id(acme_id()))}, {nullptr}); }).message(),
+              "Object 0 of the list is null");
+    EXPECT_EQ(error_of([] { any_container({any_id()}, {any_object(flat_curve())}); }).message(),
+              "An any_id that holds no identifier cannot be a key of a data container");
+}
+
+TEST(AnyContainerUpdate, AddsOnlyNewIdentifiersWithTheirFirstObject)
+{
+    any_container market({any_id(ois_usd_id())}, {any_object(flat_curve())});
+    const auto held = market.at(any_id(ois_usd_id())).get<market_data>();
+    market.update({shared(any_id(ois_usd_id())), shared(any_id(usd_eur_id())), shared(any_id(usd_eur_id()))},
+                  {shared(any_object(piecewise_curve())), shared(any_object(std::make_shared<const fx_spot>(jan_2024, 0.91))),
+                   shared(any_object(std::make_shared<const fx_spot>(jan_2024, 0.5))), shared(any_object())});
+    EXPECT_EQ(market.size(), 2u);
+    EXPECT_EQ(market.at(any_id(ois_usd_id())).get<market_data>(), held);
+    EXPECT_EQ(market.at(any_id(usd_eur_id())).get<fx_spot>()->spot(), 0.91);
+    market.update({}, {});
+    EXPECT_EQ(market.size(), 2u);
+}
+
+TEST(AnyContainerUpdate, FewerObjectsThanIdentifiersChangeNothing)
+{
+    any_container market({any_id(ois_usd_id())}, {any_object(flat_curve())});
+    const Error e = error_of([&] {
+        market.update({shared(any_id(acme_id())), shared(any_id(usd_eur_id()))}, {shared(any_object(flat_curve()))});
+    });
+    EXPECT_EQ(e.message(), "update needs an object for each of the 2 identifiers, but got 1 objects");
+    EXPECT_EQ(e.location().function, std::string("update"));
+    EXPECT_EQ(market.size(), 1u);
+    EXPECT_FALSE(market.contains(any_id(acme_id())));
+}
+
+TEST(AnyContainerLookups, AtSharesTheObjectAndNamesWhatIsMissing)
+{
+    const auto curve = flat_curve();
+    const any_container market({any_id(ois_usd_id())}, {any_object(curve)});
+    EXPECT_TRUE(market.contains(any_id(ois_usd_id())));
+    EXPECT_EQ(market.at(any_id(ois_usd_id())).get<discount_curve_flat>(), curve);
+    EXPECT_FALSE(market.contains(any_id()));
+    // The same hash in another class, then in another category.
+    const auto twin = std::make_shared<const fx_spot_id>("USD", "OIS");
+    ASSERT_EQ(twin->hash(), ois_usd_id()->hash());
+    EXPECT_FALSE(market.contains(any_id(twin)));
+    EXPECT_FALSE(market.contains(any_id(std::make_shared<const fixed_hash_id<config_data_id>>(twin->hash()))));
+    const Error e = error_of([&] { market.at(any_id(twin)); });
+    EXPECT_EQ(e.message(), "The data container holds no korvex::fx_spot_id identifier with hash " +
+                               std::to_string(twin->hash()));
+    EXPECT_EQ(e.location().function, std::string("at"));
+    EXPECT_EQ(error_of([&] { market.at(any_id()); }).message(),
+              "The data container holds no entry for an any_id that holds no identifier");
+}
+
+TEST(AnyContainerRecords, JsonShapeOfOneEntryAndOfNone)
+{
+    const std::string expected =
+        R"({"Class":"korvex::any_container","data_map":[[{"Class":"korvex::any_id","val":{"Index":0,"Value":)" +
+        json::parse(discount_id::json_to_string(ois_usd_id())).dump() +
+        R"(}},{"Class":"korvex::any_object","var":{"Index":0,"Value":)" +
+        json::parse(discount_curve_flat::json_to_string(flat_curve())).dump() + "}}]]}";
+    const json record = json::parse(any_container::json_to_string(one_entry_market()));
+    EXPECT_EQ(record.dump(), expected);
+    EXPECT_TRUE(record["data_map"][0][0]["val"]["Index"].is_number_unsigned());
+    EXPECT_EQ(json::parse(any_container::json_to_string(shared(any_container()))).dump(),
+              R"({"Class":"korvex::any_container","data_map":null})");
+}
+
+TEST(AnyContainerRecords, BinaryHolderIsTagIndexTagTagFields)
+{
+    multi_process_stream stream;
+    details::save(stream, shared(any_object(flat_curve())));
+    std::string holder, first, second;
+    unsigned int index = 9;
+    double rate = 0.0;
+    stream >> holder >> index >> first >> second >> rate;
+    EXPECT_EQ(holder, "korvex::any_object");
+    EXPECT_EQ(index, 0u);
+    EXPECT_EQ(first, "korvex::discount_curve_flat");
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(rate, 0.05);
+}
+
+class AnyContainerFiles : public ::testing::Test
+{
+protected:
+    // Writes `record` as the root of a JSON file and reads the container back.
+    std::shared_ptr<const any_container> read_json(const json& record) const
+    {
+        write_file_text(folder.file("market.json"), json{{"root", record}}.dump());
+        return any_container::read_from_json(folder.file("market.json"));
+    }
+
+    // Writes `payload` under a valid header and reads the container back.
+    std::shared_ptr<const any_container> read_binary(const multi_process_stream& payload) const
+    {
+        serialization::access::write_binary(folder.file("market.bin"), payload.GetRawData());
+        return any_container::read_from_binary(folder.file("market.bin"));
+    }
+
+    static json one_entry_record() { return json::parse(any_container::json_to_string(one_entry_market())); }
+
+    temporary_folder folder;
+};
+
+TEST_F(AnyContainerFiles, EveryRegisteredClassRoundTripsThroughBothFormats)
+{
+    const auto market = shared(sample_market());
+    any_container::write_to_json(folder.file("market.json"), market);
+    any_container::write_to_binary(folder.file("market.bin"), market);
+    const std::vector<any_id> ids = sample_ids();
+    const std::vector<any_object> objects = sample_objects();
+    for (const auto& read : {any_container::read_from_json(folder.file("market.json")),
+                             any_container::read_from_binary(folder.file("market.bin"))}) {
+        EXPECT_EQ(read->size(), ids.size());
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            ASSERT_TRUE(read->contains(ids[i])) << i;
+            const any_object object = read->at(ids[i]);
+            EXPECT_EQ(typeid(*object.get<market_data>()), typeid(*objects[i].get<market_data>()));
+            expect_same_bits(object_numbers(object), object_numbers(objects[i]));
+        }
+    }
+}
+
+TEST_F(AnyContainerFiles, NullMarkerGivesAnEmptyContainer)
+{
+    any_container::write_to_binary(folder.file("market.bin"), nullptr);
+    EXPECT_EQ(any_container::read_from_binary(folder.file("market.bin"))->size(), 0u);
+    EXPECT_EQ(read_json(json::parse(R"({"Class": "empty"})"))->size(), 0u);
+}
+
+TEST_F(AnyContainerFiles, RepeatedIdentifiersKeepTheFirstPair)
+{
+    json record = one_entry_record();
+    json second = record["data_map"][0];
+    second[1] = json::parse(any_object::json_to_string(shared(any_object(piecewise_curve()))));
+    record["data_map"].push_back(second);
+    EXPECT_NE(read_json(record)->at(any_id(ois_usd_id())).get<discount_curve_flat>(), nullptr);
+
+    multi_process_stream payload;
+    payload << std::string("korvex::any_container") << 2u;
+    for (const auto& object : {any_object(flat_curve()), any_object(piecewise_curve())}) {
+        details::save(payload, shared(any_id(ois_usd_id())));
+        details::save(payload, shared(object));
+    }
+    const auto read = read_binary(payload);
+    EXPECT_EQ(read->size(), 1u);
+    EXPECT_NE(read->at(any_id(ois_usd_id())).get<discount_curve_flat>(), nullptr);
+}
+
+TEST_F(AnyContainerFiles, UnregisteredClassesAreRefusedByName)
+{
+    json record = one_entry_record();
+    record["data_map"][0][0]["val"]["Value"]["Class"] = "korvex::bond_id";
+    const Error e = error_of([&] { read_json(record); });
+    EXPECT_EQ(e.message(), "Entry 0 of the data container holds an identifier of class \"korvex::bond_id\", "
+                           "which is not registered");
+    EXPECT_EQ(e.location().function, std::string("check_held"));
+    record["data_map"][0][0] = json::parse(R"({"Class": "empty"})");
+    EXPECT_EQ(error_of([&] { read_json(record); }).message(),
+              "Entry 0 of the data container holds an identifier of class \"empty\", which is not registered");
+
+    multi_process_stream payload;
+    payload << std::string("korvex::any_container") << 1u << std::string("korvex::any_id") << 0u
+            << std::string("korvex::bond_id") << 1.0;
+    EXPECT_EQ(error_of([&] { read_binary(payload); }).message(),
+              "Entry 0 of the data container holds an identifier of class \"korvex::bond_id\", which is not registered");
+
+    // An object whose class is not registered is written as its tag alone.
+    const auto settings = shared(any_container(
+        {any_id(acme_id())}, {any_object(std::shared_ptr<const config_data>(std::make_shared<const test_settings>()))}));
+    const std::string object_message = "Entry 0 of the data container holds an object of class \"" +
+                                       demangle(typeid(test_settings).name()) + "\", which is not registered";
+    any_container::write_to_json(folder.file("settings.json"), settings);
+    any_container::write_to_binary(folder.file("settings.bin"), settings);
+    EXPECT_EQ(error_of([&] { any_container::read_from_json(folder.file("settings.json")); }).message(), object_message);
+    EXPECT_EQ(error_of([&] { any_container::read_from_binary(folder.file("settings.bin")); }).message(), object_message);
+}
+
+TEST_F(AnyContainerFiles, VariantIndexThreeIsOutOfRange)
+{
+    json record = one_entry_record();
+    record["data_map"][0][1]["var"]["Index"] = 3;
+    const Error e = error_of([&] { read_json(record); });
+    EXPECT_EQ(e.message(), "Variant index out of range");
+    EXPECT_EQ(e.location(), (SourceLocation{"load", "Library\\Serialization/serialization_impl", 286}));
+
+    multi_process_stream payload;
+    payload << std::string("korvex::any_container") << 1u << std::string("korvex::any_id") << 3u;
+    EXPECT_EQ(error_of([&] { read_binary(payload); }).message(), "Variant index out of range");
+}
+
+TEST_F(AnyContainerFiles, EveryTruncatedPayloadIsRefused)
+{
+    multi_process_stream whole;
+    details::save(whole, shared(any_container({any_id(acme_id()), any_id(usd_eur_id())},
+                                              {any_object(piecewise_survival_curve()),
+                                               any_object(std::make_shared<const fx_spot>(jan_2024, 0.9))})));
+    const std::vector<std::uint8_t>& bytes = whole.GetRawData();
+    for (std::size_t size = 0; size < bytes.size(); ++size) {
+        multi_process_stream cut;
+        cut.SetRawData(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
+        EXPECT_NO_FATAL_FAILURE(error_of([&] { read_binary(cut); })) << size;
+    }
+}
+
+TEST_F(AnyContainerFiles, HugeCountIsRefusedBeforeAllocating)
+{
+    multi_process_stream payload;
+    payload << std::string("korvex::any_container") << 4294967295u << std::string("korvex::any_id");
+    const Error e = error_of([&] { read_binary(payload); });
+    EXPECT_EQ(e.message().rfind("A data container of 4294967295 entries at offset ", 0), 0u) << e.message();
+}
+
+TEST_F(AnyContainerFiles, NullObjectCannotBeWritten)
+{
+    const auto market = shared(any_container({any_id(acme_id())}, {any_object()}));
+    EXPECT_THROW(any_container::write_to_json(folder.file("market.json"), market), std::bad_typeid);
+    EXPECT_THROW(any_container::write_to_binary(folder.file("market.bin"), market), std::bad_typeid);
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+}  // namespace
+}  // namespace korvex

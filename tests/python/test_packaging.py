@@ -1,0 +1,75 @@
+"""The package outside the build folder: `cmake --install` under a prefix, and pip from a copy of
+the source tree into a virtual environment that sees Debian's packages, offline."""
+
+import os
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+from conftest import run_python
+
+SOURCE_DIR = Path(os.environ["KORVEX_SOURCE_DIR"])
+BUILD_DIR = Path(os.environ["KORVEX_BUILD_DIR"])
+CMAKE = os.environ.get("KORVEX_CMAKE", "cmake")
+PYTHON_VERSION = f"python{sys.version_info.major}.{sys.version_info.minor}"
+
+# Imports the package, computes with it and tells where the package and the korvex math
+# library were loaded from.
+PROBE = """
+import korvexmodules, korvexmodules.Math as M
+from korvexmodules.Vectorization import vector_IdE
+points, weights = vector_IdE(), vector_IdE()
+M.gaussianQuadrature.gauss_legendre_coefficients(5, points, weights)
+print(M.normalDistribution.cdfnorm(0.0), round(sum(weights), 12))
+print(korvexmodules.__file__)
+print([line.split()[-1] for line in open('/proc/self/maps') if 'libkorvex_math' in line][0])
+"""
+
+
+def plain_environment():
+    """The environment without the sanitizer preload, for programs built without it."""
+    return {key: value for key, value in os.environ.items()
+            if key not in ("LD_PRELOAD", "ASAN_OPTIONS", "PYTHONPATH")}
+
+
+def probe(executable, env, cwd):
+    result = run_python(PROBE, env=env, cwd=cwd, executable=executable)
+    assert result.returncode == 0, result.stdout + result.stderr
+    values, package, library = result.stdout.splitlines()
+    assert values == "0.5 2.0"
+    return Path(package), Path(library)
+
+
+def test_cmake_install_under_a_prefix(tmp_path):
+    prefix = tmp_path / "prefix"
+    subprocess.run([CMAKE, "--install", str(BUILD_DIR), "--prefix", str(prefix)], check=True,
+                   capture_output=True, env=plain_environment())
+    env = os.environ.copy()
+    env["PYTHONPATH"] = str(prefix / "lib" / PYTHON_VERSION / "site-packages")
+    package, library = probe(sys.executable, env, tmp_path)
+    assert package == prefix / "lib" / PYTHON_VERSION / "site-packages" / "korvexmodules" / "__init__.py"
+    assert library.parent.resolve() == (prefix / "lib").resolve()
+
+
+def copy_sources(target):
+    ignored = shutil.ignore_patterns("build", ".git", ".venv", "*.egg-info", "__pycache__")
+    shutil.copytree(SOURCE_DIR, target, ignore=ignored)
+
+
+def test_pip_install_into_a_virtual_environment(tmp_path):
+    sources = tmp_path / "korvex"
+    copy_sources(sources)
+    # A plain interpreter: the wheel is an optimised build without the sanitizers.
+    env = plain_environment()
+    env.update(PIP_DISABLE_PIP_VERSION_CHECK="1", KORVEX_BUILD_JOBS="2")
+    venv = tmp_path / "venv"
+    subprocess.run([sys.executable, "-m", "venv", "--system-site-packages", str(venv)],
+                   check=True, env=env)
+    pip = subprocess.run([str(venv / "bin" / "pip"), "install", "--no-build-isolation",
+                          "--no-index", str(sources)], env=env, capture_output=True, text=True)
+    assert pip.returncode == 0, pip.stdout[-5000:] + pip.stderr[-5000:]
+    site = venv / "lib" / PYTHON_VERSION / "site-packages" / "korvexmodules"
+    package, library = probe(str(venv / "bin" / "python"), env, tmp_path)
+    assert package == site / "__init__.py"
+    assert library.parent == site
