@@ -159,10 +159,7 @@ void check_inputs(const char* function, int line, double strike, double forward,
     details::require(std::isfinite(forward), here(function, line), "The forward must be finite", forward);
     details::require(std::isfinite(forward - strike), here(function, line),
                      "The forward and the strike must differ by a finite amount", forward - strike);
-    details::require(details::is_non_negative_finite(expiry), here(function, line),
-                     "The expiry must be non-negative and finite", expiry);
-    details::require(details::is_option_sign(sign), here(function, line),
-                     "The sign must be +1 (a call) or -1 (a put)", sign);
+    details::require_expiry_and_sign(expiry, sign, here(function, line));
 }
 
 }  // namespace
@@ -171,9 +168,7 @@ double bachelier::price(double strike, double forward, double expiry, double vol
                         double sign)
 {
     check_inputs("price", __LINE__, strike, forward, expiry, sign);
-    details::require(details::is_non_negative_finite(volatility), here("price", __LINE__),
-                     "The volatility must be non-negative and finite", volatility);
-    details::require(std::isfinite(annuity), here("price", __LINE__), "The annuity must be finite", annuity);
+    details::require_volatility_and_annuity(volatility, annuity, here("price", __LINE__));
     const double intrinsic = std::max(sign * (forward - strike), 0.0);
     const double s = volatility * std::sqrt(expiry);
     if (s == 0.0)
@@ -190,22 +185,10 @@ double bachelier::implied_volatility(double strike, double forward, double expir
                        details::is_option_sign(sign) && details::is_positive_finite(annuity) && std::isfinite(price);
     if (!usual) {
         check_inputs("implied_volatility", __LINE__, strike, forward, expiry, sign);
-        details::require(details::is_positive_finite(annuity), here("implied_volatility", __LINE__),
-                         "The annuity must be positive and finite", annuity);
-        details::require(std::isfinite(price), here("implied_volatility", __LINE__), "The price must be finite",
-                         price);
-        details::require(expiry > 0.0, here("implied_volatility", __LINE__),
-                         "The expiry must be positive for an implied volatility", expiry);
+        details::require_price_and_annuity(price, annuity, expiry, here("implied_volatility", __LINE__));
     }
-
     const double intrinsic = std::max(sign * (forward - strike), 0.0);
-    const double time_value = price / annuity - intrinsic;
-    if (time_value < -4.0 * eps * intrinsic)
-        details::check_fail(here("implied_volatility", __LINE__),
-                            details::concat("The price ", details::exact_number(price),
-                                            " is below the intrinsic value ",
-                                            details::exact_number(annuity * intrinsic),
-                                            " of the option; it has no implied volatility"));
+    const double time_value = details::time_value(price, annuity, intrinsic, here("implied_volatility", __LINE__));
     if (time_value <= 0.0)
         return 0.0;
     const double m = std::fabs(forward - strike);

@@ -49,7 +49,8 @@ std::vector<double> reference_prices(const std::vector<black_case>& cases)
                  << cases[i].sign << "),";
         std::istringstream line(testing::python_output(
             "import mpmath as m; m.mp.dps = 40; "
-            "f = lambda K, F, s, w: w * (F * m.ncdf(w * (m.log(F / K) / s + s / 2)) - K * m.ncdf(w * (m.log(F / K) / s - s / 2))); "
+            "f = lambda K, F, s, w: w * (F * m.ncdf(w * (m.log(F / K) / s + s / 2)) "
+            "- K * m.ncdf(w * (m.log(F / K) / s - s / 2))); "
             "print(' '.join(m.nstr(f(m.mpf(K), m.mpf(F), m.mpf(s), w), 20) for K, F, s, w in [" +
             list.str() + "]))"));
         for (double price = 0.0; line >> price;)

@@ -11,7 +11,8 @@ namespace korvex::details {
 
 namespace {
 
-constexpr const char* source_file = "Library/Market/ir/volatility_surface/volatility_data/surface_term_structure_record";
+constexpr const char* source_file =
+    "Library/Market/ir/volatility_surface/volatility_data/surface_term_structure_record";
 constexpr SourceLocation here(const char* function, int line) { return {function, source_file, line}; }
 
 void save_matrix(json& record, const matrix<double>& z)
