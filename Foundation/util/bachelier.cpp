@@ -128,10 +128,10 @@ double guess_u(double v, double m, double inverse_m)
 
 // s with s g(-m / s) = v, for m > 0 and v > 0. Householder steps of order four on
 // ln v(s) - ln v; from the guess one step leaves an error near (1e-6)^4, so the steps stop
-// once a step is below 1e-5 s (the next would be below eps s), or below 2 eps s.
+// once a step is below 1e-5 s (the next would be below eps s).
 double implied_deviation(double v, double m)
 {
-    const double inverse_m = 1.0 / m, inverse_v = 1.0 / v;
+    const double inverse_m = 1.0 / m;
     const double u = guess_u(v, m, inverse_m);
     double s = m / u;
     for (int n = 0; n < 8; ++n) {
@@ -142,7 +142,7 @@ double implied_deviation(double v, double m)
         if (!(value > 0.0))
             break;  // the guess is as good as double precision allows
         const double p = inverse_s / ratio, c2 = x * x * inverse_s, c3 = c2 * (c2 - 3.0 * inverse_s);
-        const double newton = -log_one_plus((value - v) * inverse_v) * s * ratio;
+        const double newton = -log_one_plus((value - v) / v) * s * ratio;
         const double halley = c2 - p, third = c3 - 3.0 * c2 * p + 2.0 * p * p;
         const double ds = std::max(-0.5 * s, newton * (1.0 + 0.5 * halley * newton) /
                                                  (1.0 + newton * (halley + third * newton / 6.0)));

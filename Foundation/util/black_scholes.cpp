@@ -275,7 +275,7 @@ struct vega_ratios
 vega_ratios ratios(double x, double s)
 {
     const double second = (x / s) * (x / s) / s - 0.25 * s;
-    const double x_over_s2 = x / (s * s);
+    const double x_over_s2 = x / s / s;  // s * s may underflow
     return {second, second * second - 3.0 * x_over_s2 * x_over_s2 - 0.25};
 }
 
@@ -350,6 +350,8 @@ double refine(double x, double b_max, double beta, double s, double left, double
         } else {
             ds = householder_step(objective(s, b));
             resolution = 2.0 * eps * b.value / b.vega;
+            if (!std::isfinite(ds))
+                ds = 0.5 * (left + right) - s;  // overflow in the step's terms: bisect
         }
         ds = std::max(-0.5 * s, ds);
         s += ds;
