@@ -71,61 +71,78 @@ constexpr double near_money[] = {0.437233630885583,     0.04553263044818183,   0
                                  0.002104374726681363,  0.0005477909652947536, 0.0001770969089302254,
                                  5.097487028304048e-05};
 
+// A far piece: the polynomial in t = (2y - start - end) / (end - start) = y scale - offset.
 struct far_piece
 {
-    double y_end;
+    double start, end;
     double coefficients[9];
+
+    constexpr double scale() const { return 2.0 / (end - start); }
+    constexpr double offset() const { return (start + end) / (end - start); }
 };
 
-constexpr double far_y_start = 1.2686362411795196;  // sqrt(-ln 0.2)
 constexpr far_piece far_pieces[] = {
-    {2.2,
+    {1.2686362411795196,  // sqrt(-ln 0.2)
+     2.2,
      {1.1809160007124013, 0.5601504989003412, 0.07376936957774945, -0.013868919843447758, -0.0008216672759323523,
       0.000996058297406101, -0.00012739581968696962, -5.305622995121752e-05, 1.828845504903165e-05}},
-    {4.0,
+    {2.2,
+     4.0,
      {3.163324011410017, 1.3974968500306986, 0.010219191446746306, -0.014855282920938897, 0.00703689863264594,
       -0.0024568340008502563, 0.000624889310979061, -1.1263061174977465e-05, -5.2165910654903976e-05}},
-    {10.0,
+    {4.0,
+     10.0,
      {9.101743813572769, 4.456721643055967, -0.06307747909917293, 0.017673896365924962, -0.004078089255771327,
       0.0009401147033263755, 0.0001737893962016717, -0.0011939351784493177, 0.0007031012255953172}},
-    {27.3,
+    {10.0,
+     27.3,
      {25.966467492525968, 12.370564620377428, -0.05197061909241293, 0.020526647714089755, -0.00824888057503293,
       0.003135083084542216, -0.0012828321011794442, 0.0008095252162303673, -0.0003226318172953475}},
 };
 
-// The guess of s for the time value v at the distance m = |F - K|: m / u(v / m), written
-// near the money as (v + m/2) / U(q), which also holds where v / m overflows.
-double guess_deviation(double v, double m)
+template <const far_piece& Piece>
+double far_polynomial(double y)
 {
-    const double r = v / m;
+    constexpr double scale = Piece.scale(), offset = Piece.offset();
+    return horner(Piece.coefficients, y * scale - offset);
+}
+
+// u = m / s for the time value v at the distance m = |F - K|, given 1/m: u(v / m), written
+// near the money as m U(q) / (v + m/2), which also holds where v / m overflows.
+double guess_u(double v, double m, double inverse_m)
+{
+    const double r = v * inverse_m;
     if (r >= 0.2) {
         const double xi = 1.0 / (r + 0.5), q = xi * xi;
-        return (v + 0.5 * m) / horner(near_money, (2.0 * q - near_q_end) / near_q_end);
+        return m * horner(near_money, q * (2.0 / near_q_end) - 1.0) / (v + 0.5 * m);
     }
     const double y = std::sqrt(-std::log(r));
-    double start = far_y_start;
-    for (const far_piece& piece : far_pieces) {
-        if (y <= piece.y_end || &piece == &far_pieces[3])
-            return m / horner(piece.coefficients, (2.0 * y - start - piece.y_end) / (piece.y_end - start));
-        start = piece.y_end;
-    }
-    return 0.0;  // not reached
+    if (y <= far_pieces[1].start)
+        return far_polynomial<far_pieces[0]>(y);
+    if (y <= far_pieces[2].start)
+        return far_polynomial<far_pieces[1]>(y);
+    if (y <= far_pieces[3].start)
+        return far_polynomial<far_pieces[2]>(y);
+    return far_polynomial<far_pieces[3]>(y);
 }
 
 // s with s g(-m / s) = v, for m > 0 and v > 0. Householder steps of order four on
 // ln v(s) - ln v; from the guess one step leaves an error near (1e-6)^4, so the steps stop
-// once a step is below 1e-5 s (the next would be below eps s), or below 2 eps s.
+// once a step is below 1e-5 s (the next would be below eps s).
 double implied_deviation(double v, double m)
 {
-    double s = guess_deviation(v, m);
+    const double inverse_m = 1.0 / m;
+    const double u = guess_u(v, m, inverse_m);
+    double s = m / u;
     for (int n = 0; n < 8; ++n) {
-        const double x = -m / s;
+        const double inverse_s = n == 0 ? u * inverse_m : 1.0 / s, x = n == 0 ? -u : -m * inverse_s;
         const double density = normal_distribution::density_function(x);
-        const double value = s * density * otm_value_over_density(x);
+        const double ratio = otm_value_over_density(x);  // g / n, so that v'/v = 1 / (s ratio)
+        const double value = s * density * ratio;
         if (!(value > 0.0))
             break;  // the guess is as good as double precision allows
-        const double p = density / value, c2 = x * x / s, c3 = c2 * (c2 - 3.0 / s);
-        const double newton = -log_one_plus((value - v) / v) / p;
+        const double p = inverse_s / ratio, c2 = x * x * inverse_s, c3 = c2 * (c2 - 3.0 * inverse_s);
+        const double newton = -log_one_plus((value - v) / v) * s * ratio;
         const double halley = c2 - p, third = c3 - 3.0 * c2 * p + 2.0 * p * p;
         const double ds = std::max(-0.5 * s, newton * (1.0 + 0.5 * halley * newton) /
                                                  (1.0 + newton * (halley + third * newton / 6.0)));
@@ -142,10 +159,7 @@ void check_inputs(const char* function, int line, double strike, double forward,
     details::require(std::isfinite(forward), here(function, line), "The forward must be finite", forward);
     details::require(std::isfinite(forward - strike), here(function, line),
                      "The forward and the strike must differ by a finite amount", forward - strike);
-    details::require(details::is_non_negative_finite(expiry), here(function, line),
-                     "The expiry must be non-negative and finite", expiry);
-    details::require(details::is_option_sign(sign), here(function, line),
-                     "The sign must be +1 (a call) or -1 (a put)", sign);
+    details::require_expiry_and_sign(expiry, sign, here(function, line));
 }
 
 }  // namespace
@@ -154,9 +168,7 @@ double bachelier::price(double strike, double forward, double expiry, double vol
                         double sign)
 {
     check_inputs("price", __LINE__, strike, forward, expiry, sign);
-    details::require(details::is_non_negative_finite(volatility), here("price", __LINE__),
-                     "The volatility must be non-negative and finite", volatility);
-    details::require(std::isfinite(annuity), here("price", __LINE__), "The annuity must be finite", annuity);
+    details::require_volatility_and_annuity(volatility, annuity, here("price", __LINE__));
     const double intrinsic = std::max(sign * (forward - strike), 0.0);
     const double s = volatility * std::sqrt(expiry);
     if (s == 0.0)
@@ -168,21 +180,15 @@ double bachelier::price(double strike, double forward, double expiry, double vol
 double bachelier::implied_volatility(double strike, double forward, double expiry, double price, double annuity,
                                      double sign)
 {
-    check_inputs("implied_volatility", __LINE__, strike, forward, expiry, sign);
-    details::require(details::is_positive_finite(annuity), here("implied_volatility", __LINE__),
-                     "The annuity must be positive and finite", annuity);
-    details::require(std::isfinite(price), here("implied_volatility", __LINE__), "The price must be finite", price);
-    details::require(expiry > 0.0, here("implied_volatility", __LINE__),
-                     "The expiry must be positive for an implied volatility", expiry);
-
+    // One test for the usual inputs; the checks name the first input that fails it.
+    const bool usual = std::isfinite(forward - strike) && details::is_positive_finite(expiry) &&
+                       details::is_option_sign(sign) && details::is_positive_finite(annuity) && std::isfinite(price);
+    if (!usual) {
+        check_inputs("implied_volatility", __LINE__, strike, forward, expiry, sign);
+        details::require_price_and_annuity(price, annuity, expiry, here("implied_volatility", __LINE__));
+    }
     const double intrinsic = std::max(sign * (forward - strike), 0.0);
-    const double time_value = price / annuity - intrinsic;
-    if (time_value < -4.0 * eps * intrinsic)
-        details::check_fail(here("implied_volatility", __LINE__),
-                            details::concat("The price ", details::exact_number(price),
-                                            " is below the intrinsic value ",
-                                            details::exact_number(annuity * intrinsic),
-                                            " of the option; it has no implied volatility"));
+    const double time_value = details::time_value(price, annuity, intrinsic, here("implied_volatility", __LINE__));
     if (time_value <= 0.0)
         return 0.0;
     const double m = std::fabs(forward - strike);

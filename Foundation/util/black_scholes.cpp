@@ -121,15 +121,15 @@ struct normalised_call
     double vega;
 };
 
-// x <= 0, s > 0, b_max = exp(x/2). Jaeckel's four regions: the asymptotic series far out of
-// the money, the Taylor series for small t, the complement b_max - n(0) exp(-(h^2 + t^2)/2)
-// (Y(-h-t) + Y(h-t)) where h + t > 0.85 (b is then at least 80% of b_max, and both values
-// of Y are taken at negative arguments, where they need no exponential), and the Y form
-// elsewhere.
+// x <= 0, s > 0, b_max = exp(x/2) (or 0, and it is computed where it is needed).
+// Jaeckel's four regions: the asymptotic series far out of the money, the Taylor series for
+// small t, the complement b_max - n(0) exp(-(h^2 + t^2)/2) (Y(-h-t) + Y(h-t)) where
+// h + t > 0.85 (b is then at least 80% of b_max, and both values of Y are taken at negative
+// arguments, where they need no exponential), and the Y form elsewhere.
 normalised_call otm_call(double x, double s, double b_max)
 {
     if (s == std::numeric_limits<double>::infinity())
-        return {b_max, 0.0};
+        return {b_max > 0.0 ? b_max : std::exp(0.5 * x), 0.0};
     const double vega = inverse_sqrt_two_pi * gaussian_factor(x, s);
     const double h = x / s, t = 0.5 * s;
     if (x < s * asymptotic_threshold && 0.5 * s * s + x < s * (small_t_threshold + asymptotic_threshold))
@@ -137,7 +137,7 @@ normalised_call otm_call(double x, double s, double b_max)
     if (t < small_t_threshold)
         return {vega * small_t_difference(h, t), vega};
     if (h + t > 0.85)
-        return {b_max - vega * (Y(-h - t) + Y(h - t)), vega};
+        return {(b_max > 0.0 ? b_max : std::exp(0.5 * x)) - vega * (Y(-h - t) + Y(h - t)), vega};
     return {vega * (Y(h + t) - Y(h - t)), vega};
 }
 
@@ -192,24 +192,20 @@ double minimum_control(double d_l, double d_r, double slope, bool prefer_shape)
     return std::max(smallest_control, std::max(r1, r2));
 }
 
-// r such that the interpolant has the second derivative `curvature` at the left end
-// (or the right end), raised to the minimum that keeps its shape.
-double control_for_left_curvature(double x_l, double x_r, double y_l, double y_r, double d_l, double d_r,
-                                  double curvature, bool prefer_shape)
+// r such that the interpolant has the second derivative `curvature` at its left end (or
+// its right end), raised to the minimum that keeps its shape.
+enum class end_of_interval
 {
-    const double h = x_r - x_l, slope = (y_r - y_l) / h;
-    const double numerator = 0.5 * h * curvature + (d_r - d_l), denominator = slope - d_l;
-    double r = 0.0;
-    if (!is_zero(numerator))
-        r = is_zero(denominator) ? (numerator > 0.0 ? linear_control : smallest_control) : numerator / denominator;
-    return std::max(r, minimum_control(d_l, d_r, slope, prefer_shape));
-}
+    left,
+    right
+};
 
-double control_for_right_curvature(double x_l, double x_r, double y_l, double y_r, double d_l, double d_r,
-                                   double curvature, bool prefer_shape)
+double control_for_curvature(end_of_interval end, double x_l, double x_r, double y_l, double y_r, double d_l,
+                             double d_r, double curvature, bool prefer_shape)
 {
     const double h = x_r - x_l, slope = (y_r - y_l) / h;
-    const double numerator = 0.5 * h * curvature + (d_r - d_l), denominator = d_r - slope;
+    const double numerator = 0.5 * h * curvature + (d_r - d_l);
+    const double denominator = end == end_of_interval::left ? slope - d_l : d_r - slope;
     double r = 0.0;
     if (!is_zero(numerator))
         r = is_zero(denominator) ? (numerator > 0.0 ? linear_control : smallest_control) : numerator / denominator;
@@ -279,7 +275,7 @@ struct vega_ratios
 vega_ratios ratios(double x, double s)
 {
     const double second = (x / s) * (x / s) / s - 0.25 * s;
-    const double x_over_s2 = x / (s * s);
+    const double x_over_s2 = x / s / s;  // s * s may underflow
     return {second, second * second - 3.0 * x_over_s2 * x_over_s2 - 0.25};
 }
 
@@ -354,6 +350,8 @@ double refine(double x, double b_max, double beta, double s, double left, double
         } else {
             ds = householder_step(objective(s, b));
             resolution = 2.0 * eps * b.value / b.vega;
+            if (!std::isfinite(ds))
+                ds = 0.5 * (left + right) - s;  // overflow in the step's terms: bisect
         }
         ds = std::max(-0.5 * s, ds);
         s += ds;
@@ -380,7 +378,8 @@ double implied_deviation(double beta, double x, double b_max, const stopping_rul
         const double b_l = left.value;
         if (beta < b_l) {
             const map_at f_l = lower_map(x, s_l);
-            const double r = control_for_right_curvature(0.0, b_l, 0.0, f_l.f, 1.0, f_l.df, f_l.d2f, true);
+            const double r =
+                control_for_curvature(end_of_interval::right, 0.0, b_l, 0.0, f_l.f, 1.0, f_l.df, f_l.d2f, true);
             double f = rational_cubic(beta, 0.0, b_l, 0.0, f_l.f, 1.0, f_l.df, r);
             if (!(f > 0.0)) {  // rounding for extreme |x|
                 const double u = beta / b_l;
@@ -391,7 +390,8 @@ double implied_deviation(double beta, double x, double b_max, const stopping_rul
                           [&](double si, const normalised_call& b) { return lower_objective(x, si, ln_beta, b); });
         }
         const double v_l = left.vega;
-        const double r = control_for_right_curvature(b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, 0.0, false);
+        const double r =
+            control_for_curvature(end_of_interval::right, b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, 0.0, false);
         const double s = rational_cubic(beta, b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, r);
         return refine(x, b_max, beta, s, s_l, s_c, rule, middle);
     }
@@ -401,7 +401,8 @@ double implied_deviation(double beta, double x, double b_max, const stopping_rul
     const double b_h = high.value;
     if (beta <= b_h) {
         const double v_h = high.vega;
-        const double r = control_for_left_curvature(b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, 0.0, false);
+        const double r =
+            control_for_curvature(end_of_interval::left, b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, 0.0, false);
         const double s = rational_cubic(beta, b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, r);
         return refine(x, b_max, beta, s, s_c, s_h, rule, middle);
     }
@@ -409,7 +410,8 @@ double implied_deviation(double beta, double x, double b_max, const stopping_rul
     const map_at f_h = upper_map(x, s_h);
     double f = 0.0;
     if (std::fabs(f_h.d2f) < 1e150) {
-        const double r = control_for_left_curvature(b_h, b_max, f_h.f, 0.0, f_h.df, -0.5, f_h.d2f, true);
+        const double r =
+            control_for_curvature(end_of_interval::left, b_h, b_max, f_h.f, 0.0, f_h.df, -0.5, f_h.d2f, true);
         f = rational_cubic(beta, b_h, b_max, f_h.f, 0.0, f_h.df, -0.5, r);
     }
     if (f <= 0.0) {
@@ -427,14 +429,11 @@ double implied_deviation(double beta, double x, double b_max, const stopping_rul
 void check_common_inputs(const char* function, int line, double strike, double forward, double expiry,
                          double sign)
 {
-    details::require(details::is_positive_finite(strike), here(function, line), "The strike must be positive and finite",
-                     strike);
+    details::require(details::is_positive_finite(strike), here(function, line),
+                     "The strike must be positive and finite", strike);
     details::require(details::is_positive_finite(forward), here(function, line),
                      "The forward must be positive and finite", forward);
-    details::require(details::is_non_negative_finite(expiry), here(function, line),
-                     "The expiry must be non-negative and finite", expiry);
-    details::require(details::is_option_sign(sign), here(function, line),
-                     "The sign must be +1 (a call) or -1 (a put)", sign);
+    details::require_expiry_and_sign(expiry, sign, here(function, line));
 }
 
 }  // namespace
@@ -442,16 +441,19 @@ void check_common_inputs(const char* function, int line, double strike, double f
 double black_scholes::price(double strike, double forward, double expiry, double volatility, double annuity,
                             double sign)
 {
-    check_common_inputs("price", __LINE__, strike, forward, expiry, sign);
-    details::require(details::is_non_negative_finite(volatility), here("price", __LINE__),
-                     "The volatility must be non-negative and finite", volatility);
-    details::require(std::isfinite(annuity), here("price", __LINE__), "The annuity must be finite", annuity);
+    // One test for the usual inputs; the checks name the first input that fails it.
+    if (!(details::is_positive_finite(strike) && details::is_positive_finite(forward) &&
+          details::is_non_negative_finite(expiry) && details::is_option_sign(sign) &&
+          details::is_non_negative_finite(volatility) && std::isfinite(annuity))) {
+        check_common_inputs("price", __LINE__, strike, forward, expiry, sign);
+        details::require_volatility_and_annuity(volatility, annuity, here("price", __LINE__));
+    }
     const double intrinsic = std::max(sign * (forward - strike), 0.0);
     const double s = volatility * std::sqrt(expiry);
     if (s == 0.0)
         return annuity * intrinsic;
     const double x = -std::fabs(details::log_moneyness(forward, strike));
-    const double time_value = std::sqrt(forward) * std::sqrt(strike) * otm_call(x, s, std::exp(0.5 * x)).value;
+    const double time_value = std::sqrt(forward) * std::sqrt(strike) * otm_call(x, s, 0.0).value;
     return annuity * (intrinsic + time_value);
 }
 
@@ -459,32 +461,21 @@ double black_scholes::implied_volatility(double strike, double forward, double e
                                          double annuity, double sign, double tolerance, int iterations)
 {
     check_common_inputs("implied_volatility", __LINE__, strike, forward, expiry, sign);
-    details::require(details::is_positive_finite(annuity), here("implied_volatility", __LINE__),
-                     "The annuity must be positive and finite", annuity);
-    details::require(std::isfinite(price), here("implied_volatility", __LINE__), "The price must be finite", price);
+    details::require_price_and_annuity(price, annuity, expiry, here("implied_volatility", __LINE__));
     details::require(tolerance >= 0.0, here("implied_volatility", __LINE__), "The tolerance must be non-negative",
                      tolerance);
     details::require(iterations >= 0, here("implied_volatility", __LINE__),
                      "The iteration count must be non-negative", iterations);
-    details::require(expiry > 0.0, here("implied_volatility", __LINE__),
-                     "The expiry must be positive for an implied volatility", expiry);
 
-    const double value = price / annuity;
     const double intrinsic = std::max(sign * (forward - strike), 0.0);
     const double bound = sign > 0.0 ? forward : strike;
-    if (!(value < bound))
+    if (!(price / annuity < bound))
         details::check_fail(here("implied_volatility", __LINE__),
                             details::concat("The price ", details::exact_number(price), " reaches the upper bound ",
                                             details::exact_number(annuity * bound),
                                             " of the option (the annuity times the ",
                                             sign > 0.0 ? "forward" : "strike", "); it has no implied volatility"));
-    const double time_value = value - intrinsic;
-    if (time_value < -4.0 * eps * intrinsic)
-        details::check_fail(here("implied_volatility", __LINE__),
-                            details::concat("The price ", details::exact_number(price),
-                                            " is below the intrinsic value ",
-                                            details::exact_number(annuity * intrinsic),
-                                            " of the option; it has no implied volatility"));
+    const double time_value = details::time_value(price, annuity, intrinsic, here("implied_volatility", __LINE__));
     if (time_value <= 0.0)
         return 0.0;
     const double x = -std::fabs(details::log_moneyness(forward, strike));

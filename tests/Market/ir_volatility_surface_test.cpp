@@ -42,8 +42,9 @@ TEST_P(MissingSurfaces, AreReportedInTheOrderAlphaBetaNuRhoShift)
 {
     const missing_surface c = GetParam();
     const auto pick = [](bool present) { return present ? flat_surface(0.1) : surface_pointer(); };
-    expect_failure([&] { ir_volatility_data_sabr(pick(c.alpha), pick(c.beta), pick(c.rho), pick(c.nu), pick(c.shift), false); },
-                   {"validate", data_file, c.line}, c.message);
+    expect_failure(
+        [&] { ir_volatility_data_sabr(pick(c.alpha), pick(c.beta), pick(c.rho), pick(c.nu), pick(c.shift), false); },
+        {"validate", data_file, c.line}, c.message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -59,7 +60,8 @@ TEST(IrVolatilityDataSabr, ModelReadsEachSurfaceAndPassesNuBeforeRho)
 {
     const ir_volatility_data_sabr data(flat_surface(0.3), flat_surface(0.5), flat_surface(-0.2), flat_surface(0.4),
                                        flat_surface(0.01), true);
-    const auto model = std::dynamic_pointer_cast<const volatility_model_sabr>(data.model(datetime(45500.0), datetime(47000.0)));
+    const auto model =
+        std::dynamic_pointer_cast<const volatility_model_sabr>(data.model(datetime(45500.0), datetime(47000.0)));
     ASSERT_NE(model, nullptr);
     EXPECT_EQ(model->alpha(), 0.3);
     EXPECT_EQ(model->beta(), 0.5);
@@ -167,7 +169,8 @@ std::vector<double> parameters(const ir_volatility_data& data)
     std::vector<double> values;
     for (double d1 : {45000.0, 45474.0, 45566.5, 46000.0})
         for (double d2 : {45000.0, 46023.0, 47500.25, 49000.0}) {
-            const auto model = std::dynamic_pointer_cast<const volatility_model_sabr>(data.model(datetime(d1), datetime(d2)));
+            const auto model =
+                std::dynamic_pointer_cast<const volatility_model_sabr>(data.model(datetime(d1), datetime(d2)));
             values.insert(values.end(), {model->alpha(), model->beta(), model->nu(), model->rho(), model->shift(),
                                          model->is_skew_dampening() ? 1.0 : 0.0});
         }
@@ -231,6 +234,24 @@ TEST(IrVolatilitySurfaceRecords, AnEmptyParameterSurfaceReadsAsAnEmptySurface)
     EXPECT_TRUE(data->beta()->x().empty());
     const Error error = error_of([&] { (void)data->model(datetime(45500.0), datetime(47000.0)); });
     EXPECT_EQ(error.message(), "The surface has no values");
+}
+
+TEST(IrVolatilitySurfaceRecords, WritersRefuseWhatTheReadersWouldRefuse)
+{
+    // A null marker reads back as data without surfaces and as an empty parameter surface;
+    // neither may be written, since the file could not be read again.
+    const temporary_folder folder;
+    ir_volatility_data_sabr::write_to_json(folder.file("null.json"), nullptr);
+    const auto empty = ir_volatility_data_sabr::read_from_json(folder.file("null.json"));
+    expect_failure([&] { ir_volatility_data_sabr::write_to_binary(folder.file("empty.bin"), empty); },
+                   {"validate", data_file, 60}, "alpha is null");
+    json record = json::parse(ir_volatility_data_sabr::json_to_string(sabr_data()));
+    record["shift"] = json{{"Class", "empty"}};
+    write_file_text(folder.file("data.json"), json{{"root", record}}.dump());
+    const auto data = ir_volatility_data_sabr::read_from_json(folder.file("data.json"));
+    const Error error = error_of([&] { ir_volatility_data_sabr::write_to_json(folder.file("empty.json"), data); });
+    EXPECT_EQ(error.message(), "The surface axis x has no dates");
+    EXPECT_EQ(folder.entries().size(), 2u);  // null.json and data.json only
 }
 
 struct bad_matrix

@@ -11,7 +11,9 @@
 #include "Market/equity/equity_spot/equity_spot.h"
 #include "Market/fx/fx_spot/fx_spot.h"
 #include "Market/fx/id/fx_spot_id.h"
+#include "Market/common/volatility_model/volatility_model_sabr.h"
 #include "Market/ir/id/discount_id.h"
+#include "Market/volatility_fixtures.h"
 
 namespace korvex::testing {
 
@@ -36,8 +38,9 @@ inline std::shared_ptr<const survival_curve_piecewise_constant> piecewise_surviv
         jan_2024, pillar_dates(), std::vector<double>{0.01, 0.015, 0.025}, act_365());
 }
 
-// Every registered class: the three identifier classes as keys (sample_ids), the six
-// market object classes as values (sample_objects, in the same order).
+// Every registered class: the three identifier classes as keys (sample_ids), the seven
+// market object classes as values (sample_objects, in the same order), the volatility
+// surface holding the SABR volatility data.
 inline std::vector<any_id> sample_ids()
 {
     return {any_id(ois_usd_id()),
@@ -46,7 +49,8 @@ inline std::vector<any_id> sample_ids()
             any_id(std::make_shared<const default_id>("ACME", "EUR", "SUBLT2", "XR", "2003")),
             any_id(std::make_shared<const default_id>("ACME", "EUR", "EQUITY", "", "")),
             any_id(usd_eur_id()),
-            any_id(std::make_shared<const fx_spot_id>("GBP", "USD"))};
+            any_id(std::make_shared<const fx_spot_id>("GBP", "USD")),
+            any_id(std::make_shared<const discount_id>("SWAPTION", "USD"))};
 }
 
 inline std::vector<any_object> sample_objects()
@@ -57,7 +61,8 @@ inline std::vector<any_object> sample_objects()
             any_object(piecewise_survival_curve()),
             any_object(std::make_shared<const equity_spot>(jan_2024, 101.25)),
             any_object(std::make_shared<const fx_spot>(jan_2024, 0.9137)),
-            any_object(std::make_shared<const fx_spot>(jan_2024, 1.2671))};
+            any_object(std::make_shared<const fx_spot>(jan_2024, 1.2671)),
+            any_object(volatility_surface())};
 }
 
 inline any_container sample_market() { return any_container(sample_ids(), sample_objects()); }
@@ -80,6 +85,14 @@ inline std::vector<double> object_numbers(const any_object& object)
         numbers.push_back(equity->spot());
     if (const auto rate = std::dynamic_pointer_cast<const fx_spot>(data))
         numbers.push_back(rate->spot());
+    if (const auto surface = std::dynamic_pointer_cast<const ir_volatility_surface>(data))
+        for (const datetime& d1 : probe_dates())
+            for (const datetime& d2 : probe_dates()) {
+                const auto model =
+                    std::dynamic_pointer_cast<const volatility_model_sabr>(surface->data()->model(d1, d2));
+                numbers.insert(numbers.end(), {model->alpha(), model->beta(), model->nu(), model->rho(),
+                                               model->shift(), model->is_skew_dampening() ? 1.0 : 0.0});
+            }
     return numbers;
 }
 

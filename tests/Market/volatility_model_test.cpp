@@ -42,7 +42,8 @@ TEST_P(SabrValidation, ChecksInOrderWithTheOffendingValue)
         EXPECT_NO_THROW(make());
         return;
     }
-    expect_failure(make, {"volatility_model_sabr", "Library/Market/common/volatility_model/volatility_model_sabr", c.line},
+    expect_failure(make,
+                   {"volatility_model_sabr", "Library/Market/common/volatility_model/volatility_model_sabr", c.line},
                    c.message);
 }
 
@@ -151,7 +152,8 @@ TEST(VolatilityModelSabr, ShiftedModelRefusesALognormalVolatilityOfANegativeStri
     const Error error = error_of([&] { (void)model.implied_volatility(-0.005, 0.01, 1.0, lognormal); });
     EXPECT_EQ(error.message(), "The strike must be positive and finite, not -0.0050000000000000001");
     const Error shifted = error_of([&] { (void)model.implied_volatility(-0.03, 0.01, 1.0, normal); });
-    EXPECT_EQ(shifted.message(), "The shifted strike (strike + shift) must be positive and finite, not -0.0099999999999999985");
+    EXPECT_EQ(shifted.message(),
+              "The shifted strike (strike + shift) must be positive and finite, not -0.0099999999999999985");
 }
 
 }  // namespace

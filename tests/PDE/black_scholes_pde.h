@@ -14,6 +14,7 @@
 #include "PDE/grid/time_grid.h"
 #include "PDE/scheme/pde_scheme.h"
 #include "PDE/storage/pde_storage.h"
+#include "util/black_scholes.h"
 #include "util/datetime.h"
 
 namespace korvex::black_scholes_pde {
@@ -35,17 +36,12 @@ inline double normal_cdf(double x)
     return 0.5 * std::erfc(-x / std::sqrt(2.0));
 }
 
+// Black's formula on the forward S exp((r - q) t), discounted by exp(-r t).
 inline double closed_form(const european_option& o)
 {
     const double t = o.days / 365.0;
-    const double deviation = o.volatility * std::sqrt(t);
-    const double d1 = (std::log(o.spot / o.strike) + (o.rate - o.dividend) * t) / deviation + 0.5 * deviation;
-    const double d2 = d1 - deviation;
-    const double forward_spot = o.spot * std::exp(-o.dividend * t);
-    const double discounted_strike = o.strike * std::exp(-o.rate * t);
-    if (o.call)
-        return forward_spot * normal_cdf(d1) - discounted_strike * normal_cdf(d2);
-    return discounted_strike * normal_cdf(-d2) - forward_spot * normal_cdf(-d1);
+    const double forward = o.spot * std::exp((o.rate - o.dividend) * t);
+    return black_scholes::price(o.strike, forward, t, o.volatility, std::exp(-o.rate * t), o.call ? 1.0 : -1.0);
 }
 
 enum class layout

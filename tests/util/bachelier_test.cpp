@@ -82,7 +82,8 @@ TEST(BachelierImpliedVolatility, RefusesPricesBelowTheIntrinsicValueAndBadInputs
     EXPECT_STREQ(below.location().file, "Foundation/util/bachelier");
     const Error sign = error_of([] { (void)bachelier::implied_volatility(0.01, 0.03, 1.0, 0.02, 1.0, 0.0); });
     EXPECT_EQ(sign.message(), "The sign must be +1 (a call) or -1 (a put), not 0");
-    const Error strike = error_of([] { (void)bachelier::price(std::numeric_limits<double>::infinity(), 0.0, 1.0, 0.01, 1.0, 1.0); });
+    const double inf = std::numeric_limits<double>::infinity();
+    const Error strike = error_of([&] { (void)bachelier::price(inf, 0.0, 1.0, 0.01, 1.0, 1.0); });
     EXPECT_EQ(strike.message(), "The strike must be finite, not inf");
     EXPECT_STREQ(strike.location().function, "price");
 }

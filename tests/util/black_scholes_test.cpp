@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -49,7 +50,8 @@ std::vector<double> reference_prices(const std::vector<black_case>& cases)
                  << cases[i].sign << "),";
         std::istringstream line(testing::python_output(
             "import mpmath as m; m.mp.dps = 40; "
-            "f = lambda K, F, s, w: w * (F * m.ncdf(w * (m.log(F / K) / s + s / 2)) - K * m.ncdf(w * (m.log(F / K) / s - s / 2))); "
+            "f = lambda K, F, s, w: w * (F * m.ncdf(w * (m.log(F / K) / s + s / 2)) "
+            "- K * m.ncdf(w * (m.log(F / K) / s - s / 2))); "
             "print(' '.join(m.nstr(f(m.mpf(K), m.mpf(F), m.mpf(s), w), 20) for K, F, s, w in [" +
             list.str() + "]))"));
         for (double price = 0.0; line >> price;)
@@ -136,6 +138,20 @@ TEST(BlackScholesImpliedVolatility, ToleranceAndIterationsOnlyStopTheSteps)
     EXPECT_NEAR(black_scholes::implied_volatility(120.0, 100.0, 1.0, price, 1.0, 1.0, 1e-3, 20), 0.3, 1e-3);
     EXPECT_NEAR(black_scholes::implied_volatility(120.0, 100.0, 1.0, price, 1.0, 1.0, 0.0, 1), 0.3, 1e-6);
     EXPECT_NEAR(black_scholes::implied_volatility(120.0, 100.0, 1.0, price, 1.0, 1.0, 0.0, 50), 0.3, 1e-15);
+}
+
+TEST(BlackScholesImpliedVolatility, TinyPricesAtTheMoneyGiveTinyVolatilities)
+{
+    // At the money b = erf(s / sqrt 8) = s / sqrt(2 pi) for tiny s, where s * s underflows.
+    for (double price : {1e-150, 1e-200, 1e-300})
+        EXPECT_NEAR(black_scholes::implied_volatility(1.0, 1.0, 1.0, price, 1.0, 1.0) /
+                        (price * std::sqrt(2.0 * std::numbers::pi)),
+                    1.0, 4.0 * eps)
+            << price;
+    // Subnormal prices keep the digits they have.
+    EXPECT_NEAR(black_scholes::implied_volatility(1.0, 1.0, 1.0, 1e-310, 1.0, -1.0) /
+                    (1e-310 * std::sqrt(2.0 * std::numbers::pi)),
+                1.0, 1e-12);
 }
 
 TEST(BlackScholesImpliedVolatility, IntrinsicValueGivesZeroVolatility)

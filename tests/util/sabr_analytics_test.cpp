@@ -44,10 +44,12 @@ TEST(SabrAnalytics, AtTheMoneyMatchesItsClosedForm)
     for (const sabr_parameters& p : parameter_sets) {
         const double f = 0.035, t = 4.5;
         const double backbone = std::pow(f, 1.0 - p.beta);
-        const double closed = p.alpha / backbone *
-                              (1.0 + t * ((1.0 - p.beta) * (1.0 - p.beta) * p.alpha * p.alpha / (24.0 * backbone * backbone) +
-                                          p.rho * p.beta * p.nu * p.alpha / (4.0 * backbone) +
-                                          (2.0 - 3.0 * p.rho * p.rho) * p.nu * p.nu / 24.0));
+        const double one_minus_beta = 1.0 - p.beta;
+        const double closed =
+            p.alpha / backbone *
+            (1.0 + t * (one_minus_beta * one_minus_beta * p.alpha * p.alpha / (24.0 * backbone * backbone) +
+                        p.rho * p.beta * p.nu * p.alpha / (4.0 * backbone) +
+                        (2.0 - 3.0 * p.rho * p.rho) * p.nu * p.nu / 24.0));
         EXPECT_NEAR(sabr_analytics::volatility(f, f, t, p.alpha, p.beta, p.nu, p.rho, 0.0, false) / closed, 1.0,
                     4.0 * eps);
     }
@@ -83,7 +85,8 @@ TEST(SabrAnalytics, AgreesWithQuantLibOnAGridOfStrikes)
     for (const sabr_parameters& p : parameter_sets)
         for (int i = -20; i <= 20; ++i) {
             const double forward = 0.03, strike = forward * std::exp(0.06 * i), t = 2.5;
-            const double ours = sabr_analytics::volatility(strike, forward, t, p.alpha, p.beta, p.nu, p.rho, 0.0, false);
+            const double ours =
+                sabr_analytics::volatility(strike, forward, t, p.alpha, p.beta, p.nu, p.rho, 0.0, false);
             const double theirs = QuantLib::sabrVolatility(strike, forward, t, p.alpha, p.beta, p.nu, p.rho);
             EXPECT_NEAR(ours / theirs, 1.0, 1e-12) << "strike " << strike << " beta " << p.beta;
         }
@@ -138,21 +141,25 @@ TEST(SabrAnalytics, SkewDampeningIsContinuousWithItsSlopeAtTheCap)
 
 TEST(SabrAnalytics, RefusesShiftedRatesThatAreNotPositiveAndBadParameters)
 {
-    const Error strike = error_of([] { (void)sabr_analytics::price(-0.02, 0.01, 1.0, 1.0, -1.0, 0.02, 0.5, 0.3, 0.0, 0.01, false); });
+    const Error strike =
+        error_of([] { (void)sabr_analytics::price(-0.02, 0.01, 1.0, 1.0, -1.0, 0.02, 0.5, 0.3, 0.0, 0.01, false); });
     EXPECT_EQ(strike.message(), "The shifted strike (strike + shift) must be positive and finite, not -0.01");
     EXPECT_STREQ(strike.location().function, "price");
     EXPECT_STREQ(strike.location().file, "Foundation/util/sabr_analytics");
-    const Error forward = error_of([] { (void)sabr_analytics::volatility(0.02, -0.01, 1.0, 0.02, 0.5, 0.3, 0.0, 0.01, false); });
+    const Error forward =
+        error_of([] { (void)sabr_analytics::volatility(0.02, -0.01, 1.0, 0.02, 0.5, 0.3, 0.0, 0.01, false); });
     EXPECT_EQ(forward.message(), "The shifted forward (forward + shift) must be positive and finite, not 0");
     EXPECT_STREQ(forward.location().function, "volatility");
-    const Error rho = error_of([] { (void)sabr_analytics::volatility(0.02, 0.02, 1.0, 0.02, 0.5, 0.3, 1.0, 0.0, false); });
+    const Error rho =
+        error_of([] { (void)sabr_analytics::volatility(0.02, 0.02, 1.0, 0.02, 0.5, 0.3, 1.0, 0.0, false); });
     EXPECT_EQ(rho.message(), "rho must lie in (-1, 1), not 1");
 }
 
 TEST(SabrAnalytics, RefusesAVolatilityTheExpansionMakesNegative)
 {
     // rho = -0.99 and a large vol-of-vol turn the expiry correction negative at 30 years.
-    const Error error = error_of([] { (void)sabr_analytics::price(0.03, 0.03, 30.0, 1.0, 1.0, 0.2, 1.0, 1.5, -0.99, 0.0, false); });
+    const Error error =
+        error_of([] { (void)sabr_analytics::price(0.03, 0.03, 30.0, 1.0, 1.0, 0.2, 1.0, 1.5, -0.99, 0.0, false); });
     EXPECT_EQ(error.message().rfind("The SABR expansion gives the volatility -", 0), 0u) << error.message();
     EXPECT_NE(error.message().find(" at the expiry 30; the expansion does not hold there"), std::string::npos);
 }

@@ -54,6 +54,7 @@ std::shared_ptr<const volatility_model> ir_volatility_data_sabr::model(datetime 
 
 void ir_volatility_data_sabr::save(nlohmann::ordered_json& record) const
 {
+    validate();  // data read from a null marker has no surfaces and would not read back
     details::save_tag(record, *this);
     record_of::save(record["alpha"], alpha_);
     record_of::save(record["beta"], beta_);
@@ -78,6 +79,7 @@ void ir_volatility_data_sabr::load(nlohmann::ordered_json& record)
 
 void ir_volatility_data_sabr::save(multi_process_stream& record) const
 {
+    validate();
     details::save_tag(record, *this);
     record_of::save(record, alpha_);
     record_of::save(record, beta_);

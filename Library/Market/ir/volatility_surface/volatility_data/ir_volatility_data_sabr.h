@@ -17,7 +17,8 @@ namespace korvex {
 // outside [0, 1], nu below 0 or rho * rho not below 1 fails with that model's Error.
 //
 // The constructor, initialize() and the readers refuse with Error a missing surface,
-// checked in the order alpha, beta, nu, rho, shift.
+// checked in the order alpha, beta, nu, rho, shift; so do the writers, which therefore
+// refuse the surface-less data that a reader makes of a null marker.
 class KORVEX_MARKET_API ir_volatility_data_sabr : public ir_volatility_data
 {
 public:

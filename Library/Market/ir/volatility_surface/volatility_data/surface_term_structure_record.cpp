@@ -11,7 +11,8 @@ namespace korvex::details {
 
 namespace {
 
-constexpr const char* source_file = "Library/Market/ir/volatility_surface/volatility_data/surface_term_structure_record";
+constexpr const char* source_file =
+    "Library/Market/ir/volatility_surface/volatility_data/surface_term_structure_record";
 constexpr SourceLocation here(const char* function, int line) { return {function, source_file, line}; }
 
 void save_matrix(json& record, const matrix<double>& z)
@@ -95,10 +96,17 @@ void save_surface(Archive& record, const surface_term_structure_record::pointer&
 
 }  // namespace
 
-void surface_term_structure_record::save(json& record, const pointer& surface) { save_surface(record, surface); }
+void surface_term_structure_record::save(json& record, const pointer& surface)
+{
+    if (surface)
+        surface->initialize();  // an empty surface (read from a null marker) would not read back
+    save_surface(record, surface);
+}
 
 void surface_term_structure_record::save(multi_process_stream& record, const pointer& surface)
 {
+    if (surface)
+        surface->initialize();
     save_surface(record, surface);
 }
 

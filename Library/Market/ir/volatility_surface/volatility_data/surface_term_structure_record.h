@@ -17,7 +17,8 @@ namespace korvex::details {
 //          long, then the r x c values row by row with multi_process_stream::Push.
 // A null pointer is the null marker. Reading always stores a new surface: the null marker
 // gives the empty one of the private default constructor, any other record is checked by
-// the surface's initialize(). The matrix shape is checked against the values present
+// the surface's initialize(). Writing refuses with that same Error a surface that would not
+// read back (the empty one). The matrix shape is checked against the values present
 // before anything is allocated, so a record cannot ask for more memory than it holds.
 struct surface_term_structure_record
 {
