@@ -46,6 +46,7 @@ std::string default_id::to_string()
 
 void default_id::save(nlohmann::ordered_json& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record["name"], name_);
     details::save(record["ccy"], ccy_);
@@ -68,6 +69,7 @@ void default_id::load(nlohmann::ordered_json& record)
 
 void default_id::save(multi_process_stream& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record, name_);
     details::save(record, ccy_);

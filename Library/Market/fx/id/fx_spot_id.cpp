@@ -48,6 +48,7 @@ std::string fx_spot_id::to_string()
 
 void fx_spot_id::save(nlohmann::ordered_json& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record["ccy_domestic"], ccy_domestic_);
     details::save(record["ccy_foreign"], ccy_foreign_);
@@ -64,6 +65,7 @@ void fx_spot_id::load(nlohmann::ordered_json& record)
 
 void fx_spot_id::save(multi_process_stream& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record, ccy_domestic_);
     details::save(record, ccy_foreign_);

@@ -17,8 +17,8 @@ namespace korvex {
 //                pair (a, b) and the pair (b, a) are different identifiers
 //   to_string()  "<domestic>_<foreign>"
 //
-// An identifier read from a null record holds no currencies; hash() and to_string()
-// refuse it with Error.
+// An identifier read from a null record holds no currencies; hash(), to_string() and the
+// writers refuse it with Error.
 class KORVEX_MARKET_API fx_spot_id : public market_data_id
 {
 public:

@@ -49,6 +49,7 @@ std::string discount_id::to_string()
 
 void discount_id::save(nlohmann::ordered_json& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record["id"], id_);
     details::save(record["ccy"], ccy_);
@@ -65,6 +66,7 @@ void discount_id::load(nlohmann::ordered_json& record)
 
 void discount_id::save(multi_process_stream& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record, id_);
     details::save(record, ccy_);

@@ -19,8 +19,8 @@ namespace korvex {
 // The constructor builds the definition first, so with both keys empty it fails with the
 // definition's "invalide key!".
 //
-// An identifier read from a null record holds neither definition nor currency; hash()
-// and to_string() refuse it with Error.
+// An identifier read from a null record holds neither definition nor currency; hash(),
+// to_string() and the writers refuse it with Error.
 class KORVEX_MARKET_API discount_id : public market_data_id
 {
 public:
