@@ -41,8 +41,13 @@ public:
 
 private:
     default_id() = default;
-    void initialize() const {}
+    // Computes the hash.
+    void initialize();
     void check_complete(const SourceLocation& location) const;
+    unsigned long long compute_hash() const;
+
+    // hash() of the members below, computed once: they never change.
+    unsigned long long hash_ = 0;
 
     key name_;
     std::shared_ptr<const currency> ccy_;

@@ -35,8 +35,13 @@ public:
 
 private:
     fx_spot_id() = default;
-    void initialize() const;
+    // Validates, then computes the hash.
+    void initialize();
     void check_complete(const SourceLocation& location) const;
+    unsigned long long compute_hash() const;
+
+    // hash() of the members below, computed once: they never change.
+    unsigned long long hash_ = 0;
 
     std::shared_ptr<const currency> ccy_domestic_;
     std::shared_ptr<const currency> ccy_foreign_;

@@ -37,8 +37,13 @@ public:
 
 private:
     discount_id() = default;
-    void initialize() const;
+    // Validates, then computes the hash.
+    void initialize();
     void check_complete(const SourceLocation& location) const;
+    unsigned long long compute_hash() const;
+
+    // hash() of the members below, computed once: they never change.
+    unsigned long long hash_ = 0;
 
     std::shared_ptr<const discount_definition> id_;
     std::shared_ptr<const currency> ccy_;
