@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -254,6 +255,25 @@ TEST(AnyContainerRecords, JsonShapeOfOneEntryAndOfNone)
     EXPECT_TRUE(record["data_map"][0][0]["val"]["Index"].is_number_unsigned());
     EXPECT_EQ(json::parse(any_container::json_to_string(shared(any_container()))).dump(),
               R"({"Class":"korvex::any_container","data_map":null})");
+}
+
+TEST(AnyContainerRecords, EntriesAreWrittenInHashOrderWhateverTheInsertionOrder)
+{
+    std::vector<any_id> ids = sample_ids();
+    std::vector<any_object> objects = sample_objects();
+    const std::string forward = any_container::json_to_string(shared(any_container(ids, objects)));
+    std::reverse(ids.begin(), ids.end());
+    std::reverse(objects.begin(), objects.end());
+    EXPECT_EQ(any_container::json_to_string(shared(any_container(ids, objects))), forward);
+    json entries = json::parse(forward)["data_map"];
+    ASSERT_EQ(entries.size(), ids.size());
+    const auto hash_of = [&](std::size_t k) {
+        any_id id;
+        details::load(entries[k][0], id);
+        return id.identifier()->hash();
+    };
+    for (std::size_t i = 1; i < entries.size(); ++i)
+        EXPECT_LT(hash_of(i - 1), hash_of(i));
 }
 
 TEST(AnyContainerRecords, BinaryHolderIsTagIndexTagTagFields)

@@ -229,7 +229,13 @@ TYPED_TEST(IdFiles, IdentifierFromTheNullMarkerRefusesHashAndText)
         const Error text_error = error_of([&] { std::const_pointer_cast<TypeParam>(read)->to_string(); });
         EXPECT_EQ(text_error.message(), id_traits<TypeParam>::incomplete);
         EXPECT_EQ(text_error.location().function, std::string("to_string"));
+        // Written, it would read back as an identifier with empty codes, which no writer takes.
+        const Error write_error = error_of([&] { TypeParam::write_to_json(this->folder.file("again.json"), read); });
+        EXPECT_EQ(write_error.message(), id_traits<TypeParam>::incomplete);
+        EXPECT_EQ(write_error.location().function, std::string("save"));
+        EXPECT_NO_FATAL_FAILURE(error_of([&] { TypeParam::write_to_binary(this->folder.file("again.bin"), read); }));
     }
+    EXPECT_EQ(this->folder.entries().size(), 2u);
 }
 
 TEST(DataIdRecords, NullForeignCurrencyReadsAsAnEmptyCode)

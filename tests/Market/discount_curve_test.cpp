@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Market/credit/survival_curve/survival_curve_piecewise_constant.h"
 #include "Market/curve_fixtures.h"
 #include "Serialization/serialization_impl.h"
 #include "serialization/test_support.h"
@@ -172,49 +173,56 @@ protected:
     {
         EXPECT_EQ(e.message(), GetParam().message);
         EXPECT_EQ(e.location(),
-                  (SourceLocation{"check_pillars", "Library/Market/ir/discount_curve/discount_curve_piecewise_constant",
-                                  GetParam().line}));
+                  (SourceLocation{"check_pillars", "Library/Market/common/piecewise_constant_integral", GetParam().line}));
+    }
+
+    // The discount and survival curves share their pillar checks.
+    template <class Curve>
+    void expect_refused_when_built_and_read() const
+    {
+        expect_refused(error_of([&] { Curve(jan_2024, dates(), rates(), act_365()); }));
+
+        // The same pillars in files written from a valid curve with as many pillars.
+        std::vector<datetime> valid;
+        for (std::size_t k = 0; k < dates().size(); ++k)
+            valid.emplace_back(45474.0 + 100.0 * static_cast<double>(k));
+        const auto curve = std::make_shared<const Curve>(jan_2024, valid, rates(), act_365());
+        temporary_folder folder;
+        nlohmann::ordered_json record = nlohmann::ordered_json::parse(Curve::json_to_string(curve));
+        for (std::size_t k = 0; k < dates().size(); ++k)
+            details::save(record["rates_term_structure"]["x"][k], dates()[k]);
+        write_file_text(folder.file("a.json"), nlohmann::ordered_json{{"root", record}}.dump());
+        expect_refused(error_of([&] { Curve::read_from_json(folder.file("a.json")); }));
+
+        multi_process_stream stream;
+        stream << std::string("korvex::discount_curve_piecewise_constant") << std::string("t");
+        details::save(stream, dates());
+        details::save(stream, rates());
+        stream << 1 << 45292.0 << std::string("empty");
+        serialization::access::write_binary(folder.file("a.bin"), stream.GetRawData());
+        expect_refused(error_of([&] { Curve::read_from_binary(folder.file("a.bin")); }));
     }
 };
 
 TEST_P(PiecewisePillars, AreRefusedWhenBuiltAndWhenRead)
 {
-    expect_refused(error_of([&] { discount_curve_piecewise_constant(jan_2024, dates(), rates(), act_365()); }));
-
-    // The same pillars in files written from a valid curve with as many pillars.
-    std::vector<datetime> valid;
-    for (std::size_t k = 0; k < dates().size(); ++k)
-        valid.emplace_back(45474.0 + 100.0 * static_cast<double>(k));
-    const auto curve = std::make_shared<const discount_curve_piecewise_constant>(jan_2024, valid, rates(), act_365());
-    temporary_folder folder;
-    nlohmann::ordered_json record = nlohmann::ordered_json::parse(discount_curve_piecewise_constant::json_to_string(curve));
-    for (std::size_t k = 0; k < dates().size(); ++k)
-        details::save(record["rates_term_structure"]["x"][k], dates()[k]);
-    write_file_text(folder.file("a.json"), nlohmann::ordered_json{{"root", record}}.dump());
-    expect_refused(error_of([&] { discount_curve_piecewise_constant::read_from_json(folder.file("a.json")); }));
-
-    multi_process_stream stream;
-    stream << std::string("korvex::discount_curve_piecewise_constant") << std::string("t");
-    details::save(stream, dates());
-    details::save(stream, rates());
-    stream << 1 << 45292.0 << std::string("empty");
-    serialization::access::write_binary(folder.file("a.bin"), stream.GetRawData());
-    expect_refused(error_of([&] { discount_curve_piecewise_constant::read_from_binary(folder.file("a.bin")); }));
+    expect_refused_when_built_and_read<discount_curve_piecewise_constant>();
+    expect_refused_when_built_and_read<survival_curve_piecewise_constant>();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Dates, PiecewisePillars,
-    ::testing::Values(bad_pillars{{45474.0, NAN, 46023.0}, "Pillar date 1 is not finite: nan", 40},
-                      bad_pillars{{INFINITY}, "Pillar date 0 is not finite: inf", 40},
-                      bad_pillars{{45474.0, -INFINITY}, "Pillar date 1 is not finite: -inf", 40},
+    ::testing::Values(bad_pillars{{45474.0, NAN, 46023.0}, "Pillar date 1 is not finite: nan", 26},
+                      bad_pillars{{INFINITY}, "Pillar date 0 is not finite: inf", 26},
+                      bad_pillars{{45474.0, -INFINITY}, "Pillar date 1 is not finite: -inf", 26},
                       bad_pillars{{45474.0, 45658.0, 45658.0},
                                   "Pillar dates must be strictly increasing, but pillar 2 (45658) is not after "
                                   "pillar 1 (45658)",
-                                  43},
+                                  29},
                       bad_pillars{{46023.0, 45474.0},
                                   "Pillar dates must be strictly increasing, but pillar 1 (45474) is not after "
                                   "pillar 0 (46023)",
-                                  43}));
+                                  29}));
 
 TEST(DiscountCurvePiecewise, DifferentLengthsKeepTheirMessageWhateverThePillars)
 {

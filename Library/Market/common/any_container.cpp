@@ -1,6 +1,8 @@
 #include "Market/common/any_container.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <typeinfo>
 #include <utility>
@@ -80,6 +82,39 @@ std::string unread_class(const multi_process_stream& stream, std::size_t start)
     unsigned int index = 0;
     record >> index >> tag;
     return tag;
+}
+
+// The entries of a map in ascending order of their identifiers' hashes (then category,
+// then class), so that what a container writes depends only on what it holds, not on the
+// order in which its entries were inserted.
+template <class Map>
+std::vector<const typename Map::value_type*> in_hash_order(const Map& entries)
+{
+    struct sort_key
+    {
+        unsigned long long hash;
+        std::size_t category;
+        const char* type;
+        const typename Map::value_type* entry;
+    };
+    std::vector<sort_key> keys;
+    keys.reserve(entries.size());
+    for (const auto& entry : entries) {
+        const data_id& id = *entry.first.identifier();
+        keys.push_back({id.hash(), entry.first.index(), typeid(id).name(), &entry});
+    }
+    std::sort(keys.begin(), keys.end(), [](const sort_key& a, const sort_key& b) {
+        if (a.hash != b.hash)
+            return a.hash < b.hash;
+        if (a.category != b.category)
+            return a.category < b.category;
+        return std::strcmp(a.type, b.type) < 0;
+    });
+    std::vector<const typename Map::value_type*> ordered;
+    ordered.reserve(keys.size());
+    for (const sort_key& key : keys)
+        ordered.push_back(key.entry);
+    return ordered;
 }
 
 template <class Holder>
@@ -198,10 +233,10 @@ void any_container::save(nlohmann::ordered_json& record) const
     details::save_tag(record, *this);
     nlohmann::ordered_json& entries = record["data_map"];
     std::size_t i = 0;
-    for (const auto& [id, object] : data_map_) {
-        nlohmann::ordered_json& entry = entries[i++];
-        details::save(entry[0], id);
-        details::save(entry[1], object);
+    for (const auto* entry : in_hash_order(data_map_)) {
+        nlohmann::ordered_json& pair = entries[i++];
+        details::save(pair[0], entry->first);
+        details::save(pair[1], entry->second);
     }
 }
 
@@ -218,9 +253,9 @@ void any_container::save(multi_process_stream& record) const
 {
     details::save_tag(record, *this);
     details::save(record, details::stream_count(data_map_.size()));
-    for (const auto& [id, object] : data_map_) {
-        details::save(record, id);
-        details::save(record, object);
+    for (const auto* entry : in_hash_order(data_map_)) {
+        details::save(record, entry->first);
+        details::save(record, entry->second);
     }
 }
 

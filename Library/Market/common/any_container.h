@@ -30,7 +30,8 @@ namespace korvex {
 // hash.
 //
 // Record: "Class", "data_map": one [any_id record, any_object record] pair per entry, in
-// no promised order (null when the container is empty). Reading skips an identifier
+// ascending order of the identifiers' hashes, so that containers holding the same entries
+// write the same files (null when the container is empty). Reading skips an identifier
 // already read (the first pair wins) and refuses with Error an entry whose identifier or
 // object class is not registered (or that is the null marker), naming the class.
 class KORVEX_MARKET_API any_container

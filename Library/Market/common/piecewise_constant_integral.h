@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <vector>
 
 #include "Util/term_structure/term_structure.h"
+#include "core/check_fail.h"
 #include "util/datetime.h"
 #include "util/day_count_convention.h"
 
@@ -11,6 +14,23 @@
 namespace korvex::details {
 
 using piecewise_constant_rates = term_structure<std::vector<double>>;
+
+// Refuses with Error pillar dates that are not finite or not strictly increasing: the
+// integral over pillar intervals needs them in order, and a NaN or repeated pillar would
+// give NaN or order-dependent answers.
+inline void check_pillars(const piecewise_constant_rates& rates)
+{
+    const std::vector<datetime>& x = rates.x();
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        if (!std::isfinite(x[k].as_float()))
+            check_fail(SourceLocation{"check_pillars", "Library/Market/common/piecewise_constant_integral", __LINE__},
+                       concat("Pillar date ", k, " is not finite: ", x[k].as_float()));
+        if (k > 0 && !(x[k - 1] < x[k]))
+            check_fail(SourceLocation{"check_pillars", "Library/Market/common/piecewise_constant_integral", __LINE__},
+                       concat("Pillar dates must be strictly increasing, but pillar ", k, " (", x[k].as_float(),
+                              ") is not after pillar ", k - 1, " (", x[k - 1].as_float(), ")"));
+    }
+}
 
 // The year fractions between adjacent pillars of `rates`, which a curve caches so that a
 // query computes only the fractions at its two ends.

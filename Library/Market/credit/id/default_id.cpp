@@ -19,6 +19,7 @@ default_id::default_id(key name, key ccy, key seniority, key restructuring, key 
       restructuring_(std::move(restructuring)),
       isda_(std::move(isda))
 {
+    initialize();
 }
 
 void default_id::check_complete(const SourceLocation& location) const
@@ -27,14 +28,24 @@ void default_id::check_complete(const SourceLocation& location) const
         details::check_fail(location, "The default_id was read from a null record: it has no currency");
 }
 
-unsigned long long default_id::hash() const
+void default_id::initialize()
 {
-    check_complete({"hash", source_file, __LINE__});
+    hash_ = compute_hash();
+}
+
+unsigned long long default_id::compute_hash() const
+{
     std::uint64_t h = isda_.hash();
     h = key::hash(restructuring_, h);
     h = key::hash(seniority_, h);
     h = key::hash(ccy_->ccy(), h);
     return key::hash(name_, h);
+}
+
+unsigned long long default_id::hash() const
+{
+    check_complete({"hash", source_file, __LINE__});
+    return hash_;
 }
 
 std::string default_id::to_string()
@@ -46,6 +57,7 @@ std::string default_id::to_string()
 
 void default_id::save(nlohmann::ordered_json& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record["name"], name_);
     details::save(record["ccy"], ccy_);
@@ -68,6 +80,7 @@ void default_id::load(nlohmann::ordered_json& record)
 
 void default_id::save(multi_process_stream& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record, name_);
     details::save(record, ccy_);

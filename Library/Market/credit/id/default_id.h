@@ -19,8 +19,8 @@ namespace korvex {
 //   to_string()  "<name>_<currency>_<seniority>_<restructuring>_<isda>"
 // Only the currency must be non-empty ("invalide currency!").
 //
-// An identifier read from a null record has no currency; hash() and to_string() refuse it
-// with Error.
+// An identifier read from a null record has no currency; hash(), to_string() and the
+// writers refuse it with Error.
 class KORVEX_MARKET_API default_id : public market_data_id
 {
 public:
@@ -41,8 +41,13 @@ public:
 
 private:
     default_id() = default;
-    void initialize() const {}
+    // Computes the hash.
+    void initialize();
     void check_complete(const SourceLocation& location) const;
+    unsigned long long compute_hash() const;
+
+    // hash() of the members below, computed once: they never change.
+    unsigned long long hash_ = 0;
 
     key name_;
     std::shared_ptr<const currency> ccy_;

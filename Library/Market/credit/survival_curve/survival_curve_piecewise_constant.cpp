@@ -33,6 +33,7 @@ void survival_curve_piecewise_constant::validate() const
 void survival_curve_piecewise_constant::initialize()
 {
     validate();
+    details::check_pillars(*rates_term_structure_);
     if (convention_)
         pillar_fractions_ = details::pillar_fractions(*rates_term_structure_, *convention_);
 }

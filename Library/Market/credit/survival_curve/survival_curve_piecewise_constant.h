@@ -18,8 +18,10 @@ namespace korvex {
 // term_structure::integral), so it is continuous in both dates and survival
 // probabilities compose: P(d1, d3) = P(d1, d2) × P(d2, d3).
 //
-// Queries refuse with Error a curve without a convention, without pillars, or whose
-// pillar dates and rates differ in number (only a file can give such a curve).
+// The constructor and the readers refuse with Error pillar dates that are not finite or
+// not strictly increasing (the constructor after its check that dates and rates are as
+// many). Queries refuse with Error a curve without a convention, without pillars, or
+// whose pillar dates and rates differ in number (only a file can give such a curve).
 class KORVEX_MARKET_API survival_curve_piecewise_constant : public survival_curve
 {
 public:
@@ -48,7 +50,8 @@ public:
 
 private:
     survival_curve_piecewise_constant() = default;
-    // Validates, then caches the year fractions between adjacent pillars.
+    // Validates and checks the pillars, then caches the year fractions between adjacent
+    // pillars.
     void initialize();
     void validate() const;
 

@@ -18,14 +18,16 @@ fx_spot_id::fx_spot_id(key ccy_domestic, key ccy_foreign)
     : ccy_domestic_(std::make_shared<const currency>(std::move(ccy_domestic))),
       ccy_foreign_(std::make_shared<const currency>(std::move(ccy_foreign)))
 {
+    initialize();
 }
 
-void fx_spot_id::initialize() const
+void fx_spot_id::initialize()
 {
     if (!ccy_domestic_)
         details::check_fail(domestic_null_location, "ccy domestic is null");
     if (!ccy_foreign_)
         details::check_fail(foreign_null_location, "ccy foreign is null");
+    hash_ = compute_hash();
 }
 
 void fx_spot_id::check_complete(const SourceLocation& location) const
@@ -34,10 +36,15 @@ void fx_spot_id::check_complete(const SourceLocation& location) const
         details::check_fail(location, "The fx_spot_id was read from a null record: it has no currencies");
 }
 
+unsigned long long fx_spot_id::compute_hash() const
+{
+    return (ccy_foreign_->ccy().hash() * 2) ^ ccy_domestic_->ccy().hash();
+}
+
 unsigned long long fx_spot_id::hash() const
 {
     check_complete({"hash", source_file, __LINE__});
-    return (ccy_foreign_->ccy().hash() * 2) ^ ccy_domestic_->ccy().hash();
+    return hash_;
 }
 
 std::string fx_spot_id::to_string()
@@ -48,6 +55,7 @@ std::string fx_spot_id::to_string()
 
 void fx_spot_id::save(nlohmann::ordered_json& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record["ccy_domestic"], ccy_domestic_);
     details::save(record["ccy_foreign"], ccy_foreign_);
@@ -64,6 +72,7 @@ void fx_spot_id::load(nlohmann::ordered_json& record)
 
 void fx_spot_id::save(multi_process_stream& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record, ccy_domestic_);
     details::save(record, ccy_foreign_);

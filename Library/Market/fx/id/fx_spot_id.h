@@ -17,8 +17,8 @@ namespace korvex {
 //                pair (a, b) and the pair (b, a) are different identifiers
 //   to_string()  "<domestic>_<foreign>"
 //
-// An identifier read from a null record holds no currencies; hash() and to_string()
-// refuse it with Error.
+// An identifier read from a null record holds no currencies; hash(), to_string() and the
+// writers refuse it with Error.
 class KORVEX_MARKET_API fx_spot_id : public market_data_id
 {
 public:
@@ -35,8 +35,13 @@ public:
 
 private:
     fx_spot_id() = default;
-    void initialize() const;
+    // Validates, then computes the hash.
+    void initialize();
     void check_complete(const SourceLocation& location) const;
+    unsigned long long compute_hash() const;
+
+    // hash() of the members below, computed once: they never change.
+    unsigned long long hash_ = 0;
 
     std::shared_ptr<const currency> ccy_domestic_;
     std::shared_ptr<const currency> ccy_foreign_;

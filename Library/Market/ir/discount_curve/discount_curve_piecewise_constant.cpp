@@ -31,27 +31,10 @@ void discount_curve_piecewise_constant::validate() const
         details::check_fail(validate_location, "rates_term_structure_ is null");
 }
 
-// The integral over pillar intervals needs them in order; a NaN or repeated pillar would
-// give NaN or order-dependent answers.
-void discount_curve_piecewise_constant::check_pillars() const
-{
-    const std::vector<datetime>& x = rates_term_structure_->x();
-    for (std::size_t k = 0; k < x.size(); ++k) {
-        if (!std::isfinite(x[k].as_float()))
-            details::check_fail(SourceLocation{"check_pillars", source_file, __LINE__},
-                                details::concat("Pillar date ", k, " is not finite: ", x[k].as_float()));
-        if (k > 0 && !(x[k - 1] < x[k]))
-            details::check_fail(SourceLocation{"check_pillars", source_file, __LINE__},
-                                details::concat("Pillar dates must be strictly increasing, but pillar ", k,
-                                                " (", x[k].as_float(), ") is not after pillar ", k - 1,
-                                                " (", x[k - 1].as_float(), ")"));
-    }
-}
-
 void discount_curve_piecewise_constant::initialize()
 {
     validate();
-    check_pillars();
+    details::check_pillars(*rates_term_structure_);
     if (convention_)
         pillar_fractions_ = details::pillar_fractions(*rates_term_structure_, *convention_);
 }

@@ -54,7 +54,6 @@ private:
     // pillars.
     void initialize();
     void validate() const;
-    void check_pillars() const;
 
     std::shared_ptr<const rates_type> rates_term_structure_;
     std::shared_ptr<const day_count_convention> convention_;

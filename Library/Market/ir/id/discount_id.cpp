@@ -18,14 +18,16 @@ discount_id::discount_id(key id, key ccy)
     : id_(std::make_shared<const discount_definition>(std::move(id))),
       ccy_(std::make_shared<const currency>(std::move(ccy)))
 {
+    initialize();
 }
 
-void discount_id::initialize() const
+void discount_id::initialize()
 {
     if (!id_)
         details::check_fail(definition_null_location, "id_ is null");
     if (!ccy_)
         details::check_fail(currency_null_location, "ccy_ is null");
+    hash_ = compute_hash();
 }
 
 void discount_id::check_complete(const SourceLocation& location) const
@@ -35,10 +37,15 @@ void discount_id::check_complete(const SourceLocation& location) const
                                       "definition and no currency");
 }
 
+unsigned long long discount_id::compute_hash() const
+{
+    return (id_->id().hash() * 2) ^ ccy_->ccy().hash();
+}
+
 unsigned long long discount_id::hash() const
 {
     check_complete({"hash", source_file, __LINE__});
-    return (id_->id().hash() * 2) ^ ccy_->ccy().hash();
+    return hash_;
 }
 
 std::string discount_id::to_string()
@@ -49,6 +56,7 @@ std::string discount_id::to_string()
 
 void discount_id::save(nlohmann::ordered_json& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record["id"], id_);
     details::save(record["ccy"], ccy_);
@@ -65,6 +73,7 @@ void discount_id::load(nlohmann::ordered_json& record)
 
 void discount_id::save(multi_process_stream& record) const
 {
+    check_complete({"save", source_file, __LINE__});
     details::save_tag(record, *this);
     details::save(record, id_);
     details::save(record, ccy_);

@@ -19,8 +19,8 @@ namespace korvex {
 // The constructor builds the definition first, so with both keys empty it fails with the
 // definition's "invalide key!".
 //
-// An identifier read from a null record holds neither definition nor currency; hash()
-// and to_string() refuse it with Error.
+// An identifier read from a null record holds neither definition nor currency; hash(),
+// to_string() and the writers refuse it with Error.
 class KORVEX_MARKET_API discount_id : public market_data_id
 {
 public:
@@ -37,8 +37,13 @@ public:
 
 private:
     discount_id() = default;
-    void initialize() const;
+    // Validates, then computes the hash.
+    void initialize();
     void check_complete(const SourceLocation& location) const;
+    unsigned long long compute_hash() const;
+
+    // hash() of the members below, computed once: they never change.
+    unsigned long long hash_ = 0;
 
     std::shared_ptr<const discount_definition> id_;
     std::shared_ptr<const currency> ccy_;

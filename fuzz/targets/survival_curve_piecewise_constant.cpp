@@ -1,0 +1,7 @@
+#include "Market/credit/survival_curve/survival_curve_piecewise_constant.h"
+#include "fuzz_persistable.h"
+#include "market_samples.h"
+
+using namespace korvex;
+
+KORVEX_FUZZ_PERSISTABLE(survival_curve_piecewise_constant, fuzzing::sample_survival_curves_piecewise())
