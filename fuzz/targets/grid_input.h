@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -51,8 +52,9 @@ public:
     field_writer& add(T value)
     {
         static_assert(std::is_trivially_copyable_v<T>);
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
-        bytes_.insert(bytes_.end(), bytes, bytes + sizeof(T));
+        // Grown through a string: GCC 12 at -O3 reports a false out-of-bounds write when a
+        // vector<uint8_t> is extended by a few bytes at a time.
+        bytes_.append(reinterpret_cast<const char*>(&value), sizeof(T));
         return *this;
     }
 
@@ -63,10 +65,10 @@ public:
         return *this;
     }
 
-    std::vector<std::uint8_t> bytes() const { return bytes_; }
+    std::vector<std::uint8_t> bytes() const { return {bytes_.begin(), bytes_.end()}; }
 
 private:
-    std::vector<std::uint8_t> bytes_;
+    std::string bytes_;
 };
 
 }  // namespace korvex::fuzzing
