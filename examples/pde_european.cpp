@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "../tests/PDE/black_scholes_pde.h"
+#include "black_scholes_pde.h"
 
 int main()
 {

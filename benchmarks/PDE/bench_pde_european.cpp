@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "PDE/black_scholes_pde.h"
+#include "black_scholes_pde.h"
 #include "math/tridiagonal_operations.h"
 
 #ifdef KORVEX_HAVE_QUANTLIB
