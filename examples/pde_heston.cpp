@@ -36,24 +36,37 @@ int main()
         {"douglas", adi_douglas, 200},
     };
 
-    std::printf("Heston European calls, K = S = 100, v0 = eta; spot x variance grid 200 x 100, 3-point stencils\n");
-    std::printf("%-5s %-22s %6s %14s %14s %10s\n", "case", "scheme", "steps", "ADI", "semi-closed", "error");
-    for (const test_case& c : cases) {
-        call_option option;
-        option.variance = c.parameters.eta;
-        option.years = c.years;
-        const double exact = semi_closed_form(c.parameters, option);
-        for (const scheme_run& run : schemes) {
-            settings s;
-            s.type = run.type;
-            s.spot_points = 200;
-            s.variance_points = 100;
-            s.spot_stencil = 3;
-            s.time_steps = run.time_steps;
-            const double price = adi_price(c.parameters, option, s);
-            std::printf("%-5s %-22s %6zu %14.8f %14.8f %10.2e\n", c.name, run.name, run.time_steps, price, exact,
-                        price - exact);
+    struct grid
+    {
+        std::size_t spot_points;
+        std::size_t variance_points;
+        std::size_t spot_stencil;
+    };
+    const grid grids[] = {{200, 100, 3}, {100, 50, 5}};
+
+    for (const grid& g : grids) {
+        std::printf("Heston European calls, K = S = 100, v0 = eta; spot x variance grid %zu x %zu, "
+                    "%zu-point spot stencils\n",
+                    g.spot_points, g.variance_points, g.spot_stencil);
+        std::printf("%-5s %-22s %6s %14s %14s %10s\n", "case", "scheme", "steps", "ADI", "semi-closed", "error");
+        for (const test_case& c : cases) {
+            call_option option;
+            option.variance = c.parameters.eta;
+            option.years = c.years;
+            const double exact = semi_closed_form(c.parameters, option);
+            for (const scheme_run& run : schemes) {
+                settings s;
+                s.type = run.type;
+                s.spot_points = g.spot_points;
+                s.variance_points = g.variance_points;
+                s.spot_stencil = g.spot_stencil;
+                s.time_steps = run.time_steps;
+                const double price = adi_price(c.parameters, option, s);
+                std::printf("%-5s %-22s %6zu %14.8f %14.8f %10.2e\n", c.name, run.name, run.time_steps, price, exact,
+                            price - exact);
+            }
         }
+        std::printf("\n");
     }
     return 0;
 }

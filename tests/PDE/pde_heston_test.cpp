@@ -60,6 +60,33 @@ TEST(heston_semi_closed_form, matches_published_values)
     EXPECT_NEAR(heston::semi_closed_form(cases[3].parameters, d), 4.7287986734, 1e-9);
 }
 
+// Away from the money and from v0 = eta, against QuantLib's AnalyticHestonEngine (ten
+// decimals). Case B's small sigma once left the quadrature splitting on rounding noise
+// without end.
+TEST(heston_semi_closed_form, matches_an_independent_engine_off_the_money)
+{
+    struct point
+    {
+        std::size_t test_case;
+        double spot;
+        double variance;
+        double days;
+        double value;
+    };
+    const point points[] = {{1, 80.0, 0.12, 365.0, 4.1261707470},
+                            {1, 125.0, 0.03, 365.0, 26.2393119523},
+                            {2, 80.0, 0.2828, 1095.0, 16.0891389155},
+                            {3, 100.0, 0.015, 91.0, 3.0985394120}};
+    for (const point& p : points) {
+        call_option o = option_of(cases[p.test_case]);
+        o.spot = p.spot;
+        o.variance = p.variance;
+        o.years = p.days / 365.0;
+        EXPECT_NEAR(heston::semi_closed_form(cases[p.test_case].parameters, o), p.value, 1e-9)
+            << cases[p.test_case].name << " S = " << p.spot;
+    }
+}
+
 struct accuracy_case
 {
     std::size_t test_case;
@@ -83,6 +110,14 @@ TEST_P(heston_call, within_a_thousandth_on_200_by_100_points)
     EXPECT_LT(std::fabs(error_of(cases[p.test_case], p.type, 200, 100, 3, p.time_steps)), 1e-3);
 }
 
+// Five-point stencils along the spot axis reach the same accuracy on a quarter of the points
+// (the worst case and scheme errs 8.4e-4: case C with modified Craig-Sneyd).
+TEST_P(heston_call, within_a_thousandth_on_100_by_50_points_with_five_point_spot_stencils)
+{
+    const accuracy_case p = GetParam();
+    EXPECT_LT(std::fabs(error_of(cases[p.test_case], p.type, 100, 50, 5, p.time_steps)), 1e-3);
+}
+
 // Craig-Sneyd (theta 1/2) damps the stiff components little, so it takes more steps.
 INSTANTIATE_TEST_SUITE_P(
     three_schemes, heston_call,
@@ -94,19 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                       accuracy_case{2, adi_craig_sneyd, 100}, accuracy_case{3, adi_craig_sneyd, 100}),
     accuracy_case_name);
 
-// Five-point stencils along the spot axis reach the same accuracy on a quarter of the points
-// for cases A, B and D. Case C is held back by the variance direction and the cross term
-// (3-point differences and the cross pass's second-difference product on the stretched
-// variance axis): it needs about 200 x 100.
-TEST(heston_call, five_point_spot_stencils_on_100_by_50_points)
-{
-    for (const std::size_t c : {0u, 1u, 3u}) {
-        EXPECT_LT(std::fabs(error_of(cases[c], adi_hundsdorfer_verwer, 100, 50, 5, 50)), 1e-3) << cases[c].name;
-        EXPECT_LT(std::fabs(error_of(cases[c], adi_modified_craig_sneyd, 100, 50, 5, 50)), 1e-3) << cases[c].name;
-    }
-    EXPECT_LT(std::fabs(error_of(cases[2], adi_hundsdorfer_verwer, 100, 50, 5, 50)), 6e-3);
-}
-
 // Doubling the points of both axes divides the error by about four.
 TEST(heston_call, converges_at_second_order_in_space)
 {
@@ -117,11 +139,12 @@ TEST(heston_call, converges_at_second_order_in_space)
     EXPECT_GT(std::log2(std::fabs(middle / fine)), 1.7);
 }
 
-// Douglas is first order in time with a cross term: it converges, more slowly.
+// Douglas is first order in time with a cross term: it converges, more slowly (twice the
+// points and four times the steps divide case C's error by four; its time error dominates).
 TEST(heston_call, douglas_converges)
 {
     const double coarse = std::fabs(error_of(cases[2], adi_douglas, 100, 50, 3, 50));
-    const double fine = std::fabs(error_of(cases[2], adi_douglas, 200, 100, 3, 100));
+    const double fine = std::fabs(error_of(cases[2], adi_douglas, 200, 100, 3, 200));
     EXPECT_LT(fine, 0.5 * coarse);
     EXPECT_LT(std::fabs(error_of(cases[0], adi_douglas, 200, 100, 3, 100)), 1e-3);
 }
