@@ -67,12 +67,39 @@ KORVEX_MARKET_API Registry<std::string, const std::type_info*>& registered_stora
 // Opens the private members of persistable classes to the generic code.
 struct serialization_access
 {
-    // A new object made by T's (possibly private) default constructor.
+    // A new object made by T's (possibly private) default constructor, in one allocation
+    // with its reference counts.
     template <class T>
     static std::shared_ptr<T> create()
     {
-        return std::shared_ptr<T>(new T());
+        return std::allocate_shared<T>(constructing_allocator<T>());
     }
+
+    // The allocator through which allocate_shared reaches the private constructors.
+    template <class T>
+    struct constructing_allocator : std::allocator<T>
+    {
+        constructing_allocator() = default;
+        template <class U>
+        constructing_allocator(const constructing_allocator<U>&) noexcept
+        {
+        }
+        template <class U>
+        struct rebind
+        {
+            using other = constructing_allocator<U>;
+        };
+        template <class U>
+        static void construct(U* place)
+        {
+            ::new (static_cast<void*>(place)) U();
+        }
+        template <class U>
+        static void destroy(U* place) noexcept
+        {
+            place->~U();
+        }
+    };
     template <class Archive, class T>
     static void save(Archive& archive, const T& obj)
     {
@@ -88,9 +115,18 @@ struct serialization_access
 // The class tag of an object: the readable name of its dynamic type when the class is
 // polymorphic, of its static type otherwise.
 template <class T>
-std::string class_tag(const T& obj)
+const std::string& class_tag(const T& obj)
 {
-    return demangle(typeid(obj).name());
+    return class_tag_of(typeid(obj));
+}
+
+// A buffer for the class tags read from a stream, reused so that reading a tag longer
+// than a short string allocates nothing. Each reader is done with the tag before it reads
+// the next record.
+inline std::string& tag_buffer()
+{
+    thread_local std::string buffer;
+    return buffer;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -199,7 +235,7 @@ inline bool load_tag(json& j)
 
 inline bool load_tag(multi_process_stream& s)
 {
-    std::string tag;
+    std::string& tag = tag_buffer();
     s >> tag;
     return tag != null_marker;
 }
@@ -546,7 +582,7 @@ void* most_derived_address(const std::shared_ptr<const Base>& obj)
 template <class Base>
 void save_polymorphic(json& j, const std::shared_ptr<const Base>& obj)
 {
-    const std::string tag = demangle(typeid(*obj.get()).name());
+    const std::string& tag = class_tag_of(typeid(*obj.get()));
     j["Class"] = tag;
     if (const auto entry = JsonSerializationRegistry().find(tag))
         (*entry)(j, most_derived_address(obj), false);
@@ -555,7 +591,7 @@ void save_polymorphic(json& j, const std::shared_ptr<const Base>& obj)
 template <class Base>
 void save_polymorphic(multi_process_stream& s, const std::shared_ptr<const Base>& obj)
 {
-    const std::string tag = demangle(typeid(*obj.get()).name());
+    const std::string& tag = class_tag_of(typeid(*obj.get()));
     s << tag;
     if (const auto entry = BinarySerializationRegistry().find(tag))
         (*entry)(s, most_derived_address(obj), false);
@@ -575,7 +611,7 @@ void load_polymorphic(json& j, std::shared_ptr<const Base>& obj)
 template <class Base>
 void load_polymorphic(multi_process_stream& s, std::shared_ptr<const Base>& obj)
 {
-    std::string tag;
+    std::string& tag = tag_buffer();
     s >> tag;
     if (const auto entry = BinarySerializationRegistry().find(tag)) {
         check_storage_type<Base>(tag);
@@ -719,7 +755,7 @@ struct class_registration
 {
     class_registration()
     {
-        const std::string tag = demangle(typeid(T).name());
+        const std::string& tag = class_tag_of(typeid(T));
         JsonSerializationRegistry().add(tag, &entry<json>);
         BinarySerializationRegistry().add(tag, &entry<multi_process_stream>);
         registered_storage_types().add(tag, &typeid(StoredAs));

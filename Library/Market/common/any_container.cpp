@@ -119,6 +119,18 @@ std::vector<const Entry*> in_hash_order(const std::vector<Entry>& entries, const
     return ordered;
 }
 
+// The entries of a container are alike in size: once the first ones are written, the
+// stream reserves room for the others at their average size, so that it grows without
+// copying everything written so far again and again.
+constexpr std::size_t sampled_entries = 64;
+
+void reserve_alike(multi_process_stream& record, std::size_t start, std::size_t written, std::size_t count)
+{
+    const std::size_t now = record.GetRawData().size();
+    const std::size_t average = (now - start) / written;
+    record.reserve(now + average * (count - written) + average * (count - written) / 8);
+}
+
 template <class Holder>
 void read_held(nlohmann::ordered_json& record, Holder& holder, const char* member, std::size_t entry,
                const char* what)
@@ -335,9 +347,13 @@ void any_container::save(multi_process_stream& record) const
 {
     details::save_tag(record, *this);
     details::save(record, details::stream_count(entries_.size()));
-    for (const entry* stored : in_hash_order(entries_, slots_, no_entry, types_)) {
-        details::save(record, stored->id);
-        details::save(record, stored->object);
+    const std::vector<const entry*> ordered = in_hash_order(entries_, slots_, no_entry, types_);
+    const std::size_t start = record.GetRawData().size();
+    for (std::size_t i = 0; i < ordered.size(); ++i) {
+        if (i == sampled_entries)
+            reserve_alike(record, start, i, ordered.size());
+        details::save(record, ordered[i]->id);
+        details::save(record, ordered[i]->object);
     }
 }
 
