@@ -56,10 +56,8 @@ using json = nlohmann::ordered_json;
 inline constexpr const char* null_marker = "empty";
 
 inline constexpr const char* serialization_source = "Library/Serialization/serialization_impl";
-inline constexpr SourceLocation variant_save_location{
-    "save", "Library\\Serialization/serialization_impl", 262};
-inline constexpr SourceLocation variant_load_location{
-    "load", "Library\\Serialization/serialization_impl", 286};
+inline constexpr SourceLocation variant_save_location{"save", "Library\\Serialization/serialization_impl", 262};
+inline constexpr SourceLocation variant_load_location{"load", "Library\\Serialization/serialization_impl", 286};
 
 // The base class each registered class is read as, by class tag (see class_registration).
 KORVEX_MARKET_API Registry<std::string, const std::type_info*>& registered_storage_types();
@@ -67,39 +65,13 @@ KORVEX_MARKET_API Registry<std::string, const std::type_info*>& registered_stora
 // Opens the private members of persistable classes to the generic code.
 struct serialization_access
 {
-    // A new object made by T's (possibly private) default constructor, in one allocation
-    // with its reference counts.
+    template <class T> struct constructing_allocator;  // defined below
+    // A new object made by T's (possibly private) default constructor, in one allocation.
     template <class T>
     static std::shared_ptr<T> create()
     {
         return std::allocate_shared<T>(constructing_allocator<T>());
     }
-
-    // The allocator through which allocate_shared reaches the private constructors.
-    template <class T>
-    struct constructing_allocator : std::allocator<T>
-    {
-        constructing_allocator() = default;
-        template <class U>
-        constructing_allocator(const constructing_allocator<U>&) noexcept
-        {
-        }
-        template <class U>
-        struct rebind
-        {
-            using other = constructing_allocator<U>;
-        };
-        template <class U>
-        static void construct(U* place)
-        {
-            ::new (static_cast<void*>(place)) U();
-        }
-        template <class U>
-        static void destroy(U* place) noexcept
-        {
-            place->~U();
-        }
-    };
     template <class Archive, class T>
     static void save(Archive& archive, const T& obj)
     {
@@ -119,15 +91,7 @@ const std::string& class_tag(const T& obj)
 {
     return class_tag_of(typeid(obj));
 }
-
-// A buffer for the class tags read from a stream, reused so that reading a tag longer
-// than a short string allocates nothing. Each reader is done with the tag before it reads
-// the next record.
-inline std::string& tag_buffer()
-{
-    thread_local std::string buffer;
-    return buffer;
-}
+inline std::string& tag_buffer();  // where stream readers read class tags (defined below)
 
 // ---------------------------------------------------------------------------------------
 // Declarations, so that every overload is visible from every template below.
@@ -771,6 +735,44 @@ struct class_registration
         std::shared_ptr<T> fresh = serialization_access::create<T>();
         load(archive, *fresh);
         *static_cast<std::shared_ptr<const StoredAs>*>(target) = std::move(fresh);
+    }
+};
+
+// ---------------------------------------------------------------------------------------
+// Helpers declared above.
+
+// A buffer for the class tags read from a stream, reused so that reading a tag longer
+// than a short string allocates nothing. Each reader is done with the tag before it reads
+// the next record.
+inline std::string& tag_buffer()
+{
+    thread_local std::string buffer;
+    return buffer;
+}
+
+// The allocator through which allocate_shared reaches the private default constructors.
+template <class T>
+struct serialization_access::constructing_allocator : std::allocator<T>
+{
+    constructing_allocator() = default;
+    template <class U>
+    constructing_allocator(const constructing_allocator<U>&) noexcept
+    {
+    }
+    template <class U>
+    struct rebind
+    {
+        using other = constructing_allocator<U>;
+    };
+    template <class U>
+    static void construct(U* place)
+    {
+        ::new (static_cast<void*>(place)) U();
+    }
+    template <class U>
+    static void destroy(U* place) noexcept
+    {
+        place->~U();
     }
 };
 
