@@ -54,6 +54,9 @@ public:
     void SetRawData(const std::vector<std::uint8_t>& bytes);
     void SetRawData(std::vector<std::uint8_t>&& bytes);
 
+    // Room for `bytes` bytes in all, so that writing up to there copies nothing.
+    void reserve(std::size_t bytes) { data_.reserve(bytes); }
+
     std::size_t read_position() const { return position_; }
     std::size_t bytes_left() const { return data_.size() - position_; }
 

@@ -236,7 +236,7 @@ void write_atomically(const std::string& path,
 // The whole content of a regular file. Opening does not wait (O_NONBLOCK), so a FIFO
 // without a writer is refused like any other file that is not regular, instead of
 // blocking; on a regular file the flag changes nothing.
-std::string read_file(const std::string& path)
+template <class Bytes> Bytes read_file(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -249,12 +249,11 @@ std::string read_file(const std::string& path)
         fail_with_errno({"read_file", source_file, __LINE__}, "read", path, EISDIR);
     if (!S_ISREG(status.st_mode))
         fail({"read_file", source_file, __LINE__}, path, "is not a regular file");
-    std::string content;
-    if (status.st_size > 0)
-        content.reserve(static_cast<std::size_t>(status.st_size));
-    char buffer[1 << 16];
+    constexpr std::size_t chunk = 1 << 16;  // more room each time a growing file fills it
+    Bytes content(status.st_size > 0 ? static_cast<std::size_t>(status.st_size) + 1 : chunk, 0);
+    std::size_t size = 0;  // read so far, straight into the content
     for (;;) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(file.get(), content.data() + size, content.size() - size);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -262,8 +261,9 @@ std::string read_file(const std::string& path)
         }
         if (got == 0)
             break;
-        content.append(buffer, static_cast<std::size_t>(got));
+        if ((size += static_cast<std::size_t>(got)) == content.size()) content.resize(size + chunk);
     }
+    content.resize(size);
     return content;
 }
 
@@ -284,14 +284,14 @@ T get_little_endian(const char* in)
 }
 
 // Checks the header of a binary file's content and returns its payload's size.
-std::size_t checked_payload_size(const std::string& path, const std::string& content)
+std::size_t checked_payload_size(const std::string& path, std::string_view content)
 {
     const std::string_view magic(access::binary_magic, 8);
     const std::size_t size = content.size();
     if (size == 0)
         fail({"checked_payload_size", source_file, __LINE__}, path,
              "is empty, not a korvex binary file");
-    if (std::string_view(content).substr(0, 8) != magic.substr(0, std::min<std::size_t>(size, 8)))
+    if (content.substr(0, 8) != magic.substr(0, std::min<std::size_t>(size, 8)))
         fail({"checked_payload_size", source_file, __LINE__}, path, "is not a korvex binary file");
     if (size < access::binary_header_size)
         fail({"checked_payload_size", source_file, __LINE__}, path,
@@ -330,7 +330,7 @@ void access::write_json(const std::string& path, const nlohmann::ordered_json& d
 
 void access::read_json(const std::string& path, nlohmann::ordered_json& document)
 {
-    const std::string text = read_file(path);
+    const std::string text = read_file<std::string>(path);
     try {
         document = nlohmann::ordered_json::parse(text);
     } catch (const nlohmann::ordered_json::exception& e) {
@@ -354,10 +354,10 @@ void access::write_binary(const std::string& path, const std::vector<std::uint8_
 
 void access::read_binary(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
-    const std::string content = read_file(path);
-    const std::size_t payload = checked_payload_size(path, content);
-    const auto* first = reinterpret_cast<const std::uint8_t*>(content.data()) + binary_header_size;
-    bytes.assign(first, first + payload);
+    std::vector<std::uint8_t> content = read_file<std::vector<std::uint8_t>>(path);
+    (void)checked_payload_size(path, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
+    content.erase(content.begin(), content.begin() + binary_header_size);
+    bytes = std::move(content);
 }
 
 }  // namespace korvex::serialization

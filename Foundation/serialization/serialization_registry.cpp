@@ -1,8 +1,23 @@
 #include "serialization/serialization_registry.h"
 
+#include <unordered_map>
+
 #include <nlohmann/json.hpp>
 
+#include "core/demangle.h"
+
 namespace korvex {
+
+const std::string& class_tag_of(const std::type_info& type)
+{
+    // Per thread, so that neither lookups nor additions take a lock. Keyed by the type's
+    // description object: a type described twice (by two libraries) is demangled twice.
+    thread_local std::unordered_map<const std::type_info*, std::string> tags;
+    auto found = tags.find(&type);
+    if (found == tags.end())
+        found = tags.emplace(&type, demangle(type.name())).first;
+    return found->second;
+}
 
 json_serialization_registry& JsonSerializationRegistry()
 {

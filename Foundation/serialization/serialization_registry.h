@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <typeinfo>
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -21,6 +22,10 @@ using binary_serialization_function = std::function<void(multi_process_stream&, 
 
 using json_serialization_registry = Registry<std::string, json_serialization_function>;
 using binary_serialization_registry = Registry<std::string, binary_serialization_function>;
+
+// The class tag of a type: demangle(type.name()), demangled once per thread and type, as
+// writers ask it for every record. The text lives as long as the calling thread.
+KORVEX_SERIALIZATION_API const std::string& class_tag_of(const std::type_info& type);
 
 // The two process-wide registries, keyed by class tag.
 KORVEX_SERIALIZATION_API json_serialization_registry& JsonSerializationRegistry();

@@ -56,10 +56,8 @@ using json = nlohmann::ordered_json;
 inline constexpr const char* null_marker = "empty";
 
 inline constexpr const char* serialization_source = "Library/Serialization/serialization_impl";
-inline constexpr SourceLocation variant_save_location{
-    "save", "Library\\Serialization/serialization_impl", 262};
-inline constexpr SourceLocation variant_load_location{
-    "load", "Library\\Serialization/serialization_impl", 286};
+inline constexpr SourceLocation variant_save_location{"save", "Library\\Serialization/serialization_impl", 262};
+inline constexpr SourceLocation variant_load_location{"load", "Library\\Serialization/serialization_impl", 286};
 
 // The base class each registered class is read as, by class tag (see class_registration).
 KORVEX_MARKET_API Registry<std::string, const std::type_info*>& registered_storage_types();
@@ -67,11 +65,12 @@ KORVEX_MARKET_API Registry<std::string, const std::type_info*>& registered_stora
 // Opens the private members of persistable classes to the generic code.
 struct serialization_access
 {
-    // A new object made by T's (possibly private) default constructor.
+    template <class T> struct constructing_allocator;  // defined below
+    // A new object made by T's (possibly private) default constructor, in one allocation.
     template <class T>
     static std::shared_ptr<T> create()
     {
-        return std::shared_ptr<T>(new T());
+        return std::allocate_shared<T>(constructing_allocator<T>());
     }
     template <class Archive, class T>
     static void save(Archive& archive, const T& obj)
@@ -88,10 +87,11 @@ struct serialization_access
 // The class tag of an object: the readable name of its dynamic type when the class is
 // polymorphic, of its static type otherwise.
 template <class T>
-std::string class_tag(const T& obj)
+const std::string& class_tag(const T& obj)
 {
-    return demangle(typeid(obj).name());
+    return class_tag_of(typeid(obj));
 }
+inline std::string& tag_buffer();  // where stream readers read class tags (defined below)
 
 // ---------------------------------------------------------------------------------------
 // Declarations, so that every overload is visible from every template below.
@@ -199,7 +199,7 @@ inline bool load_tag(json& j)
 
 inline bool load_tag(multi_process_stream& s)
 {
-    std::string tag;
+    std::string& tag = tag_buffer();
     s >> tag;
     return tag != null_marker;
 }
@@ -546,7 +546,7 @@ void* most_derived_address(const std::shared_ptr<const Base>& obj)
 template <class Base>
 void save_polymorphic(json& j, const std::shared_ptr<const Base>& obj)
 {
-    const std::string tag = demangle(typeid(*obj.get()).name());
+    const std::string& tag = class_tag_of(typeid(*obj.get()));
     j["Class"] = tag;
     if (const auto entry = JsonSerializationRegistry().find(tag))
         (*entry)(j, most_derived_address(obj), false);
@@ -555,7 +555,7 @@ void save_polymorphic(json& j, const std::shared_ptr<const Base>& obj)
 template <class Base>
 void save_polymorphic(multi_process_stream& s, const std::shared_ptr<const Base>& obj)
 {
-    const std::string tag = demangle(typeid(*obj.get()).name());
+    const std::string& tag = class_tag_of(typeid(*obj.get()));
     s << tag;
     if (const auto entry = BinarySerializationRegistry().find(tag))
         (*entry)(s, most_derived_address(obj), false);
@@ -575,7 +575,7 @@ void load_polymorphic(json& j, std::shared_ptr<const Base>& obj)
 template <class Base>
 void load_polymorphic(multi_process_stream& s, std::shared_ptr<const Base>& obj)
 {
-    std::string tag;
+    std::string& tag = tag_buffer();
     s >> tag;
     if (const auto entry = BinarySerializationRegistry().find(tag)) {
         check_storage_type<Base>(tag);
@@ -719,7 +719,7 @@ struct class_registration
 {
     class_registration()
     {
-        const std::string tag = demangle(typeid(T).name());
+        const std::string& tag = class_tag_of(typeid(T));
         JsonSerializationRegistry().add(tag, &entry<json>);
         BinarySerializationRegistry().add(tag, &entry<multi_process_stream>);
         registered_storage_types().add(tag, &typeid(StoredAs));
@@ -735,6 +735,44 @@ struct class_registration
         std::shared_ptr<T> fresh = serialization_access::create<T>();
         load(archive, *fresh);
         *static_cast<std::shared_ptr<const StoredAs>*>(target) = std::move(fresh);
+    }
+};
+
+// ---------------------------------------------------------------------------------------
+// Helpers declared above.
+
+// A buffer for the class tags read from a stream, reused so that reading a tag longer
+// than a short string allocates nothing. Each reader is done with the tag before it reads
+// the next record.
+inline std::string& tag_buffer()
+{
+    thread_local std::string buffer;
+    return buffer;
+}
+
+// The allocator through which allocate_shared reaches the private default constructors.
+template <class T>
+struct serialization_access::constructing_allocator : std::allocator<T>
+{
+    constructing_allocator() = default;
+    template <class U>
+    constructing_allocator(const constructing_allocator<U>&) noexcept
+    {
+    }
+    template <class U>
+    struct rebind
+    {
+        using other = constructing_allocator<U>;
+    };
+    template <class U>
+    static void construct(U* place)
+    {
+        ::new (static_cast<void*>(place)) U();
+    }
+    template <class U>
+    static void destroy(U* place) noexcept
+    {
+        place->~U();
     }
 };
 

@@ -1,7 +1,8 @@
 // A data container of 100,000 entries (identifiers of all three classes, curves and spots
-// of all six classes): building it, contains / at lookups, and the write / read
-// throughput of its JSON and binary files. Also the cost of one class-tag demangling,
-// which the record writers pay for every record.
+// of all six classes): building it, contains / at lookups (time per lookup, the identifiers
+// of all three classes in turn), and the write / read throughput of its JSON and binary
+// files (a read includes releasing the container read). Also the cost of one class-tag
+// demangling, which the record writers now pay once per class and thread.
 
 #include <benchmark/benchmark.h>
 

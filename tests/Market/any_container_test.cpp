@@ -243,6 +243,44 @@ TEST(AnyContainerLookups, AtSharesTheObjectAndNamesWhatIsMissing)
               "The data container holds no entry for an any_id that holds no identifier");
 }
 
+// Another identifier class with the same hashes as fixed_hash_id.
+template <class Category>
+class twin_hash_id : public fixed_hash_id<Category>
+{
+public:
+    using fixed_hash_id<Category>::fixed_hash_id;
+};
+
+// Keys that share each hash across the three categories and two classes, added in batches
+// so that the table grows while it holds long runs of equal hashes.
+TEST(AnyContainerLookups, KeysSharingAHashStayApartThroughGrowth)
+{
+    std::vector<std::shared_ptr<const any_id>> ids;
+    std::vector<std::shared_ptr<const any_object>> objects;
+    for (unsigned long long h = 0; h < 100; ++h) {
+        const unsigned long long hash = h << 40;  // equal low bits
+        ids.push_back(shared(any_id(std::make_shared<const fixed_hash_id<market_data_id>>(hash))));
+        ids.push_back(shared(any_id(std::make_shared<const twin_hash_id<market_data_id>>(hash))));
+        ids.push_back(shared(any_id(std::make_shared<const fixed_hash_id<life_cycle_id>>(hash))));
+        ids.push_back(shared(any_id(std::make_shared<const fixed_hash_id<config_data_id>>(hash))));
+    }
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        objects.push_back(shared(any_object(flat_curve())));
+    any_container market;
+    for (std::size_t start = 0; start < ids.size(); start += 30) {
+        const auto end = static_cast<std::ptrdiff_t>(std::min(start + 30, ids.size()));
+        market.update({ids.begin() + static_cast<std::ptrdiff_t>(start), ids.begin() + end},
+                      {objects.begin() + static_cast<std::ptrdiff_t>(start), objects.begin() + end});
+    }
+    ASSERT_EQ(market.size(), ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(market.at(*ids[i]).get<market_data>(), objects[i]->get<market_data>()) << i;
+    EXPECT_FALSE(market.contains(any_id(std::make_shared<const twin_hash_id<life_cycle_id>>(7ull << 40))));
+    EXPECT_FALSE(market.contains(any_id(std::make_shared<const fixed_hash_id<market_data_id>>(100ull << 40))));
+    market.update({ids[5]}, {shared(any_object(flat_curve()))});
+    EXPECT_EQ(market.at(*ids[5]).get<market_data>(), objects[5]->get<market_data>());
+}
+
 TEST(AnyContainerRecords, JsonShapeOfOneEntryAndOfNone)
 {
     const std::string expected =

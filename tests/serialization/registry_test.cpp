@@ -67,5 +67,21 @@ TEST(Registry, ProcessWideRegistriesAreSingletons)
     EXPECT_EQ(value["load"], true);
 }
 
+struct tagged_probe
+{
+};
+
+// Each thread demangles a type once and hands out the same text afterwards.
+TEST(ClassTag, IsTheDemangledNameKeptPerThread)
+{
+    const std::string& tag = class_tag_of(typeid(tagged_probe));
+    EXPECT_EQ(tag, "korvex::(anonymous namespace)::tagged_probe");
+    EXPECT_EQ(&class_tag_of(typeid(tagged_probe)), &tag);
+    EXPECT_EQ(class_tag_of(typeid(std::vector<int>)), "std::vector<int, std::allocator<int> >");
+    std::string other_thread;
+    std::thread([&] { other_thread = class_tag_of(typeid(tagged_probe)); }).join();
+    EXPECT_EQ(other_thread, tag);
+}
+
 }  // namespace
 }  // namespace korvex

@@ -1,6 +1,7 @@
 #include "Market/common/any_container.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -84,25 +85,26 @@ std::string unread_class(const multi_process_stream& stream, std::size_t start)
     return tag;
 }
 
-// The entries of a map in ascending order of their identifiers' hashes (then category,
+// Pointers to the entries in ascending order of their identifiers' hashes (then category,
 // then class), so that what a container writes depends only on what it holds, not on the
-// order in which its entries were inserted.
-template <class Map>
-std::vector<const typename Map::value_type*> in_hash_order(const Map& entries)
+// order in which its entries were inserted. `slots` are the used slots of the table, whose
+// keys' hashes, categories and classes spare reading the identifiers.
+template <class Entry, class Slot>
+std::vector<const Entry*> in_hash_order(const std::vector<Entry>& entries, const std::vector<Slot>& slots,
+                                        std::uint32_t unused, const std::vector<const std::type_info*>& types)
 {
     struct sort_key
     {
         unsigned long long hash;
         std::size_t category;
         const char* type;
-        const typename Map::value_type* entry;
+        const Entry* entry;
     };
     std::vector<sort_key> keys;
     keys.reserve(entries.size());
-    for (const auto& entry : entries) {
-        const data_id& id = *entry.first.identifier();
-        keys.push_back({id.hash(), entry.first.index(), typeid(id).name(), &entry});
-    }
+    for (const Slot& slot : slots)
+        if (slot.position != unused)
+            keys.push_back({slot.hash, slot.category, types[slot.type]->name(), &entries[slot.position]});
     std::sort(keys.begin(), keys.end(), [](const sort_key& a, const sort_key& b) {
         if (a.hash != b.hash)
             return a.hash < b.hash;
@@ -110,11 +112,23 @@ std::vector<const typename Map::value_type*> in_hash_order(const Map& entries)
             return a.category < b.category;
         return std::strcmp(a.type, b.type) < 0;
     });
-    std::vector<const typename Map::value_type*> ordered;
+    std::vector<const Entry*> ordered;
     ordered.reserve(keys.size());
     for (const sort_key& key : keys)
         ordered.push_back(key.entry);
     return ordered;
+}
+
+// The entries of a container are alike in size: once the first ones are written, the
+// stream reserves room for the others at their average size, so that it grows without
+// copying everything written so far again and again.
+constexpr std::size_t sampled_entries = 64;
+
+void reserve_alike(multi_process_stream& record, std::size_t start, std::size_t written, std::size_t count)
+{
+    const std::size_t now = record.GetRawData().size();
+    const std::size_t average = (now - start) / written;
+    record.reserve(now + average * (count - written) + average * (count - written) / 8);
 }
 
 template <class Holder>
@@ -156,7 +170,7 @@ any_container::any_container(const std::vector<std::shared_ptr<const any_id>>& i
     if (ids.size() != objects.size())
         details::check_fail(pointer_sizes_location, sizes_message);
     check_pointers(ids, objects, ids.size());
-    data_map_.reserve(ids.size());
+    reserve(ids.size());
     for (std::size_t i = 0; i < ids.size(); ++i)
         insert_unique(*ids[i], *objects[i], pointer_duplicate_location);
 }
@@ -165,16 +179,83 @@ any_container::any_container(const std::vector<any_id>& ids, const std::vector<a
 {
     if (ids.size() != objects.size())
         details::check_fail(value_sizes_location, sizes_message);
-    data_map_.reserve(ids.size());
+    reserve(ids.size());
     for (std::size_t i = 0; i < ids.size(); ++i)
         insert_unique(ids[i], objects[i], value_duplicate_location);
+}
+
+// Room for `count` more entries.
+void any_container::reserve(std::size_t count)
+{
+    const std::size_t needed = entries_.size() + count;
+    if (needed > no_entry)
+        details::check_fail({"reserve", source_file, __LINE__},
+                            concat("A data container holds at most ", no_entry, " entries, not ", needed));
+    entries_.reserve(needed);
+    make_room(needed);
+}
+
+// The table is rebuilt, twice as large as needed, whenever it would become more than half
+// full, so that probe sequences stay short.
+void any_container::make_room(std::size_t needed)
+{
+    if (2 * needed <= slots_.size())
+        return;
+    std::size_t capacity = 16;
+    while (capacity < 2 * needed)
+        capacity *= 2;
+    std::vector<slot> old = std::exchange(slots_, std::vector<slot>(capacity, slot{0, no_entry, 0, 0}));
+    for (const slot& moved : old) {
+        if (moved.position == no_entry)
+            continue;
+        std::size_t i = home_slot(moved.hash);
+        while (slots_[i].position != no_entry)
+            i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = moved;
+    }
+}
+
+// Fibonacci hashing: the top bits of the hash times 2^64 / golden ratio, so that hashes
+// that differ only in their high or low bits still spread over the table.
+std::size_t any_container::home_slot(std::uint64_t hash) const noexcept
+{
+    const int shift = 64 - std::countr_zero(slots_.size());
+    return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> shift);
+}
+
+std::uint16_t any_container::type_index(const std::type_info& type)
+{
+    for (std::size_t i = 0; i < types_.size(); ++i)
+        if (*types_[i] == type)
+            return static_cast<std::uint16_t>(i);
+    if (types_.size() > 0xFFFFu)
+        details::check_fail({"type_index", source_file, __LINE__},
+                            "A data container holds keys of at most 65536 identifier classes");
+    types_.push_back(&type);
+    return static_cast<std::uint16_t>(types_.size() - 1);
+}
+
+bool any_container::insert(entry&& added)
+{
+    const data_id& id = *added.id.identifier();
+    const std::uint64_t hash = id.hash();
+    if (find(added.id) != nullptr)
+        return false;
+    make_room(entries_.size() + 1);
+    std::size_t i = home_slot(hash);
+    while (slots_[i].position != no_entry)
+        i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = slot{hash, static_cast<std::uint32_t>(entries_.size()), type_index(typeid(id)),
+                     static_cast<std::uint16_t>(added.id.index())};
+    entries_.push_back(std::move(added));
+    return true;
 }
 
 void any_container::insert_unique(const any_id& id, const any_object& object,
                                   const SourceLocation& duplicate_location)
 {
     check_key(id);
-    if (!data_map_.try_emplace(id, object).second)
+    if (!insert(entry{id, object}))
         details::check_fail(duplicate_location, duplicate_message);
 }
 
@@ -187,26 +268,40 @@ void any_container::update(const std::vector<std::shared_ptr<const any_id>>& ids
                                    " identifiers, but got ", objects.size(), " objects"));
     check_pointers(ids, objects, ids.size());
     for (std::size_t i = 0; i < ids.size(); ++i)
-        data_map_.try_emplace(*ids[i], *objects[i]);
+        insert(entry{*ids[i], *objects[i]});  // an identifier already held keeps its object
 }
 
-any_container::map_type::const_iterator any_container::find(const any_id& id) const
+// Equality of any_id (same category, same class, equal hashes) decided from the slots:
+// the stored identifiers are read only when the key is found.
+const any_container::entry* any_container::find(const any_id& id) const
 {
-    if (id.identifier() == nullptr)
-        return data_map_.end();  // never a key
-    return data_map_.find(id);
+    const data_id* identifier = id.identifier();
+    if (identifier == nullptr || slots_.empty())
+        return nullptr;  // never a key
+    const std::uint64_t hash = identifier->hash();
+    const std::size_t category = id.index();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = home_slot(hash);; i = (i + 1) & mask) {
+        const slot& probed = slots_[i];
+        if (probed.position == no_entry)
+            return nullptr;
+        if (probed.hash == hash && probed.category == category) {
+            const std::type_info& type = *types_[probed.type];
+            if (&type == &typeid(*identifier) || type == typeid(*identifier))
+                return &entries_[probed.position];
+        }
+    }
 }
 
 bool any_container::contains(const any_id& id) const
 {
-    return find(id) != data_map_.end();
+    return find(id) != nullptr;
 }
 
 any_object any_container::at(const any_id& id) const
 {
-    const auto entry = find(id);
-    if (entry != data_map_.end())
-        return entry->second;
+    if (const entry* found = find(id))
+        return found->object;
     const data_id* identifier = id.identifier();
     if (identifier == nullptr)
         details::check_fail({"at", source_file, __LINE__},
@@ -219,12 +314,11 @@ any_object any_container::at(const any_id& id) const
 template <class Archive>
 void any_container::load_entries(Archive& entries, std::size_t count)
 {
-    data_map_.reserve(count);
+    reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        any_id id;
-        any_object object;
-        read_entry(entries, i, id, object);
-        data_map_.try_emplace(std::move(id), std::move(object));  // the first pair wins
+        entry read;
+        read_entry(entries, i, read.id, read.object);
+        insert(std::move(read));  // the first pair wins
     }
 }
 
@@ -233,10 +327,10 @@ void any_container::save(nlohmann::ordered_json& record) const
     details::save_tag(record, *this);
     nlohmann::ordered_json& entries = record["data_map"];
     std::size_t i = 0;
-    for (const auto* entry : in_hash_order(data_map_)) {
+    for (const entry* stored : in_hash_order(entries_, slots_, no_entry, types_)) {
         nlohmann::ordered_json& pair = entries[i++];
-        details::save(pair[0], entry->first);
-        details::save(pair[1], entry->second);
+        details::save(pair[0], stored->id);
+        details::save(pair[1], stored->object);
     }
 }
 
@@ -252,10 +346,14 @@ void any_container::load(nlohmann::ordered_json& record)
 void any_container::save(multi_process_stream& record) const
 {
     details::save_tag(record, *this);
-    details::save(record, details::stream_count(data_map_.size()));
-    for (const auto* entry : in_hash_order(data_map_)) {
-        details::save(record, entry->first);
-        details::save(record, entry->second);
+    details::save(record, details::stream_count(entries_.size()));
+    const std::vector<const entry*> ordered = in_hash_order(entries_, slots_, no_entry, types_);
+    const std::size_t start = record.GetRawData().size();
+    for (std::size_t i = 0; i < ordered.size(); ++i) {
+        if (i == sampled_entries)
+            reserve_alike(record, start, i, ordered.size());
+        details::save(record, ordered[i]->id);
+        details::save(record, ordered[i]->object);
     }
 }
 

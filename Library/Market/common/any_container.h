@@ -1,8 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <unordered_map>
+#include <typeinfo>
 #include <vector>
 
 #include "Market/common/any_id.h"
@@ -29,6 +30,11 @@ namespace korvex {
 // at() raises Error for an identifier the container does not hold, naming its class and
 // hash.
 //
+// Entries are kept in insertion order in one array, found through an open-addressing table
+// whose slots hold each key's hash, category and class next to the entry's position, so
+// that a lookup decides equality from the slot alone, without reading the stored
+// identifier.
+//
 // Record: "Class", "data_map": one [any_id record, any_object record] pair per entry, in
 // ascending order of the identifiers' hashes, so that containers holding the same entries
 // write the same files (null when the container is empty). Reading skips an identifier
@@ -51,24 +57,42 @@ public:
     bool contains(const any_id& id) const;
     // A copy of the holder stored under `id`, sharing its object.
     any_object at(const any_id& id) const;
-    std::size_t size() const noexcept { return data_map_.size(); }
+    std::size_t size() const noexcept { return entries_.size(); }
 
     KORVEX_PERSISTABLE(any_container);
 
 private:
-    struct id_hash
+    struct entry
     {
-        std::size_t operator()(const any_id& id) const { return id.identifier()->hash(); }
+        any_id id;
+        any_object object;
     };
-    using map_type = std::unordered_map<any_id, any_object, id_hash>;
+    // A used slot of the table: the key's hash, category and index into types_, and the
+    // position of its entry; an unused slot has position no_entry.
+    struct slot
+    {
+        std::uint64_t hash;
+        std::uint32_t position;
+        std::uint16_t type;
+        std::uint16_t category;
+    };
+    static constexpr std::uint32_t no_entry = 0xFFFFFFFFu;
 
     void initialize() const {}
+    void reserve(std::size_t count);
+    void make_room(std::size_t needed);
+    // Adds the entry unless its key is held already; false when it is.
+    bool insert(entry&& added);
     void insert_unique(const any_id& id, const any_object& object, const SourceLocation& duplicate_location);
-    map_type::const_iterator find(const any_id& id) const;
+    const entry* find(const any_id& id) const;
+    std::size_t home_slot(std::uint64_t hash) const noexcept;
+    std::uint16_t type_index(const std::type_info& type);
     template <class Archive>
     void load_entries(Archive& record, std::size_t count);
 
-    map_type data_map_;
+    std::vector<entry> entries_;
+    std::vector<slot> slots_;                    // a power of two of them, at most half used
+    std::vector<const std::type_info*> types_;   // the distinct classes of the keys
 };
 
 }  // namespace korvex
