@@ -316,6 +316,7 @@ std::array<node_values, lanes> evaluate_lanes(const gauss_rule& rule,
 struct gauss_node
 {
     double node, weight;
+    bool noisy = false;  // Newton's steps ended in rounding noise above the tolerance
 };
 
 // The node at a converged x: one more Newton step (below an ulp or two, from the rounding of x)
@@ -326,8 +327,13 @@ gauss_node converged_node(double x, const node_values& v)
     return {x - v.step, v.weight * (1.0 - v.gradient * v.step)};
 }
 
+// Below this relative size a Newton step that no longer halves is taken as rounding noise.
+constexpr double rounding_noise = 0x1p-40;
+
 // Newton's method from `guesses`, `lanes` nodes at a time; a node stops once its step is at
-// most tolerance * |node|, or after max_iter steps with its last iterate and the weight there.
+// most tolerance * |node|, or once its steps, already tiny, stop converging (they have reached
+// the rounding noise of p_n, which may stay above tolerance * |node|), or after max_iter steps
+// with its last iterate and the weight there.
 // Returns whether every node converged to finite values.
 bool newton_nodes(const gauss_rule& rule, const std::vector<double>& guesses, double tolerance,
                   std::size_t max_iter, std::vector<gauss_node>& nodes)
@@ -340,19 +346,27 @@ bool newton_nodes(const gauss_rule& rule, const std::vector<double>& guesses, do
         for (std::size_t l = 0; l < lanes; ++l)  // spare lanes repeat the last node
             x[l] = guesses[first + std::min(l, count - 1)];
         std::array<bool, lanes> done{};
+        lane_values previous_step;
+        previous_step.fill(std::numeric_limits<double>::infinity());
         std::size_t remaining = count;
         for (std::size_t i = 0; i < max_iter && remaining > 0; ++i) {
             const std::array<node_values, lanes> values = evaluate_lanes(rule, x);
             for (std::size_t l = 0; l < count; ++l) {
                 if (done[l])
                     continue;
-                const double step = values[l].step;
-                if (std::fabs(step) <= tolerance * std::fabs(x[l] - step)) {
+                const double step = std::fabs(values[l].step);
+                bool noise = step <= rounding_noise * std::fabs(x[l]) &&
+                                   step >= 0.5 * previous_step[l];
+                previous_step[l] = step;
+                if (step <= tolerance * std::fabs(x[l] - values[l].step))
+                    noise = false;
+                if (step <= tolerance * std::fabs(x[l] - values[l].step) || noise) {
                     nodes[first + l] = converged_node(x[l], values[l]);
+                    nodes[first + l].noisy = noise;
                     done[l] = true;
                     --remaining;
                 } else {
-                    x[l] -= step;
+                    x[l] -= values[l].step;
                 }
             }
         }
@@ -454,14 +468,43 @@ bool ordered_within(const std::vector<gauss_node>& nodes, bool increasing, doubl
 // weight for the node's rounding needs p_n(x) to more digits than double gives.
 constexpr double sensitive_weight = 16.0;
 
-// One more Newton step and the weight of a converged node in long double, if its weight is
-// sensitive: nodes to about half an ulp, weights to a few ulp.
-void polish(const gauss_rule& rule, gauss_node& g)
+// Nodes polished together in long double: two independent lanes overlap their x87 latencies
+// and still fit its eight registers (four spill and run slower).
+constexpr std::size_t long_lanes = 2;
+
+// Whether a converged node gains from long double: its weight is a normal double (an
+// underflowing weight has no digits to gain) and sensitive, or double left it in rounding
+// noise, or it is a Laguerre node below 1, whose last digits the recurrence in double loses.
+bool needs_polish(const gauss_rule& rule, const gauss_node& g)
 {
-    if (!(std::fabs(weight_gradient(rule, g.node) * g.node) > sensitive_weight))
-        return;
-    const std::array<long double, 1> x{g.node};
-    g = converged_node(g.node, evaluate_lanes<long double, 1>(rule, x)[0]);
+    if (!std::isnormal(g.weight))
+        return false;
+    const bool small_laguerre = rule.family == rule_family::laguerre && g.node < 1.0;
+    return g.noisy || small_laguerre ||
+           std::fabs(weight_gradient(rule, g.node) * g.node) > sensitive_weight;
+}
+
+// One more Newton step and the weight in long double for the converged nodes that need it:
+// nodes to about half an ulp, weights to a few ulp.
+void polish(const gauss_rule& rule, std::vector<gauss_node>& nodes,
+            const std::vector<bool>& converged)
+{
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        if (converged[i] && needs_polish(rule, nodes[i]))
+            chosen.push_back(i);
+    for (std::size_t first = 0; first < chosen.size(); first += long_lanes) {
+        const std::size_t count = std::min(long_lanes, chosen.size() - first);
+        std::array<long double, long_lanes> x;
+        for (std::size_t l = 0; l < long_lanes; ++l)  // spare lanes repeat the last node
+            x[l] = nodes[chosen[first + std::min(l, count - 1)]].node;
+        const std::array<node_values, long_lanes> values =
+            evaluate_lanes<long double, long_lanes>(rule, x);
+        for (std::size_t l = 0; l < count; ++l) {
+            gauss_node& g = nodes[chosen[first + l]];
+            g = converged_node(g.node, values[l]);
+        }
+    }
 }
 
 // The nodes from `guesses` by Newton's method, or by the safeguarded search if that fails,
@@ -476,9 +519,7 @@ std::vector<gauss_node> find_nodes(const gauss_rule& rule, const std::vector<dou
     if (!newton_nodes(rule, guesses, tolerance, max_iter, nodes) ||
         !ordered_within(nodes, increasing, lower, upper))
         nodes = safeguarded_nodes(rule, guesses, lower, upper, tolerance, max_iter, converged);
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        if (converged[i])
-            polish(rule, nodes[i]);
+    polish(rule, nodes, converged);
     return nodes;
 }
 
@@ -588,7 +629,7 @@ double airy_zero(std::size_t k)
 
 // Laguerre zeros, increasing, with nu = 4n + 2 alpha + 2: near 0 the Bessel-type estimate
 // j^2 / nu (1 + (j^2 + 2 (alpha^2 - 1)) / (3 nu^2)), j = j_{alpha,k} (Tricomi, Gatteschi),
-// while j < sqrt(nu); the largest tenth from the Airy-type estimate
+// while j < sqrt(nu); the largest n^(1/3) / 2 (where it is the closer) from the Airy-type estimate
 // nu + 2^(2/3) a nu^(1/3) + 2^(4/3) a^2 nu^(-1/3) / 5, a the Airy zero of the same rank from
 // the top; between, Tricomi's nu cos^2(T/2), T - sin T = pi (4n - 4k + 3) / nu.
 std::vector<double> laguerre_guesses(std::size_t n, double alpha)
@@ -601,7 +642,7 @@ std::vector<double> laguerre_guesses(std::size_t n, double alpha)
         const std::size_t from_top = n - i;
         if (j * j < nu) {
             guesses[i] = j * j / nu * (1.0 + (j * j + 2.0 * (alpha * alpha - 1.0)) / (3.0 * nu * nu));
-        } else if (10 * from_top <= n) {
+        } else if (8 * from_top * from_top * from_top <= n) {
             const double a = airy_zero(from_top), cube_root = std::cbrt(nu);
             guesses[i] = nu + std::cbrt(4.0) * a * cube_root +
                          0.2 * std::cbrt(16.0) * a * a / cube_root;

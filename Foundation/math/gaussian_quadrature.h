@@ -14,27 +14,32 @@ namespace korvex {
 // Nodes are the zeros of p_n, the n-th orthogonal polynomial of the weight. Each starts from an
 // asymptotic estimate: Legendre, Olver's Bessel-type form near +-1 and Tricomi's inside
 // (within 1e-13 at n = 1000); Hermite, the Plancherel-Rotach (Tricomi) form; Laguerre, the
-// Bessel-type form near 0, the Airy-type form for the largest tenth, Tricomi's between.
+// Bessel-type form near 0, the Airy-type form for the largest n^(1/3)/2, Tricomi's between.
 // Newton's method then runs on 16 nodes at a time advanced together through the three-term
-// recurrence in double (vectorised across the nodes), two or three passes of O(n) per node;
+// recurrence in double (vectorised across the nodes), two to four passes of O(n) per node;
 // the derivative comes from p_n and p_{n-1} through each family's identity, the weight from
 // the derivative (Christoffel number), corrected to first order for the node's rounding.
 // Nodes whose weight changes fast with the node (|x W'/W| > 16: the ends of a Legendre
-// rule, most of the Hermite and Laguerre nodes) get one last Newton step and their weight in
-// long double. Should Newton's method not give distinct ordered converged nodes, the zeros
-// are searched one at a time, safeguarded by bisection on the Sturm count of the recurrence,
-// so that every node is found once. Values are rescaled by powers of two on the way, so none
-// overflows; weights below the smallest double underflow to 0. Symmetric rules are computed
-// on one half and mirrored, with 0 exactly as the middle node of an odd rule.
+// rule, most of the Hermite and Laguerre nodes), nodes whose steps ended in rounding noise
+// and Laguerre nodes below 1 get one last Newton step and their weight in long double, two
+// at a time, unless the weight underflows to a subnormal or 0. Should
+// Newton's method not give distinct ordered converged nodes, the zeros are searched one at a
+// time, safeguarded by bisection on the Sturm count of the recurrence, so that every node is
+// found once. Values are rescaled by powers of two on the way, so none overflows; weights
+// below the smallest double underflow to 0. Symmetric rules are computed on one half and
+// mirrored, with 0 exactly as the middle node of an odd rule.
 //
 // Accuracy at n = 1000 (against the previous long double implementation, mpmath and the
 // moments): nodes within 5 ulp relative to |x| (most within 1), Legendre and Hermite weights
-// within about 60 ulp, Laguerre weights within about 1e-12 relative; the moments of low
-// degree are exact to 16 eps (Legendre, Hermite) and 64 eps (Laguerre).
+// within about 60 ulp, Laguerre weights (alpha = 0.5) within about 2e-14 relative where they
+// are normal doubles; the moments of low degree are exact to 16 eps (Legendre, Hermite) and
+// 64 eps (Laguerre).
 //
 // `tolerance` ends the Newton steps of a node once a step is at most tolerance * |node|
-// (relative, since Laguerre nodes reach 4n); `max_iter` caps the steps per node, after which
-// the last iterate is kept (this is not an error) with the weight there, uncorrected.
+// (relative, since Laguerre nodes reach 4n), or once steps below 2^-40 |node| stop halving
+// (they have reached the rounding noise of the recurrence); `max_iter` caps the steps per
+// node, after which the last iterate is kept (this is not an error) with the weight there,
+// uncorrected.
 //
 // Outputs: an owning vector of another size receives a new block of the rule's size (as
 // assignment does); a view of another size cannot be reallocated and raises Error, as do two

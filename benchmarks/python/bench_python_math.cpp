@@ -1,6 +1,6 @@
 // korvexmodules.Math timed from Python beside scipy, in one embedded interpreter: the inverse
 // normal over 10^6 values (from a numpy array, a vector_IdE and a list) and per scalar call
-// against scipy.special.ndtri, and quadrature rules of 100 and 1000 points against scipy's
+// against scipy.special.ndtri, and quadrature rules of 10, 100 and 1000 points against scipy's
 // roots_legendre, roots_hermite and roots_genlaguerre. Every timed operation is one call of a
 // Python callable with prepared arguments, made the same way for both libraries.
 //
@@ -67,7 +67,7 @@ def scipy_rule(name, function, *args):
     calls[name] = (function, args, None)
     rules[name] = lambda: function(*args)
 
-for size in (100, 1000):
+for size in (10, 100, 1000):
     korvex_rule(f"korvex/legendre/{size}", Q.gauss_legendre_coefficients, size)
     scipy_rule(f"scipy/roots_legendre/{size}", sc.roots_legendre, size)
     korvex_rule(f"korvex/hermite/{size}", Q.gauss_hermite_coefficients, size)
@@ -284,6 +284,12 @@ KORVEX_PYTHON_CALL(scipy_ndtri_list, "scipy/ndtri/list");
 KORVEX_PYTHON_SCALAR(korvex_cdfnorminv_scalar, "korvex/cdfnorminv/scalar");
 KORVEX_PYTHON_SCALAR(korvex_cdfnorminv_fast_scalar, "korvex/cdfnorminv_fast/scalar");
 KORVEX_PYTHON_SCALAR(scipy_ndtri_scalar, "scipy/ndtri/scalar");
+KORVEX_PYTHON_RULE(korvex_legendre_10, "korvex/legendre/10");
+KORVEX_PYTHON_RULE(scipy_roots_legendre_10, "scipy/roots_legendre/10");
+KORVEX_PYTHON_RULE(korvex_hermite_10, "korvex/hermite/10");
+KORVEX_PYTHON_RULE(scipy_roots_hermite_10, "scipy/roots_hermite/10");
+KORVEX_PYTHON_RULE(korvex_laguerre_10, "korvex/laguerre/10");
+KORVEX_PYTHON_RULE(scipy_roots_genlaguerre_10, "scipy/roots_genlaguerre/10");
 KORVEX_PYTHON_RULE(korvex_legendre_100, "korvex/legendre/100");
 KORVEX_PYTHON_RULE(scipy_roots_legendre_100, "scipy/roots_legendre/100");
 KORVEX_PYTHON_RULE(korvex_legendre_1000, "korvex/legendre/1000");
