@@ -474,13 +474,15 @@ constexpr std::size_t long_lanes = 2;
 
 // Whether a converged node gains from long double: its weight is a normal double (an
 // underflowing weight has no digits to gain) and sensitive, or double left it in rounding
-// noise, or it is a Laguerre node below 1, whose last digits the recurrence in double loses.
+// noise, or it is a Laguerre node below 1, whose last digits the recurrence in double loses,
+// or a Legendre node: its weight from the recurrence in double is off by tens of ulp, which
+// integrals that cancel (e.g. the Hartman-Watson integral) magnify.
 bool needs_polish(const gauss_rule& rule, const gauss_node& g)
 {
     if (!std::isnormal(g.weight))
         return false;
     const bool small_laguerre = rule.family == rule_family::laguerre && g.node < 1.0;
-    return g.noisy || small_laguerre ||
+    return g.noisy || small_laguerre || rule.family == rule_family::legendre ||
            std::fabs(weight_gradient(rule, g.node) * g.node) > sensitive_weight;
 }
 
