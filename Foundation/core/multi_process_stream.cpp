@@ -12,11 +12,11 @@ namespace korvex {
 namespace {
 
 constexpr const char* source_file = "Foundation/core/multi_process_stream";
-constexpr SourceLocation read_bytes_location{"read_bytes", source_file, 140};
-constexpr SourceLocation read_tag_location{"read_tag", source_file, 150};
-constexpr SourceLocation bool_location{"operator>>", source_file, 205};
-constexpr SourceLocation string_location{"operator>>", source_file, 214};
-constexpr SourceLocation pop_location{"Pop", source_file, 242};
+
+constexpr SourceLocation at_line(const char* function, int line)
+{
+    return {function, source_file, line};
+}
 
 enum tag : std::uint8_t
 {
@@ -66,7 +66,7 @@ void multi_process_stream::write_value(std::uint8_t t, const T& value)
 void multi_process_stream::read_bytes(void* target, std::size_t count)
 {
     if (count > bytes_left())
-        details::check_fail(read_bytes_location,
+        details::check_fail(at_line("read_bytes", __LINE__),
             details::concat("multi_process_stream: cannot read ", count, " bytes at offset ",
                 position_, ", only ", bytes_left(), " left"));
     if (count != 0)
@@ -77,12 +77,12 @@ void multi_process_stream::read_bytes(void* target, std::size_t count)
 void multi_process_stream::read_tag(std::uint8_t expected)
 {
     if (bytes_left() == 0)
-        details::check_fail(read_tag_location,
+        details::check_fail(at_line("read_tag", __LINE__),
             details::concat("multi_process_stream: expected ", tag_name(expected), " at offset ",
                 position_, ", but the stream ends there"));
     const std::uint8_t found = data_[position_];
     if (found != expected)
-        details::check_fail(read_tag_location,
+        details::check_fail(at_line("read_tag", __LINE__),
             details::concat("multi_process_stream: expected ", tag_name(expected), " at offset ",
                 position_, ", found ", tag_name(found)));
     ++position_;
@@ -162,7 +162,7 @@ multi_process_stream& multi_process_stream::operator>>(bool& value)
     std::uint8_t byte = 0;
     read_value(tag_bool, byte);
     if (byte > 1)
-        details::check_fail(bool_location,
+        details::check_fail(at_line("operator>>", __LINE__),
             details::concat("multi_process_stream: invalid bool value ", unsigned{byte},
                 " at offset ", position_ - 1));
     value = byte == 1;
@@ -174,7 +174,7 @@ multi_process_stream& multi_process_stream::operator>>(std::string& value)
     std::uint64_t length = 0;
     read_value(tag_string, length);
     if (length > bytes_left())
-        details::check_fail(string_location,
+        details::check_fail(at_line("operator>>", __LINE__),
             details::concat("multi_process_stream: string length ", length, " at offset ",
                 position_, " exceeds the ", bytes_left(), " bytes left"));
     const auto* first = reinterpret_cast<const char*>(data_.data() + position_);
@@ -230,7 +230,7 @@ void multi_process_stream::Pop(double*& values, unsigned& n)
     read_value(tag_array, count);
     const std::size_t bytes = std::size_t{count} * sizeof(double);
     if (bytes > bytes_left())
-        details::check_fail(pop_location,
+        details::check_fail(at_line("Pop", __LINE__),
             details::concat("multi_process_stream: array of ", count, " doubles at offset ",
                 position_, " exceeds the ", bytes_left(), " bytes left"));
     double* block = static_cast<double*>(cpu_allocator::allocate(bytes, 64));

@@ -5,8 +5,8 @@
 namespace korvex {
 
 // Where a failure was detected: enclosing function, source path (project-relative, without
-// extension) and line. Each failure site keeps its location as a named constant, so the
-// reported place is part of the interface and does not move when a file is edited.
+// extension) and line. A site whose reported place is part of the published interface keeps
+// it as a named constant; every other site names the line of its check with __LINE__.
 // The two texts must have static storage duration (string literals).
 struct SourceLocation
 {

@@ -10,21 +10,11 @@ namespace korvex {
 namespace {
 
 constexpr const char* source_file = "Foundation/math/finite_difference";
-constexpr SourceLocation derivation_stencil{"nonuniform_derivation", source_file, 123};
-constexpr SourceLocation derivation_axis_given{"nonuniform_derivation", source_file, 125};
-constexpr SourceLocation derivation_points{"nonuniform_derivation", source_file, 127};
-constexpr SourceLocation five_mid_arguments{"nonuniform_five_points_derivative_mid",
-                                            source_file, 143};
-constexpr SourceLocation five_mid_points{"nonuniform_five_points_derivative_mid", source_file,
-                                         145};
-constexpr SourceLocation five_0_arguments{"nonuniform_five_points_derivative_0", source_file,
-                                          153};
-constexpr SourceLocation five_1_arguments{"nonuniform_five_points_derivative_1", source_file,
-                                          161};
-constexpr SourceLocation three_mid_arguments{"nonuniform_three_points_derivative_mid",
-                                             source_file, 170};
-constexpr SourceLocation three_mid_points{"nonuniform_three_points_derivative_mid",
-                                          source_file, 172};
+
+constexpr SourceLocation at_line(const char* function, int line)
+{
+    return {function, source_file, line};
+}
 
 constexpr std::size_t max_points = 5;
 constexpr std::size_t helper_slots = 5;
@@ -120,11 +110,12 @@ void finite_difference::nonuniform_derivation(const double* x, std::size_t n, do
                                               double* second, bool check_points,
                                               std::size_t stencil)
 {
-    KORVEX_CHECK_MSG(derivation_stencil, stencil == 3 || stencil == 5, "stencil of ",
-                     stencil, " points; 3 or 5 are supported");
-    KORVEX_CHECK_MSG(derivation_axis_given, n == 0 || x != nullptr, "no axis points given");
+    KORVEX_CHECK_MSG(at_line("nonuniform_derivation", __LINE__), stencil == 3 || stencil == 5,
+                     "stencil of ", stencil, " points; 3 or 5 are supported");
+    KORVEX_CHECK_MSG(at_line("nonuniform_derivation", __LINE__), n == 0 || x != nullptr,
+                     "no axis points given");
     if (check_points)
-        check_axis(derivation_points, x, n);
+        check_axis(at_line("nonuniform_derivation", __LINE__), x, n);
     const std::size_t half = stencil / 2;
     for (std::size_t k = 0; k < n; ++k) {
         const std::size_t begin = k >= half ? k - half : 0;
@@ -140,9 +131,9 @@ void finite_difference::nonuniform_five_points_derivative_mid(const double* poin
                                                               std::size_t index, double* first,
                                                               double* second, bool check_points)
 {
-    check_helper(five_mid_arguments, points, 5, index);
+    check_helper(at_line("nonuniform_five_points_derivative_mid", __LINE__), points, 5, index);
     if (check_points)
-        check_axis(five_mid_points, points, 5);
+        check_axis(at_line("nonuniform_five_points_derivative_mid", __LINE__), points, 5);
     helper_weights(points, 5, index, first, second);
 }
 
@@ -150,7 +141,7 @@ void finite_difference::nonuniform_five_points_derivative_0(const double* points
                                                             std::size_t index, double* first,
                                                             double* second)
 {
-    check_helper(five_0_arguments, points, 3, index);
+    check_helper(at_line("nonuniform_five_points_derivative_0", __LINE__), points, 3, index);
     helper_weights(points, 3, index, first, second);
 }
 
@@ -158,7 +149,7 @@ void finite_difference::nonuniform_five_points_derivative_1(const double* points
                                                             std::size_t index, double* first,
                                                             double* second)
 {
-    check_helper(five_1_arguments, points, 4, index);
+    check_helper(at_line("nonuniform_five_points_derivative_1", __LINE__), points, 4, index);
     helper_weights(points, 4, index, first, second);
 }
 
@@ -167,9 +158,9 @@ void finite_difference::nonuniform_three_points_derivative_mid(const double* poi
                                                                double* first, double* second,
                                                                bool check_points)
 {
-    check_helper(three_mid_arguments, points, 3, index);
+    check_helper(at_line("nonuniform_three_points_derivative_mid", __LINE__), points, 3, index);
     if (check_points)
-        check_axis(three_mid_points, points, 3);
+        check_axis(at_line("nonuniform_three_points_derivative_mid", __LINE__), points, 3);
     helper_weights(points, 3, index, first, second);
 }
 

@@ -49,7 +49,7 @@ laplace_inverter_gaver_stehfest::laplace_inverter_gaver_stehfest(std::size_t siz
 
 void laplace_inverter_gaver_stehfest::check_time(double t)
 {
-    KORVEX_CHECK_MSG(here("invert", __LINE__), t > 0.0 && std::isfinite(t), "t = ", t);
+    KORVEX_CHECK_MSG(here("check_time", __LINE__), t > 0.0 && std::isfinite(t), "t = ", t);
 }
 
 }  // namespace korvex

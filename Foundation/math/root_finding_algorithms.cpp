@@ -9,8 +9,6 @@
 namespace korvex {
 namespace {
 
-constexpr SourceLocation brent_arguments{"brent", "Foundation/math/root_finding_algorithms", 86};
-
 bool same_sign(double a, double b) { return (a > 0.0 && b > 0.0) || (a < 0.0 && b < 0.0); }
 
 // The state of Brent's method: b is the best estimate, a the previous one, and the root
@@ -83,8 +81,9 @@ bool root_finding_algorithms::brent(const std::function<double(double)>& f, doub
                                     double upper, double& root, double x_tolerance,
                                     double f_tolerance, int max_iterations)
 {
-    KORVEX_CHECK_MSG(brent_arguments, f && std::isfinite(lower) && std::isfinite(upper),
-                     "bracket [", lower, ", ", upper, "]");
+    KORVEX_CHECK_MSG((SourceLocation{"brent", "Foundation/math/root_finding_algorithms", __LINE__}),
+                     f && std::isfinite(lower) && std::isfinite(upper), "bracket [", lower, ", ", upper,
+                     "]");
     constexpr double epsilon = std::numeric_limits<double>::epsilon();
     const double start = root;
     brent_state s{lower, f(lower), upper, f(upper), 0.0, 0.0, 0.0, 0.0};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 
 #include "math/normal_distribution.h"
@@ -100,11 +101,14 @@ constexpr far_piece far_pieces[] = {
       0.003135083084542216, -0.0012828321011794442, 0.0008095252162303673, -0.0003226318172953475}},
 };
 
-template <const far_piece& Piece>
+// The piece is chosen by index: clang 14 refuses an array element as a reference template
+// argument.
+template <std::size_t Index>
 double far_polynomial(double y)
 {
-    constexpr double scale = Piece.scale(), offset = Piece.offset();
-    return horner(Piece.coefficients, y * scale - offset);
+    constexpr const far_piece& piece = far_pieces[Index];
+    constexpr double scale = piece.scale(), offset = piece.offset();
+    return horner(piece.coefficients, y * scale - offset);
 }
 
 // u = m / s for the time value v at the distance m = |F - K|, given 1/m: u(v / m), written
@@ -118,12 +122,12 @@ double guess_u(double v, double m, double inverse_m)
     }
     const double y = std::sqrt(-std::log(r));
     if (y <= far_pieces[1].start)
-        return far_polynomial<far_pieces[0]>(y);
+        return far_polynomial<0>(y);
     if (y <= far_pieces[2].start)
-        return far_polynomial<far_pieces[1]>(y);
+        return far_polynomial<1>(y);
     if (y <= far_pieces[3].start)
-        return far_polynomial<far_pieces[2]>(y);
-    return far_polynomial<far_pieces[3]>(y);
+        return far_polynomial<2>(y);
+    return far_polynomial<3>(y);
 }
 
 // s with s g(-m / s) = v, for m > 0 and v > 0. Householder steps of order four on

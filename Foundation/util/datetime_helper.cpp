@@ -6,11 +6,6 @@
 
 namespace korvex {
 
-namespace {
-constexpr SourceLocation subset_location{
-    "index_subset_dates", "Foundation/util/datetime_helper", 30};
-}
-
 std::size_t datetime_helper::find_index(const datetime& d, const std::vector<datetime>& dates,
                                         bool first_not_before)
 {
@@ -33,9 +28,8 @@ void datetime_helper::index_subset_dates(const std::vector<datetime>& subset,
     for (std::size_t i = 0; i < subset.size(); ++i) {
         const auto it = std::lower_bound(dates.begin(), dates.end(), subset[i]);
         if (it == dates.end() || !(*it == subset[i]))
-            details::check_fail(subset_location,
-                                details::concat("date ", subset[i].to_string(),
-                                                " is not among the dates"));
+            details::check_fail({"index_subset_dates", "Foundation/util/datetime_helper", __LINE__},
+                                details::concat("date ", subset[i].to_string(), " is not among the dates"));
         found[i] = static_cast<std::size_t>(it - dates.begin());
     }
     positions = std::move(found);

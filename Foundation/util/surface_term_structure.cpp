@@ -15,16 +15,16 @@ constexpr const char* source_file = "Foundation/util/surface_term_structure";
 void check_axis(const std::vector<datetime>& axis, const char* name)
 {
     if (axis.empty())
-        details::check_fail("initialize", source_file, __LINE__,
+        details::check_fail("check_axis", source_file, __LINE__,
                             details::concat("The surface axis ", name, " has no dates"));
     for (std::size_t k = 0; k < axis.size(); ++k) {
         if (!std::isfinite(axis[k].as_float()))
-            details::check_fail("initialize", source_file, __LINE__,
+            details::check_fail("check_axis", source_file, __LINE__,
                                 details::concat("The surface axis ", name, " holds the date ",
                                                 axis[k].as_float(), " at position ", k,
                                                 ", which is not finite"));
         if (k > 0 && !(axis[k - 1] < axis[k]))
-            details::check_fail("initialize", source_file, __LINE__,
+            details::check_fail("check_axis", source_file, __LINE__,
                                 details::concat("The surface axis ", name,
                                                 " is not strictly ascending at position ", k));
     }

@@ -290,8 +290,10 @@ TEST(CurveRecords, TermStructureOfDifferentLengthsIsReadButNotQueried)
     record["rates_term_structure"]["y"] = json::parse("[0.01]");
     write_file_text(folder.file("a.json"), json{{"root", record}}.dump());
     const auto read = discount_curve_piecewise_constant::read_from_json(folder.file("a.json"));
-    EXPECT_EQ(error_of([&] { read->df(jan_2024, jun_2025); }).message(),
-              "The term structure has 3 pillar dates but 1 values");
+    const Error e = error_of([&] { read->df(jan_2024, jun_2025); });
+    EXPECT_EQ(e.message(), "The term structure has 3 pillar dates but 1 values");
+    EXPECT_EQ(e.location(),
+              (SourceLocation{"check_queryable", "Library/Util/term_structure/term_structure", 118}));
 }
 
 struct json_failure

@@ -243,8 +243,14 @@ TEST(DiscountCurve, CurvesWithoutConventionAreRefusedWhenQueried)
 {
     const discount_curve_flat flat(jan_2024, 0.05, nullptr);
     const discount_curve_piecewise_constant piecewise(jan_2024, pillar_dates(), pillar_rates(), nullptr);
-    EXPECT_EQ(error_of([&] { flat.df(jan_2024, jun_2025); }).message(), "convention_ is null");
-    EXPECT_EQ(error_of([&] { piecewise.df(jan_2024, jun_2025); }).message(), "convention_ is null");
+    const Error flat_error = error_of([&] { flat.df(jan_2024, jun_2025); });
+    const Error piecewise_error = error_of([&] { piecewise.df(jan_2024, jun_2025); });
+    EXPECT_EQ(flat_error.message(), "convention_ is null");
+    EXPECT_EQ(piecewise_error.message(), "convention_ is null");
+    EXPECT_EQ(flat_error.location(),
+              (SourceLocation{"fraction", "Library/Market/ir/discount_curve/discount_curve_flat", 27}));
+    EXPECT_EQ(piecewise_error.location(),
+              (SourceLocation{"log_df", "Library/Market/ir/discount_curve/discount_curve_piecewise_constant", 44}));
 }
 
 }  // namespace

@@ -309,6 +309,9 @@ TEST(IrVolatilitySurfaceRecords, BinaryMatrixWhoseShapeDisagreesWithItsValuesIsR
     ASSERT_NO_THROW(serialization::access::write_binary(folder.file("data.bin"), bytes));
     const Error error = error_of([&] { (void)ir_volatility_data_sabr::read_from_binary(folder.file("data.bin")); });
     EXPECT_EQ(error.message(), "The matrix record has 4611686018427387904 rows and 3 columns but holds 6 values");
+    EXPECT_EQ(error.location(),
+              (SourceLocation{"load_matrix",
+                              "Library/Market/ir/volatility_surface/volatility_data/surface_term_structure_record", 71}));
 }
 
 }  // namespace

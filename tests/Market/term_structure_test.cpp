@@ -174,6 +174,8 @@ TEST(TermStructureIntegral, StructuresThatCannotBeQueriedAreRefused)
     const structure none({}, {}, 1);
     const Error e = error_of([&] { none.integral(datetime(1.0), datetime(2.0), days); });
     EXPECT_EQ(e.message(), "The term structure has no pillars");
+    EXPECT_EQ(e.location(),
+              (SourceLocation{"check_queryable", "Library/Util/term_structure/term_structure", 116}));
     EXPECT_EQ(error_of([&] { none.value_at(datetime(1.0)); }).message(),
               "The term structure has no pillars");
 }

@@ -128,7 +128,7 @@ TEST(create_scheme, refuses_empty_vectors)
 {
     expect_error([] { pde_scheme::create_scheme(dates_0_to_10(false), {}, {}, {}, {}, crank_nicolson, false,
                                                 matrix<double>()); },
-                 {"create_scheme", scheme_file, 38},
+                 {"create_scheme", scheme_file, 70},
                  "Expected !space_grids.empty() && !coefficients.empty() && !stencil_sizes.empty() to be true, "
                  "but got false.  a one-dimensional scheme needs a space grid, coefficients and a stencil size");
 }
@@ -138,11 +138,16 @@ TEST(pde_scheme_one_dimension, refuses_bad_construction_arguments)
     expect_error([] { pde_scheme_one_dimension(dates_0_to_10(false), axis(true), coefficients(21, 0, 0, 0), 3,
                                                adi_douglas, false); },
                  {"pde_scheme_one_dimension", one_dimension_file, 385}, "");
+    expect_error([] { make_scheme(nullptr, axis(true), coefficients(21, 0, 0, 0), 3, implicit_euler); },
+                 {"pde_scheme", scheme_file, 32}, "Expected time_grid_ != nullptr to be true, but got false.");
+    expect_error([] { make_scheme(dates_0_to_10(false), nullptr, coefficients(21, 0, 0, 0), 3, implicit_euler); },
+                 {"pde_scheme_one_dimension", one_dimension_file, 62},
+                 "Expected space_grid_ != nullptr && coefficients != nullptr to be true, but got false.");
     expect_error([] { make_scheme(dates_0_to_10(false), axis(true), coefficients(21, 0, 0, 0), 4, implicit_euler); },
-                 {"pde_scheme_one_dimension", one_dimension_file, 389},
+                 {"pde_scheme_one_dimension", one_dimension_file, 64},
                  "Expected stencil_size_ == 3 || stencil_size_ == 5 to be true, but got false.");
     expect_error([] { make_scheme(dates_0_to_10(false), axis(true, 4), coefficients(4, 0, 0, 0), 5, implicit_euler); },
-                 {"pde_scheme_one_dimension", one_dimension_file, 391},
+                 {"pde_scheme_one_dimension", one_dimension_file, 66},
                  "Expected n >= stencil_size_ to be true, but got false.  an axis of 4 points is too short for a "
                  "stencil of 5");
 }
@@ -404,22 +409,22 @@ TEST(pde_scheme_one_dimension, refuses_inconsistent_steps_before_writing)
     fill(storage, 21);
     const std::vector<double> before = values(storage);
 
-    expect_error([&] { s->diffuse(storage, {}, 1.0); }, {"diffuse", one_dimension_file, 478},
+    expect_error([&] { s->diffuse(storage, {}, 1.0); }, {"check_step", one_dimension_file, 114},
                  "Expected boundary_coefficients.size() == groups.size() to be true, but got false.  0 boundary "
                  "coefficient sets for 1 boundary groups");
-    expect_error([&] { s->diffuse(storage, {{c, nullptr}}, 1.0); }, {"diffuse", one_dimension_file, 486},
+    expect_error([&] { s->diffuse(storage, {{c, nullptr}}, 1.0); }, {"check_step", one_dimension_file, 127},
                  "Expected has_boundary_sets to be true, but got false.  a no_diffusion end needs boundary "
                  "coefficients of 21 values");
     pde_storage wrong(1, 1, {20});
-    expect_error([&] { s->diffuse(wrong, {{c, c}}, 1.0); }, {"diffuse", one_dimension_file, 474},
+    expect_error([&] { s->diffuse(wrong, {{c, c}}, 1.0); }, {"check_step", one_dimension_file, 111},
                  "Expected rows_fit to be true, but got false.  the storage must hold rows of 21 values");
     const bc narrow(bc::fixed_value, true, 0.5, bc::fixed_value, true, 0.45);
     pde_storage narrow_storage(1, {21}, {{narrow}});
-    expect_error([&] { s->diffuse(narrow_storage, {{c, c}}, 1.0); }, {"diffuse", one_dimension_file, 482},
+    expect_error([&] { s->diffuse(narrow_storage, {{c, c}}, 1.0); }, {"check_step", one_dimension_file, 118},
                  "Expected wide_enough to be true, but got false.  the boundary window from node 5 to node 5 is "
                  "too narrow for 3 bands");
     c->reaction_ = tensor<double>({20});
-    expect_error([&] { s->diffuse(storage, {{c, c}}, 1.0); }, {"diffuse", one_dimension_file, 470},
+    expect_error([&] { s->diffuse(storage, {{c, c}}, 1.0); }, {"check_step", one_dimension_file, 106},
                  "Expected has_coefficients(coefficients_[0].get(), n) to be true, but got false.  the model "
                  "coefficients must hold 21 values each");
     EXPECT_EQ(values(storage), before);
@@ -466,7 +471,8 @@ TEST(pde_boundary_window, ends_of_the_axis_and_floating_values)
                  "boundary value exist onley for flaoting");
 
     expect_error([&] { window(bc(bc::no_diffusion, true, std::nan(""), bc::no_diffusion, true, 0.0)); },
-                 {"of", "Library/PDE/scheme/pde_boundary_window", 58}, "boundary value is NaN in the grid's coordinate");
+                 {"transformed_boundary", "Library/PDE/scheme/pde_boundary_window", 23},
+                 "boundary value is NaN in the grid's coordinate");
 }
 
 TEST(pde_boundary_window, maps_values_through_the_grid_transformation)
@@ -480,7 +486,10 @@ TEST(pde_boundary_window, maps_values_through_the_grid_transformation)
     EXPECT_DOUBLE_EQ(w[0].upper.value, 7.5);
     EXPECT_EQ(w[0].lower.index, 0u);
     EXPECT_FALSE(w[0].lower.clipped);
-    EXPECT_THROW(pde_boundary_window({g, g}, {bc()}), Error);
+    expect_error([&] { pde_boundary_window({g, g}, {bc()}); },
+                 {"pde_boundary_window", "Library/PDE/scheme/pde_boundary_window", 65},
+                 "Expected configs.size() >= grids.size() to be true, but got false.  1 boundary configurations "
+                 "for 2 dimensions");
 }
 
 }  // namespace

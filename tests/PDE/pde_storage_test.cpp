@@ -70,7 +70,7 @@ TEST(pde_storage, needs_one_configuration_per_result_row)
         pde_storage(2, {2, 10}, {{bc()}});
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(e.location(), (SourceLocation{"pde_storage", "Library/PDE/storage/pde_storage", 52}));
+        EXPECT_EQ(e.location(), (SourceLocation{"pde_storage", "Library/PDE/storage/pde_storage", 39}));
         EXPECT_EQ(e.message(), "Expected boundary_configs.size() == number_of_results_ to be true, but got "
                                "false.  1 layer configurations for 2 results");
     }
@@ -83,7 +83,7 @@ TEST(pde_storage, refuses_counts_that_do_not_fit)
         pde_storage(1, 0, {10});
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(e.location(), (SourceLocation{"pde_storage", file, 38}));
+        EXPECT_EQ(e.location(), (SourceLocation{"check_results", file, 47}));
     }
     try {
         pde_storage(1, 3, {10});
@@ -97,7 +97,7 @@ TEST(pde_storage, refuses_counts_that_do_not_fit)
         pde_storage(1, {10}, std::vector<std::vector<bc>>(1));
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(e.location(), (SourceLocation{"pde_storage", file, 47}));
+        EXPECT_EQ(e.location(), (SourceLocation{"add_layers", file, 55}));
     }
 }
 

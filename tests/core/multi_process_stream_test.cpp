@@ -97,6 +97,11 @@ TEST(MultiProcessStream, EmptyArrayPopsAsNull)
     EXPECT_EQ(n, 0u);
 }
 
+SourceLocation stream_site(const char* function, int line)
+{
+    return {function, "Foundation/core/multi_process_stream", line};
+}
+
 std::string read_failure(multi_process_stream& s)
 {
     try {
@@ -131,7 +136,17 @@ TEST(MultiProcessStream, ReadingPastTheEndNamesTheOffset)
     } catch (const Error& e) {
         EXPECT_EQ(e.message(),
                   "multi_process_stream: expected an int at offset 5, but the stream ends there");
-        EXPECT_STREQ(e.location().file, "Foundation/core/multi_process_stream");
+        EXPECT_EQ(e.location(), stream_site("read_tag", 80));
+    }
+    std::vector<std::uint8_t> cut = s.GetRawData();
+    cut.resize(3);  // the tag and two of the four bytes
+    s.SetRawData(cut);
+    try {
+        s >> i;
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), "multi_process_stream: cannot read 4 bytes at offset 1, only 2 left");
+        EXPECT_EQ(e.location(), stream_site("read_bytes", 69));
     }
 }
 
@@ -145,6 +160,7 @@ TEST(MultiProcessStream, ATypeMismatchIsRefused)
         FAIL();
     } catch (const Error& e) {
         EXPECT_EQ(e.message(), "multi_process_stream: expected a double at offset 0, found a string");
+        EXPECT_EQ(e.location(), stream_site("read_tag", 85));
     }
 }
 
@@ -163,6 +179,7 @@ TEST(MultiProcessStream, LengthsBeyondTheBytesLeftAreRefusedBeforeAllocating)
     } catch (const Error& e) {
         EXPECT_EQ(e.message(), "multi_process_stream: string length 18446744073709551615 at "
                                "offset 9 exceeds the 0 bytes left");
+        EXPECT_EQ(e.location(), stream_site("operator>>", 177));
     }
 
     multi_process_stream arrays;
@@ -178,6 +195,7 @@ TEST(MultiProcessStream, LengthsBeyondTheBytesLeftAreRefusedBeforeAllocating)
     } catch (const Error& e) {
         EXPECT_EQ(e.message(), "multi_process_stream: array of 4000000000 doubles at offset 5 "
                                "exceeds the 0 bytes left");
+        EXPECT_EQ(e.location(), stream_site("Pop", 233));
     }
     EXPECT_EQ(p, nullptr);
 }
@@ -195,6 +213,7 @@ TEST(MultiProcessStream, ABoolByteOtherThanZeroOrOneIsRefused)
         FAIL();
     } catch (const Error& e) {
         EXPECT_EQ(e.message(), "multi_process_stream: invalid bool value 2 at offset 1");
+        EXPECT_EQ(e.location(), stream_site("operator>>", 165));
     }
 }
 

@@ -261,13 +261,13 @@ TEST(derivation_weights_flag, checked_axis_must_be_finite_and_increasing)
     const std::vector<double> nan = {std::nan(""), 1.0, 1.5, 2.0};
     expect_error([&] { finite_difference::nonuniform_derivation(flat.data(), 4, first.data(),
                                                                 second.data(), true, 5); },
-                 "nonuniform_derivation", 127, axis_text + "point 2 of 4 is 1 after 1");
+                 "nonuniform_derivation", 118, axis_text + "point 2 of 4 is 1 after 1");
     expect_error([&] { finite_difference::nonuniform_derivation(down.data(), 4, first.data(),
                                                                 second.data(), true, 3); },
-                 "nonuniform_derivation", 127, axis_text + "point 2 of 4 is 0.5 after 1");
+                 "nonuniform_derivation", 118, axis_text + "point 2 of 4 is 0.5 after 1");
     expect_error([&] { finite_difference::nonuniform_derivation(nan.data(), 4, first.data(),
                                                                 second.data(), true, 3); },
-                 "nonuniform_derivation", 127, axis_text + "point 0 of 4 is nan");
+                 "nonuniform_derivation", 118, axis_text + "point 0 of 4 is nan");
     EXPECT_TRUE(std::all_of(first.begin(), first.end(), [](double w) { return w == -7.0; }));
 
     // unchecked, coincident points give non-finite weights but no failure
@@ -282,12 +282,12 @@ TEST(derivation_weights_flag, structural_arguments_are_always_checked)
     std::vector<double> first(15), second(15);
     expect_error([&] { finite_difference::nonuniform_derivation(x.data(), 3, first.data(),
                                                                 second.data(), false, 4); },
-                 "nonuniform_derivation", 123,
+                 "nonuniform_derivation", 113,
                  "Expected stencil == 3 || stencil == 5 to be true, but got false.  stencil of 4 "
                  "points; 3 or 5 are supported");
     expect_error([&] { finite_difference::nonuniform_derivation(nullptr, 3, first.data(),
                                                                 second.data(), false, 3); },
-                 "nonuniform_derivation", 125,
+                 "nonuniform_derivation", 115,
                  "Expected n == 0 || x != nullptr to be true, but got false.  no axis points "
                  "given");
 }
@@ -384,28 +384,28 @@ TEST(helper_arguments, bad_index_null_points_and_unordered_points_are_refused)
     double w[5];
     expect_error([&] { finite_difference::nonuniform_five_points_derivative_mid(p, 1, w, w,
                                                                                 false); },
-                 "nonuniform_five_points_derivative_mid", 143,
+                 "nonuniform_five_points_derivative_mid", 134,
                  "Expected index < count && index <= 2 && count - 1 - index <= 2 to be true, "
                  "but got false.  index 1 does not place 5 points in five slots");
     expect_error([&] { finite_difference::nonuniform_five_points_derivative_1(p, 0, w, w); },
-                 "nonuniform_five_points_derivative_1", 161,
+                 "nonuniform_five_points_derivative_1", 152,
                  "Expected index < count && index <= 2 && count - 1 - index <= 2 to be true, "
                  "but got false.  index 0 does not place 4 points in five slots");
     expect_error([&] { finite_difference::nonuniform_five_points_derivative_0(p, 3, w, w); },
-                 "nonuniform_five_points_derivative_0", 153,
+                 "nonuniform_five_points_derivative_0", 144,
                  "Expected index < count && index <= 2 && count - 1 - index <= 2 to be true, "
                  "but got false.  index 3 does not place 3 points in five slots");
     expect_error([&] { finite_difference::nonuniform_three_points_derivative_mid(nullptr, 1, w,
                                                                                  w, true); },
-                 "nonuniform_three_points_derivative_mid", 170,
+                 "nonuniform_three_points_derivative_mid", 161,
                  "Expected points != nullptr to be true, but got false.  no points given");
     expect_error([&] { finite_difference::nonuniform_five_points_derivative_mid(unordered, 2, w,
                                                                                 w, true); },
-                 "nonuniform_five_points_derivative_mid", 145,
+                 "nonuniform_five_points_derivative_mid", 136,
                  axis_text + "point 3 of 5 is 2 after 3");
     expect_error([&] { finite_difference::nonuniform_three_points_derivative_mid(unordered + 1,
                                                                                  1, w, w, true); },
-                 "nonuniform_three_points_derivative_mid", 172,
+                 "nonuniform_three_points_derivative_mid", 163,
                  axis_text + "point 2 of 3 is 2 after 3");
     // unchecked, the same points are accepted and the weights are exact for them
     finite_difference::nonuniform_five_points_derivative_mid(unordered, 2, w, nullptr, false);

@@ -115,7 +115,7 @@ TEST(laplace_inverter_gaver_stehfest, bad_arguments_are_refused)
     const laplace_inverter_gaver_stehfest inverter(8, 0.0);
     testing::expect_failure(
         [&] { inverter.invert([](double s) { return 1.0 / s; }, 0.0); },
-        {"invert", source_file, 52},
+        {"check_time", source_file, 52},
         "Expected t > 0.0 && std::isfinite(t) to be true, but got false.  t = 0");
 }
 

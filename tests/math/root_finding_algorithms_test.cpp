@@ -176,7 +176,7 @@ TEST(brent, nan_from_the_function_fails)
 TEST(brent, non_finite_bracket_or_empty_function_is_an_error)
 {
     double root = 0.0;
-    const SourceLocation where{"brent", "Foundation/math/root_finding_algorithms", 86};
+    const SourceLocation where{"brent", "Foundation/math/root_finding_algorithms", 84};
     const std::string text = "Expected f && std::isfinite(lower) && std::isfinite(upper) to be "
                              "true, but got false.  bracket [-1, ";
     testing::expect_failure([&] { root_finding_algorithms::brent([](double x) { return x; },

@@ -82,6 +82,8 @@ struct invalid_surface
     std::size_t rows, columns;
     std::vector<double> z;
     const char* message;
+    const char* function;
+    int line;
 };
 
 std::ostream& operator<<(std::ostream& out, const invalid_surface& c) { return out << c.name; }
@@ -96,8 +98,7 @@ TEST_P(InvalidSurfaces, AreRefusedWithAClearMessage)
     std::vector<datetime> x(c.x.begin(), c.x.end()), y(c.y.begin(), c.y.end());
     const Error error = error_of([&] { surface_term_structure(x, y, values(c.rows, c.columns, c.z)); });
     EXPECT_EQ(error.message(), c.message);
-    EXPECT_STREQ(error.location().function, "initialize");
-    EXPECT_STREQ(error.location().file, "Foundation/util/surface_term_structure");
+    EXPECT_EQ(error.location(), (SourceLocation{c.function, "Foundation/util/surface_term_structure", c.line}));
 }
 
 const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -106,18 +107,22 @@ const double inf = std::numeric_limits<double>::infinity();
 INSTANTIATE_TEST_SUITE_P(
     Shapes, InvalidSurfaces,
     ::testing::Values(
-        invalid_surface{"empty_x", {}, {1.0}, 0, 1, {}, "The surface axis x has no dates"},
-        invalid_surface{"empty_y", {1.0}, {}, 1, 0, {}, "The surface axis y has no dates"},
+        invalid_surface{"empty_x", {}, {1.0}, 0, 1, {}, "The surface axis x has no dates", "check_axis", 18},
+        invalid_surface{"empty_y", {1.0}, {}, 1, 0, {}, "The surface axis y has no dates", "check_axis", 18},
         invalid_surface{"descending_x", {2.0, 1.0}, {1.0}, 2, 1, {0.0, 0.0},
-                        "The surface axis x is not strictly ascending at position 1"},
+                        "The surface axis x is not strictly ascending at position 1",
+                        "check_axis", 27},
         invalid_surface{"repeated_y", {1.0}, {3.0, 3.0}, 1, 2, {0.0, 0.0},
-                        "The surface axis y is not strictly ascending at position 1"},
+                        "The surface axis y is not strictly ascending at position 1",
+                        "check_axis", 27},
         invalid_surface{"nan_date", {1.0, nan}, {1.0}, 2, 1, {0.0, 0.0},
-                        "The surface axis x holds the date nan at position 1, which is not finite"},
+                        "The surface axis x holds the date nan at position 1, which is not finite",
+                        "check_axis", 22},
         invalid_surface{"transposed", {1.0, 2.0}, {1.0}, 1, 2, {0.0, 0.0},
-                        "The surface has 2 x dates and 1 y dates but a 1 x 2 matrix of values"},
+                        "The surface has 2 x dates and 1 y dates but a 1 x 2 matrix of values",
+                        "initialize", 70},
         invalid_surface{"infinite_value", {1.0, 2.0}, {1.0, 2.0}, 2, 2, {0.0, 0.0, 0.0, inf},
-                        "The surface value inf at row 1, column 1 is not finite"}),
+                        "The surface value inf at row 1, column 1 is not finite", "initialize", 76}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -47,7 +47,7 @@ private:
                     double rho) const;
 
     std::shared_ptr<const pde_multi_discrete> discrete_;
-    double a_;
+    [[maybe_unused]] double a_;  // kept, not read (see above)
     double b_;
     double c_;
     double d_;

@@ -10,16 +10,18 @@ namespace korvex {
 namespace {
 
 constexpr const char* source = "Library/PDE/scheme/pde_boundary_window";
-constexpr SourceLocation configs_location{"pde_boundary_window", source, 40};
-constexpr SourceLocation null_grid_location{"pde_boundary_window", source, 45};
-constexpr SourceLocation empty_grid_location{"of", source, 71};
-constexpr SourceLocation value_location{"of", source, 58};
+
+constexpr SourceLocation at_line(const char* function, int line)
+{
+    return {function, source, line};
+}
 
 double transformed_boundary(double value, space_grid::transformation_type transformation)
 {
     space_grid::transform(value, transformation);
     if (std::isnan(value))
-        details::check_fail(value_location, "boundary value is NaN in the grid's coordinate");
+        details::check_fail(at_line("transformed_boundary", __LINE__),
+                            "boundary value is NaN in the grid's coordinate");
     return value;
 }
 
@@ -60,11 +62,12 @@ pde_boundary_window::end upper_end(const space_grid& grid, const pde_boundary_co
 pde_boundary_window::pde_boundary_window(const std::vector<std::shared_ptr<const space_grid>>& grids,
                                          const std::vector<pde_boundary_config>& configs)
 {
-    KORVEX_CHECK_MSG(configs_location, configs.size() >= grids.size(), configs.size(),
-                     " boundary configurations for ", grids.size(), " dimensions");
+    KORVEX_CHECK_MSG(at_line("pde_boundary_window", __LINE__), configs.size() >= grids.size(),
+                     configs.size(), " boundary configurations for ", grids.size(), " dimensions");
     dimensions_.reserve(grids.size());
     for (std::size_t d = 0; d < grids.size(); ++d) {
-        KORVEX_CHECK_MSG(null_grid_location, grids[d] != nullptr, "dimension ", d, " has no grid");
+        KORVEX_CHECK_MSG(at_line("pde_boundary_window", __LINE__), grids[d] != nullptr, "dimension ", d,
+                         " has no grid");
         dimensions_.push_back(of(*grids[d], configs[d]));
     }
 }
@@ -72,7 +75,7 @@ pde_boundary_window::pde_boundary_window(const std::vector<std::shared_ptr<const
 pde_boundary_window::dimension pde_boundary_window::of(const space_grid& grid,
                                                        const pde_boundary_config& config)
 {
-    KORVEX_CHECK_MSG(empty_grid_location, grid.size() > 0, "the grid has no points");
+    KORVEX_CHECK_MSG(at_line("of", __LINE__), grid.size() > 0, "the grid has no points");
     return {lower_end(grid, config), upper_end(grid, config)};
 }
 

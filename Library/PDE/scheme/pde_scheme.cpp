@@ -9,10 +9,12 @@ namespace korvex {
 
 namespace {
 constexpr const char* source = "Library/PDE/scheme/pde_scheme";
-constexpr SourceLocation grid_location{"pde_scheme", source, 22};
-constexpr SourceLocation arguments_location{"create_scheme", source, 38};
 constexpr SourceLocation type_location{"create_scheme", source, 40};
-constexpr SourceLocation initialize_location{"initialize", source, 52};
+
+constexpr SourceLocation at_line(const char* function, int line)
+{
+    return {function, source, line};
+}
 }  // namespace
 
 pde_scheme::pde_scheme(const std::shared_ptr<const time_grid>& grid,
@@ -27,7 +29,7 @@ pde_scheme::pde_scheme(const std::shared_ptr<const time_grid>& grid,
                        pde_scheme_type type, bool scale_results)
     : time_grid_(grid), coefficients_(std::move(coefficients)), type_(type), scale_results_(scale_results)
 {
-    KORVEX_CHECK(grid_location, time_grid_ != nullptr);
+    KORVEX_CHECK(at_line("pde_scheme", __LINE__), time_grid_ != nullptr);
 }
 
 pde_scheme::~pde_scheme() = default;
@@ -47,8 +49,9 @@ void pde_scheme::initialize(std::size_t i)
     const bool forward = time_grid_->is_direction_forward();
     const std::size_t size = time_grid_->size();
     const bool has_next = forward ? i + 1 < size : i > 0 && i < size;
-    KORVEX_CHECK_MSG(initialize_location, has_next, "no ", forward ? "forward" : "backward",
-                     " step from date ", i, " of a grid of ", size, " dates");
+    KORVEX_CHECK_MSG(at_line("initialize", __LINE__), has_next, "no ",
+                     forward ? "forward" : "backward", " step from date ", i, " of a grid of ", size,
+                     " dates");
     from_ = time_grid_->date(i);
     to_ = time_grid_->date(forward ? i + 1 : i - 1);
 }
@@ -64,7 +67,7 @@ std::shared_ptr<pde_scheme> pde_scheme::create_scheme(
         return std::make_shared<pde_scheme_alternating_direction_implicit>(
             grid, space_grids, coefficients, stencil_sizes, dimension_flags, type, scale_results, correlation);
     if (type == crank_nicolson || type == two_stage_l_stable || type == implicit_euler) {
-        KORVEX_CHECK_MSG(arguments_location,
+        KORVEX_CHECK_MSG(at_line("create_scheme", __LINE__),
                          !space_grids.empty() && !coefficients.empty() && !stencil_sizes.empty(),
                          "a one-dimensional scheme needs a space grid, coefficients and a stencil size");
         return std::make_shared<pde_scheme_one_dimension>(grid, space_grids[0], coefficients[0],

@@ -90,9 +90,9 @@ void pde_scheme_alternating_direction_implicit::check_step(const pde_storage& st
 {
     const std::size_t n = discrete_->size();
     for (std::size_t d = 0; d < discrete_->dimensions(); ++d)
-        KORVEX_CHECK_MSG(at_line("diffuse", __LINE__), has_coefficients(coefficients_[d].get(), n, true),
+        KORVEX_CHECK_MSG(at_line("check_step", __LINE__), has_coefficients(coefficients_[d].get(), n, true),
                          "the model coefficients of dimension ", d, " must hold ", n, " values each");
-    plan_.find_windows(storage, discrete_->grids(), discrete_->stencil_sizes(), at_line("diffuse", __LINE__));
+    plan_.find_windows(storage, discrete_->grids(), discrete_->stencil_sizes(), at_line("check_step", __LINE__));
     if (storage.groups().empty())
         return;
     // Every row has the length of row 0; the expression layer's size check refuses another

@@ -16,15 +16,12 @@ namespace {
 
 constexpr const char* source = "Library/PDE/scheme/pde_scheme_one_dimension";
 constexpr SourceLocation type_location{"pde_scheme_one_dimension", source, 385};
-constexpr SourceLocation space_location{"pde_scheme_one_dimension", source, 387};
-constexpr SourceLocation stencil_location{"pde_scheme_one_dimension", source, 389};
-constexpr SourceLocation axis_location{"pde_scheme_one_dimension", source, 391};
-constexpr SourceLocation coefficients_location{"diffuse", source, 470};
-constexpr SourceLocation storage_location{"diffuse", source, 474};
-constexpr SourceLocation groups_location{"diffuse", source, 478};
-constexpr SourceLocation window_location{"diffuse", source, 482};
-constexpr SourceLocation boundary_set_location{"diffuse", source, 486};
 constexpr SourceLocation step_type_location{"diffuse", source, 492};
+
+constexpr SourceLocation at_line(const char* function, int line)
+{
+    return {function, source, line};
+}
 
 constexpr double crank_nicolson_diagonal = 0.5;
 constexpr double crank_nicolson_operator = 0.25;
@@ -62,10 +59,11 @@ pde_scheme_one_dimension::pde_scheme_one_dimension(
 {
     if (type != crank_nicolson && type != two_stage_l_stable && type != implicit_euler)
         throw Error(type_location, "");
-    KORVEX_CHECK(space_location, space_grid_ != nullptr && coefficients != nullptr);
-    KORVEX_CHECK(stencil_location, stencil_size_ == 3 || stencil_size_ == 5);
+    KORVEX_CHECK(at_line("pde_scheme_one_dimension", __LINE__),
+                 space_grid_ != nullptr && coefficients != nullptr);
+    KORVEX_CHECK(at_line("pde_scheme_one_dimension", __LINE__), stencil_size_ == 3 || stencil_size_ == 5);
     const std::size_t n = space_grid_->size();
-    KORVEX_CHECK_MSG(axis_location, n >= stencil_size_, "an axis of ", n,
+    KORVEX_CHECK_MSG(at_line("pde_scheme_one_dimension", __LINE__), n >= stencil_size_, "an axis of ", n,
                      " points is too short for a stencil of ", stencil_size_);
 
     bands_ = matrix<double>(stencil_size_, n);
@@ -105,18 +103,19 @@ void pde_scheme_one_dimension::check_step(
     const pde_storage& storage, const std::vector<pde_boundary_coefficients>& boundary_coefficients)
 {
     const std::size_t n = space_grid_->size();
-    KORVEX_CHECK_MSG(coefficients_location, has_coefficients(coefficients_[0].get(), n),
+    KORVEX_CHECK_MSG(at_line("check_step", __LINE__), has_coefficients(coefficients_[0].get(), n),
                      "the model coefficients must hold ", n, " values each");
     const std::size_t results = storage.number_of_results();
     const bool rows_fit = results > 0 && storage.result().size() == results * n &&
                           storage.scratch().size() == storage.result().size();
-    KORVEX_CHECK_MSG(storage_location, rows_fit, "the storage must hold rows of ", n, " values");
+    KORVEX_CHECK_MSG(at_line("check_step", __LINE__), rows_fit, "the storage must hold rows of ", n,
+                     " values");
     const auto& groups = storage.groups();
-    KORVEX_CHECK_MSG(groups_location, boundary_coefficients.size() == groups.size(),
+    KORVEX_CHECK_MSG(at_line("check_step", __LINE__), boundary_coefficients.size() == groups.size(),
                      boundary_coefficients.size(), " boundary coefficient sets for ", groups.size(),
                      " boundary groups");
 
-    plan_.find_windows(storage, {&space_grid_, 1}, {&stencil_size_, 1}, window_location);
+    plan_.find_windows(storage, {&space_grid_, 1}, {&stencil_size_, 1}, at_line("check_step", __LINE__));
     std::size_t g = 0;
     for (const auto& [configs, layers] : groups) {
         const pde_boundary_coefficients& sets = boundary_coefficients[g++];
@@ -125,7 +124,7 @@ void pde_scheme_one_dimension::check_step(
              has_boundary_values(sets.first.get(), n)) &&
             (configs[0].down_type() != pde_boundary_config::no_diffusion ||
              has_boundary_values(sets.second.get(), n));
-        KORVEX_CHECK_MSG(boundary_set_location, has_boundary_sets,
+        KORVEX_CHECK_MSG(at_line("check_step", __LINE__), has_boundary_sets,
                          "a no_diffusion end needs boundary coefficients of ", n, " values");
     }
 }

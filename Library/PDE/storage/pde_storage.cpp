@@ -8,9 +8,11 @@ namespace korvex {
 
 namespace {
 constexpr const char* source = "Library/PDE/storage/pde_storage";
-constexpr SourceLocation results_location{"pde_storage", source, 38};
-constexpr SourceLocation configs_location{"pde_storage", source, 47};
-constexpr SourceLocation layers_location{"pde_storage", source, 52};
+
+constexpr SourceLocation at_line(const char* function, int line)
+{
+    return {function, source, line};
+}
 
 tensor<double> zeros(const std::vector<std::size_t>& dims)
 {
@@ -34,7 +36,7 @@ pde_storage::pde_storage(std::size_t number_of_results, const std::vector<std::s
     : dims_(dims), number_of_results_(number_of_results), result_(zeros(dims)), scratch_(zeros(dims))
 {
     check_results();
-    KORVEX_CHECK_MSG(layers_location, boundary_configs.size() == number_of_results_,
+    KORVEX_CHECK_MSG(at_line("pde_storage", __LINE__), boundary_configs.size() == number_of_results_,
                      boundary_configs.size(), " layer configurations for ", number_of_results_,
                      " results");
     add_layers(std::move(boundary_configs));
@@ -42,7 +44,7 @@ pde_storage::pde_storage(std::size_t number_of_results, const std::vector<std::s
 
 void pde_storage::check_results() const
 {
-    KORVEX_CHECK_MSG(results_location,
+    KORVEX_CHECK_MSG(at_line("check_results", __LINE__),
                      number_of_results_ > 0 && result_.size() % number_of_results_ == 0,
                      "cannot hold ", number_of_results_, " results in ", result_.size(), " values");
 }
@@ -50,8 +52,8 @@ void pde_storage::check_results() const
 void pde_storage::add_layers(std::vector<std::vector<pde_boundary_config>> boundary_configs)
 {
     for (std::size_t layer = 0; layer < boundary_configs.size(); ++layer) {
-        KORVEX_CHECK_MSG(configs_location, !boundary_configs[layer].empty(), "layer ", layer,
-                         " has no boundary configuration");
+        KORVEX_CHECK_MSG(at_line("add_layers", __LINE__), !boundary_configs[layer].empty(),
+                         "layer ", layer, " has no boundary configuration");
         groups_[boundary_configs[layer]].insert(layer);
     }
     boundary_configs_ = std::move(boundary_configs);

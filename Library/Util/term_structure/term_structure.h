@@ -99,10 +99,13 @@ public:
 private:
     friend struct details::serialization_access;
 
-    static constexpr SourceLocation same_size_location{
-        "term_structure", "Library/Util/term_structure/term_structure", 29};
-    static constexpr SourceLocation queryable_location{
-        "check_queryable", "Library/Util/term_structure/term_structure", 120};
+    static constexpr const char* source_file = "Library/Util/term_structure/term_structure";
+    static constexpr SourceLocation same_size_location{"term_structure", source_file, 29};
+
+    static constexpr SourceLocation at_line(const char* function, int line)
+    {
+        return {function, source_file, line};
+    }
 
     // Empty, type 0: the state a reader starts from.
     term_structure() = default;
@@ -110,9 +113,9 @@ private:
     void check_queryable() const
     {
         if (x_.empty())
-            details::check_fail(queryable_location, "The term structure has no pillars");
+            details::check_fail(at_line("check_queryable", __LINE__), "The term structure has no pillars");
         if (x_.size() != y_.size())
-            details::check_fail(queryable_location,
+            details::check_fail(at_line("check_queryable", __LINE__),
                                 details::concat("The term structure has ", x_.size(),
                                                 " pillar dates but ", y_.size(), " values"));
     }

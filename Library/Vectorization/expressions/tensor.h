@@ -15,10 +15,10 @@
 namespace korvex {
 
 namespace details {
-inline constexpr SourceLocation tensor_shape_location{
-    "tensor", "Library/Vectorization/expressions/tensor", 40};
-inline constexpr SourceLocation tensor_as_matrix_location{
-    "as_matrix", "Library/Vectorization/expressions/tensor", 120};
+inline constexpr SourceLocation tensor_site(const char* function, int line)
+{
+    return {function, "Library/Vectorization/expressions/tensor", line};
+}
 }  // namespace details
 
 // Row-major array of one or more dimensions (last index fastest) over one aligned block.
@@ -114,7 +114,7 @@ public:
     // positive and divide size().
     matrix<T> as_matrix(std::size_t rows) noexcept(false)
     {
-        KORVEX_CHECK_MSG(details::tensor_as_matrix_location, rows != 0 && size() % rows == 0,
+        KORVEX_CHECK_MSG(details::tensor_site("as_matrix", __LINE__), rows != 0 && size() % rows == 0,
                          "cannot view ", size(), " elements as ", rows, " rows");
         return matrix<T>::view_of(block_.data(), rows, size() / rows, block_.device());
     }
@@ -125,7 +125,7 @@ private:
     static std::vector<std::size_t> sub_sizes_of(const std::vector<std::size_t>& shape)
     {
         if (shape.empty())
-            details::check_fail(details::tensor_shape_location,
+            details::check_fail(details::tensor_site("sub_sizes_of", __LINE__),
                                 "a tensor needs at least one dimension");
         std::vector<std::size_t> sub_sizes(shape.size());
         std::size_t product = 1;

@@ -8,8 +8,7 @@
 namespace korvex {
 
 namespace {
-constexpr SourceLocation convention_location{
-    "fraction", "Library/Market/ir/discount_curve/discount_curve_flat", 60};
+constexpr const char* source_file = "Library/Market/ir/discount_curve/discount_curve_flat";
 
 const details::class_registration<discount_curve_flat, market_data> registration;
 }  // namespace
@@ -25,7 +24,7 @@ discount_curve_flat::discount_curve_flat() : rate_(std::numeric_limits<double>::
 double discount_curve_flat::fraction(const datetime& d1, const datetime& d2) const
 {
     if (!convention_)
-        details::check_fail(convention_location, "convention_ is null");
+        details::check_fail({"fraction", source_file, __LINE__}, "convention_ is null");
     return convention_->fraction(d1, d2);
 }
 

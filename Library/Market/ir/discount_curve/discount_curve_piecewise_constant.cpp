@@ -10,7 +10,6 @@ namespace korvex {
 namespace {
 constexpr const char* source_file = "Library/Market/ir/discount_curve/discount_curve_piecewise_constant";
 constexpr SourceLocation validate_location{"validate", source_file, 97};
-constexpr SourceLocation convention_location{"log_df", source_file, 110};
 
 const details::class_registration<discount_curve_piecewise_constant, market_data> registration;
 }  // namespace
@@ -42,7 +41,7 @@ void discount_curve_piecewise_constant::initialize()
 double discount_curve_piecewise_constant::log_df(const datetime& d1, const datetime& d2) const
 {
     if (!convention_)
-        details::check_fail(convention_location, "convention_ is null");
+        details::check_fail({"log_df", source_file, __LINE__}, "convention_ is null");
     validate();
     return -details::piecewise_constant_integral(*rates_term_structure_, *convention_, pillar_fractions_, d1, d2);
 }

@@ -35,12 +35,12 @@ matrix<double> load_matrix(json& record)
     json& data = record["data"];
     const std::size_t stored_columns = data.is_null() ? 0 : data.size();
     if (stored_columns != columns)
-        check_fail(here("load", __LINE__), concat("The matrix record has ", columns, " columns but holds ",
-                                                  stored_columns, " arrays of values"));
+        check_fail(here("load_matrix", __LINE__), concat("The matrix record has ", columns, " columns but holds ",
+                                                         stored_columns, " arrays of values"));
     for (std::size_t j = 0; j < columns; ++j)
         if (data[j].size() != rows)
-            check_fail(here("load", __LINE__), concat("The matrix record has ", rows, " rows but its column ", j,
-                                                      " holds ", data[j].size(), " values"));
+            check_fail(here("load_matrix", __LINE__), concat("The matrix record has ", rows, " rows but its column ",
+                                                             j, " holds ", data[j].size(), " values"));
     matrix<double> z(rows, columns);
     for (std::size_t j = 0; j < columns; ++j)
         for (std::size_t i = 0; i < rows; ++i)
@@ -51,7 +51,7 @@ matrix<double> load_matrix(json& record)
 void save_matrix(multi_process_stream& record, const matrix<double>& z)
 {
     if (z.size() > std::numeric_limits<unsigned>::max())
-        check_fail(here("save", __LINE__),
+        check_fail(here("save_matrix", __LINE__),
                    concat("A matrix of ", z.size(), " values is too large for a 32-bit count"));
     record << static_cast<unsigned long long>(z.rows()) << static_cast<unsigned long long>(z.columns());
     record.Push(z.data(), static_cast<unsigned>(z.size()));
@@ -68,8 +68,8 @@ matrix<double> load_matrix(multi_process_stream& record)
     // rows * columns == count, without overflow.
     const bool matches = columns == 0 ? count == 0 : rows <= count / columns && rows * columns == count;
     if (!matches)
-        check_fail(here("load", __LINE__), concat("The matrix record has ", rows, " rows and ", columns,
-                                                  " columns but holds ", count, " values"));
+        check_fail(here("load_matrix", __LINE__), concat("The matrix record has ", rows, " rows and ", columns,
+                                                         " columns but holds ", count, " values"));
     matrix<double> z(rows, columns);
     std::copy(values.get(), values.get() + count, z.data());
     return z;
