@@ -271,14 +271,22 @@ void any_container::update(const std::vector<std::shared_ptr<const any_id>>& ids
         insert(entry{*ids[i], *objects[i]});  // an identifier already held keeps its object
 }
 
-// Equality of any_id (same category, same class, equal hashes) decided from the slots:
-// the stored identifiers are read only when the key is found.
+// Equality of any_id (same category, same class, equal hashes) decided from the slots and
+// the key's hash and class kept in the query: neither the query's identifier nor the
+// stored ones are read.
 const any_container::entry* any_container::find(const any_id& id) const
 {
-    const data_id* identifier = id.identifier();
-    if (identifier == nullptr || slots_.empty())
-        return nullptr;  // never a key
-    const std::uint64_t hash = identifier->hash();
+    if (slots_.empty())
+        return nullptr;
+    const std::type_info* type = id.key_type();
+    std::uint64_t hash = id.key_hash();
+    if (type == nullptr) {
+        const data_id* identifier = id.identifier();
+        if (identifier == nullptr)
+            return nullptr;  // never a key
+        hash = identifier->hash();  // fails for an identifier that has no hash
+        type = &typeid(*identifier);
+    }
     const std::size_t category = id.index();
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = home_slot(hash);; i = (i + 1) & mask) {
@@ -286,8 +294,8 @@ const any_container::entry* any_container::find(const any_id& id) const
         if (probed.position == no_entry)
             return nullptr;
         if (probed.hash == hash && probed.category == category) {
-            const std::type_info& type = *types_[probed.type];
-            if (&type == &typeid(*identifier) || type == typeid(*identifier))
+            const std::type_info* stored = types_[probed.type];
+            if (stored == type || *stored == *type)
                 return &entries_[probed.position];
         }
     }
