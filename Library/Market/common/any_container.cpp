@@ -323,11 +323,19 @@ template <class Archive>
 void any_container::load_entries(Archive& entries, std::size_t count)
 {
     reserve(count);
+    // Each entry is inserted once the next one is read, so that its slot, asked for before
+    // that read, is in the cache by then. The first pair wins.
+    entry pending;
     for (std::size_t i = 0; i < count; ++i) {
         entry read;
         read_entry(entries, i, read.id, read.object);
-        insert(std::move(read));  // the first pair wins
+        prefetch_home_slot(read.id);
+        if (i > 0)
+            insert(std::move(pending));
+        pending = std::move(read);
     }
+    if (count > 0)
+        insert(std::move(pending));
 }
 
 void any_container::save(nlohmann::ordered_json& record) const
@@ -377,6 +385,12 @@ void any_container::load(multi_process_stream& record)
                                    " does not fit in the ", record.bytes_left(), " bytes left in the stream"));
     load_entries(record, count);
     initialize();
+}
+
+void any_container::prefetch_home_slot(const any_id& id) const noexcept
+{
+    if (id.key_type() != nullptr && !slots_.empty())
+        __builtin_prefetch(&slots_[home_slot(id.key_hash())]);
 }
 
 KORVEX_DEFINE_PERSISTENCE(any_container)
