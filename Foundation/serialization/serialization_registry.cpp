@@ -1,5 +1,6 @@
 #include "serialization/serialization_registry.h"
 
+#include <atomic>
 #include <unordered_map>
 
 #include <nlohmann/json.hpp>
@@ -17,6 +18,12 @@ const std::string& class_tag_of(const std::type_info& type)
     if (found == tags.end())
         found = tags.emplace(&type, demangle(type.name())).first;
     return found->second;
+}
+
+std::uint64_t next_registry_generation() noexcept
+{
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 json_serialization_registry& JsonSerializationRegistry()

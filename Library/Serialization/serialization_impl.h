@@ -528,7 +528,7 @@ inline void load(multi_process_stream& s, day_count_convention& value)
 template <class Base>
 void check_storage_type(const std::string& tag)
 {
-    const auto stored = registered_storage_types().find(tag);
+    const auto stored = registered_storage_types().find_cached(tag);
     if (stored == nullptr || **stored != typeid(Base))
         check_fail(SourceLocation{"check_storage_type", serialization_source, __LINE__},
                    concat("A ", tag, " record cannot be read where a ",
@@ -548,7 +548,7 @@ void save_polymorphic(json& j, const std::shared_ptr<const Base>& obj)
 {
     const std::string& tag = class_tag_of(typeid(*obj.get()));
     j["Class"] = tag;
-    if (const auto entry = JsonSerializationRegistry().find(tag))
+    if (const auto entry = JsonSerializationRegistry().find_cached(tag))
         (*entry)(j, most_derived_address(obj), false);
 }
 
@@ -557,7 +557,7 @@ void save_polymorphic(multi_process_stream& s, const std::shared_ptr<const Base>
 {
     const std::string& tag = class_tag_of(typeid(*obj.get()));
     s << tag;
-    if (const auto entry = BinarySerializationRegistry().find(tag))
+    if (const auto entry = BinarySerializationRegistry().find_cached(tag))
         (*entry)(s, most_derived_address(obj), false);
 }
 
@@ -566,7 +566,7 @@ template <class Base>
 void load_polymorphic(json& j, std::shared_ptr<const Base>& obj)
 {
     const std::string tag = j["Class"].get<std::string>();
-    if (const auto entry = JsonSerializationRegistry().find(tag)) {
+    if (const auto entry = JsonSerializationRegistry().find_cached(tag)) {
         check_storage_type<Base>(tag);
         (*entry)(j, &obj, true);
     }
@@ -577,7 +577,7 @@ void load_polymorphic(multi_process_stream& s, std::shared_ptr<const Base>& obj)
 {
     std::string& tag = tag_buffer();
     s >> tag;
-    if (const auto entry = BinarySerializationRegistry().find(tag)) {
+    if (const auto entry = BinarySerializationRegistry().find_cached(tag)) {
         check_storage_type<Base>(tag);
         (*entry)(s, &obj, true);
     }

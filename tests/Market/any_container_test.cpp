@@ -243,6 +243,32 @@ TEST(AnyContainerLookups, AtSharesTheObjectAndNamesWhatIsMissing)
               "The data container holds no entry for an any_id that holds no identifier");
 }
 
+// A key's hash is taken when the any_id is set: an identifier without one (read from a
+// null record) still fails where its hash() fails, and a moved-from any_id finds nothing.
+TEST(AnyContainerLookups, KeysWithoutAHashFailAtTheirHashAndMovedFromOnesFindNothing)
+{
+    const any_container market({any_id(ois_usd_id())}, {any_object(flat_curve())});
+    temporary_folder folder;
+    discount_id::write_to_json(folder.file("null.json"), nullptr);
+    const any_id hashless(std::shared_ptr<const market_data_id>(discount_id::read_from_json(folder.file("null.json"))));
+    for (const Error& e : {error_of([&] { (void)market.contains(hashless); }), error_of([&] { market.at(hashless); })}) {
+        EXPECT_EQ(e.location().function, std::string("hash"));
+        EXPECT_EQ(e.location().file, std::string("Library/Market/ir/id/discount_id"));
+    }
+    EXPECT_FALSE(any_container().contains(hashless));
+
+    any_id moved(ois_usd_id());
+    any_id taker(std::move(moved));
+    EXPECT_TRUE(market.contains(taker));
+    EXPECT_FALSE(market.contains(moved));
+    any_id assigned;
+    assigned = std::move(taker);
+    EXPECT_FALSE(market.contains(taker));
+    EXPECT_TRUE(market.contains(assigned));
+    assigned = std::shared_ptr<const market_data_id>(std::make_shared<const fx_spot_id>("USD", "EUR"));
+    EXPECT_FALSE(market.contains(assigned));
+}
+
 // Another identifier class with the same hashes as fixed_hash_id.
 template <class Category>
 class twin_hash_id : public fixed_hash_id<Category>

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +36,33 @@ TEST(Registry, AnEntryHandedOutStaysUnchangedWhenItsNameIsReplaced)
         registry.add(i % 2 == 0 ? "a" : std::to_string(i), "replacement " + std::to_string(i));
     EXPECT_EQ(*held, "first");
     EXPECT_EQ(*registry.find("a"), "replacement 98");
+}
+
+TEST(Registry, CachedLookupsSeeReplacementsAndKeepWhatTheyHandedOut)
+{
+    Registry<std::string, std::string> registry;
+    EXPECT_EQ(registry.find_cached("a"), nullptr);
+    registry.add("a", "first");
+    const std::string* first = registry.find_cached("a");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(registry.find_cached("a"), first);
+    registry.add("a", "second");
+    EXPECT_EQ(*registry.find_cached("a"), "second");
+    EXPECT_EQ(*first, "first");  // still alive
+    std::thread([&registry] { EXPECT_EQ(*registry.find_cached("a"), "second"); }).join();
+}
+
+TEST(Registry, ARegistryBuiltWhereAnotherWasIsNotServedFromItsCachedLookups)
+{
+    std::optional<Registry<std::string, std::string>> registry;
+    registry.emplace();
+    registry->add("a", "gone");
+    EXPECT_EQ(*registry->find_cached("a"), "gone");
+    registry.reset();
+    registry.emplace();
+    EXPECT_EQ(registry->find_cached("a"), nullptr);
+    registry->add("a", "new");
+    EXPECT_EQ(*registry->find_cached("a"), "new");
 }
 
 TEST(Registry, ConcurrentAdditionsAreAllKept)

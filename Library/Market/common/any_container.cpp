@@ -271,14 +271,22 @@ void any_container::update(const std::vector<std::shared_ptr<const any_id>>& ids
         insert(entry{*ids[i], *objects[i]});  // an identifier already held keeps its object
 }
 
-// Equality of any_id (same category, same class, equal hashes) decided from the slots:
-// the stored identifiers are read only when the key is found.
+// Equality of any_id (same category, same class, equal hashes) decided from the slots and
+// the key's hash and class kept in the query: neither the query's identifier nor the
+// stored ones are read.
 const any_container::entry* any_container::find(const any_id& id) const
 {
-    const data_id* identifier = id.identifier();
-    if (identifier == nullptr || slots_.empty())
-        return nullptr;  // never a key
-    const std::uint64_t hash = identifier->hash();
+    if (slots_.empty())
+        return nullptr;
+    const std::type_info* type = id.key_type();
+    std::uint64_t hash = id.key_hash();
+    if (type == nullptr) {
+        const data_id* identifier = id.identifier();
+        if (identifier == nullptr)
+            return nullptr;  // never a key
+        hash = identifier->hash();  // fails for an identifier that has no hash
+        type = &typeid(*identifier);
+    }
     const std::size_t category = id.index();
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = home_slot(hash);; i = (i + 1) & mask) {
@@ -286,8 +294,8 @@ const any_container::entry* any_container::find(const any_id& id) const
         if (probed.position == no_entry)
             return nullptr;
         if (probed.hash == hash && probed.category == category) {
-            const std::type_info& type = *types_[probed.type];
-            if (&type == &typeid(*identifier) || type == typeid(*identifier))
+            const std::type_info* stored = types_[probed.type];
+            if (stored == type || *stored == *type)
                 return &entries_[probed.position];
         }
     }
@@ -315,11 +323,19 @@ template <class Archive>
 void any_container::load_entries(Archive& entries, std::size_t count)
 {
     reserve(count);
+    // Each entry is inserted once the next one is read, so that its slot, asked for before
+    // that read, is in the cache by then. The first pair wins.
+    entry pending;
     for (std::size_t i = 0; i < count; ++i) {
         entry read;
         read_entry(entries, i, read.id, read.object);
-        insert(std::move(read));  // the first pair wins
+        prefetch_home_slot(read.id);
+        if (i > 0)
+            insert(std::move(pending));
+        pending = std::move(read);
     }
+    if (count > 0)
+        insert(std::move(pending));
 }
 
 void any_container::save(nlohmann::ordered_json& record) const
@@ -369,6 +385,12 @@ void any_container::load(multi_process_stream& record)
                                    " does not fit in the ", record.bytes_left(), " bytes left in the stream"));
     load_entries(record, count);
     initialize();
+}
+
+void any_container::prefetch_home_slot(const any_id& id) const noexcept
+{
+    if (id.key_type() != nullptr && !slots_.empty())
+        __builtin_prefetch(&slots_[home_slot(id.key_hash())]);
 }
 
 KORVEX_DEFINE_PERSISTENCE(any_container)

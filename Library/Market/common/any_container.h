@@ -86,6 +86,7 @@ private:
     void insert_unique(const any_id& id, const any_object& object, const SourceLocation& duplicate_location);
     const entry* find(const any_id& id) const;
     std::size_t home_slot(std::uint64_t hash) const noexcept;
+    void prefetch_home_slot(const any_id& id) const noexcept;
     std::uint16_t type_index(const std::type_info& type);
     template <class Archive>
     void load_entries(Archive& record, std::size_t count);

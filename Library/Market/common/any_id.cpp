@@ -21,27 +21,52 @@ const data_id& held(const any_id& id)
 
 }  // namespace
 
-any_id::any_id(std::shared_ptr<const market_data_id>&& id) noexcept : val_(std::move(id)) {}
+any_id::any_id(std::shared_ptr<const market_data_id>&& id) noexcept : val_(std::move(id))
+{
+    remember_key();
+}
 
-any_id::any_id(std::shared_ptr<const life_cycle_id>&& id) noexcept : val_(std::move(id)) {}
+any_id::any_id(std::shared_ptr<const life_cycle_id>&& id) noexcept : val_(std::move(id))
+{
+    remember_key();
+}
 
-any_id::any_id(std::shared_ptr<const config_data_id>&& id) noexcept : val_(std::move(id)) {}
+any_id::any_id(std::shared_ptr<const config_data_id>&& id) noexcept : val_(std::move(id))
+{
+    remember_key();
+}
+
+any_id::any_id(any_id&& other) noexcept
+    : val_(std::move(other.val_)), key_hash_(other.key_hash_), key_type_(std::exchange(other.key_type_, nullptr))
+{
+}
+
+any_id& any_id::operator=(any_id&& other) noexcept
+{
+    val_ = std::move(other.val_);
+    key_hash_ = other.key_hash_;
+    key_type_ = std::exchange(other.key_type_, nullptr);
+    return *this;
+}
 
 any_id& any_id::operator=(const std::shared_ptr<const market_data_id>& id)
 {
     val_ = id;
+    remember_key();
     return *this;
 }
 
 any_id& any_id::operator=(const std::shared_ptr<const life_cycle_id>& id)
 {
     val_ = id;
+    remember_key();
     return *this;
 }
 
 any_id& any_id::operator=(const std::shared_ptr<const config_data_id>& id)
 {
     val_ = id;
+    remember_key();
     return *this;
 }
 
@@ -97,7 +122,9 @@ void any_id::load(nlohmann::ordered_json& record)
 {
     if (!details::load_tag(record))
         return;
+    key_type_ = nullptr;  // a read that fails half-way may have replaced the identifier
     details::load(record["val"], val_);
+    remember_key();
     initialize();
 }
 
@@ -111,8 +138,24 @@ void any_id::load(multi_process_stream& record)
 {
     if (!details::load_tag(record))
         return;
+    key_type_ = nullptr;  // a read that fails half-way may have replaced the identifier
     details::load(record, val_);
+    remember_key();
     initialize();
+}
+
+void any_id::remember_key() noexcept
+{
+    key_type_ = nullptr;
+    const data_id* held_id = identifier();
+    if (held_id == nullptr)
+        return;
+    try {
+        key_hash_ = held_id->hash();
+        key_type_ = &typeid(*held_id);
+    } catch (...) {
+        // hash() fails again, where it should, when the identifier is looked up.
+    }
 }
 
 KORVEX_DEFINE_PERSISTENCE(any_id)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <typeinfo>
 #include <variant>
 
 #include "Market/common/config_data_id.h"
@@ -26,6 +27,11 @@ namespace korvex {
 // Record: "Class", "val": {"Index": the category, "Value": the identifier's record,
 // written and read through the serialization registries}. A record of an identifier class
 // that is not registered reads back as no identifier.
+//
+// Next to the identifier, an any_id keeps its hash() and class, taken whenever the
+// identifier is set, so that a data container looks it up without reading the identifier
+// object. An identifier whose hash() fails (one read from a null record) is kept without
+// them, and the lookup asks its hash() again, failing where that fails.
 class KORVEX_MARKET_API any_id
 {
 public:
@@ -37,6 +43,13 @@ public:
     any_id(std::shared_ptr<const market_data_id>&& id) noexcept;
     any_id(std::shared_ptr<const life_cycle_id>&& id) noexcept;
     any_id(std::shared_ptr<const config_data_id>&& id) noexcept;
+
+    any_id(const any_id&) = default;
+    any_id& operator=(const any_id&) = default;
+    // The moved-from any_id holds a null pointer and no hash.
+    any_id(any_id&& other) noexcept;
+    any_id& operator=(any_id&& other) noexcept;
+    ~any_id() = default;
 
     any_id& operator=(const std::shared_ptr<const market_data_id>& id);
     any_id& operator=(const std::shared_ptr<const life_cycle_id>& id);
@@ -61,9 +74,19 @@ public:
     KORVEX_PERSISTABLE(any_id);
 
 private:
+    friend class any_container;
+
     void initialize() const {}
+    // Takes the held identifier's hash and class, or forgets them when there is no
+    // identifier or its hash() fails.
+    void remember_key() noexcept;
+    // The class of the held identifier when its hash is known, otherwise null.
+    const std::type_info* key_type() const noexcept { return key_type_; }
+    unsigned long long key_hash() const noexcept { return key_hash_; }
 
     value_type val_;
+    unsigned long long key_hash_ = 0;
+    const std::type_info* key_type_ = nullptr;
 };
 
 }  // namespace korvex
