@@ -332,7 +332,7 @@ TEST(gaussian_quadrature, outputs_that_cannot_take_the_rule_are_refused)
     vector<double> weights;
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_legendre_coefficients(6, view, weights); },
-        {"gauss_legendre_coefficients", source_file, 810},
+        {"gauss_legendre_coefficients", source_file, 812},
         "Expected fits_or_resizable(out, size) to be true, but got false.  points is a view of "
         "4 elements on device 0, the result has 6");
     EXPECT_EQ(storage[0], -1.0);
@@ -341,16 +341,16 @@ TEST(gaussian_quadrature, outputs_that_cannot_take_the_rule_are_refused)
     vector<double> same;
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_laguerre_coefficients(0.0, 3, same, same); },
-        {"gauss_laguerre_coefficients", source_file, 878},
+        {"gauss_laguerre_coefficients", source_file, 880},
         "Expected !details::share_memory(points, weights, n) to be true, but got false.");
     vector<double> overlapping = vector<double>::view_of(storage.data() + 2, 4);
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_hermite_coefficients(4, view, overlapping); },
-        {"gauss_hermite_coefficients", source_file, 897},
+        {"gauss_hermite_coefficients", source_file, 899},
         "Expected !details::share_memory(points, weights, n) to be true, but got false.");
     vector<double> x, w1;
     testing::expect_failure([&] { gaussian_quadrature::gauss_kronrod(2, x, w1, x); },
-                            {"gauss_kronrod", source_file, 827},
+                            {"gauss_kronrod", source_file, 829},
                             "Expected !details::share_memory(x, w1, size) && "
                             "!details::share_memory(x, w2, size) && "
                             "!details::share_memory(w1, w2, size) to be true, but got false.");
@@ -364,19 +364,19 @@ TEST(gaussian_quadrature, bad_arguments_are_refused)
     const auto negative = static_cast<std::size_t>(-3);
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_legendre_coefficients(negative, points, weights); },
-        {"gauss_legendre_coefficients", source_file, 809}, count + "n = 18446744073709551613");
+        {"gauss_legendre_coefficients", source_file, 811}, count + "n = 18446744073709551613");
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_kronrod(100001, points, weights, extra); },
-        {"gauss_kronrod", source_file, 822}, count + "n = 100001");
+        {"gauss_kronrod", source_file, 824}, count + "n = 100001");
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_hermite_coefficients(4, points, weights, false, -1e-3); },
-        {"gauss_hermite_coefficients", source_file, 896},
+        {"gauss_hermite_coefficients", source_file, 898},
         "Expected tolerance >= 0.0 to be true, but got false.  tolerance = -0.001");
     testing::expect_failure(
         [&] {
             gaussian_quadrature::gauss_laguerre_coefficients(0.0, 4, points, weights, std::nan(""));
         },
-        {"gauss_laguerre_coefficients", source_file, 875},
+        {"gauss_laguerre_coefficients", source_file, 877},
         "Expected tolerance >= 0.0 to be true, but got false.  tolerance = nan");
     for (const double alpha : {-1.0, -2.5, std::numeric_limits<double>::infinity()})
         EXPECT_THROW(gaussian_quadrature::gauss_laguerre_coefficients(alpha, 4, points, weights),
