@@ -801,6 +801,42 @@ struct serialization_access::constructing_allocator : std::allocator<T>
         return ::korvex::details::json_to_string<T>(obj);                                 \
     }
 
+// Defines the four record functions of a class whose record is its class tag followed by a
+// fixed list of members, then its file entry points (KORVEX_DEFINE_PERSISTENCE). The class
+// lists its members once, in record order, in a private
+//   template <class Self, class Visit> static void members(Self& self, Visit&& visit);
+// that calls visit(key, member) for each: JSON keeps them under their keys, the binary record
+// in that order. A read of the null marker leaves the object as constructed; any other read
+// ends with the class's initialize(), which validates it.
+#define KORVEX_DEFINE_MEMBER_PERSISTENCE(T)                                                    \
+    void T::save(nlohmann::ordered_json& record) const                                        \
+    {                                                                                         \
+        ::korvex::details::save_tag(record, *this);                                           \
+        members(*this, [&](const char* key, const auto& value) {                              \
+            ::korvex::details::save(record[key], value);                                      \
+        });                                                                                   \
+    }                                                                                         \
+    void T::load(nlohmann::ordered_json& record)                                              \
+    {                                                                                         \
+        if (!::korvex::details::load_tag(record))                                             \
+            return;                                                                           \
+        members(*this, [&](const char* key, auto& value) { ::korvex::details::load(record[key], value); }); \
+        initialize();                                                                         \
+    }                                                                                         \
+    void T::save(::korvex::multi_process_stream& record) const                                \
+    {                                                                                         \
+        ::korvex::details::save_tag(record, *this);                                           \
+        members(*this, [&](const char*, const auto& value) { ::korvex::details::save(record, value); }); \
+    }                                                                                         \
+    void T::load(::korvex::multi_process_stream& record)                                      \
+    {                                                                                         \
+        if (!::korvex::details::load_tag(record))                                             \
+            return;                                                                           \
+        members(*this, [&](const char*, auto& value) { ::korvex::details::load(record, value); }); \
+        initialize();                                                                         \
+    }                                                                                         \
+    KORVEX_DEFINE_PERSISTENCE(T)
+
 // ---------------------------------------------------------------------------------------
 // The record of a term structure: "Class", "x", "y", "type".
 

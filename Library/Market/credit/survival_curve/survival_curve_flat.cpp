@@ -38,42 +38,14 @@ double survival_curve_flat::survival_probability(const datetime& d1, const datet
     return std::exp(fraction(d1, d2) * -rate_);
 }
 
-void survival_curve_flat::save(nlohmann::ordered_json& record) const
+template <class Self, class Visit>
+void survival_curve_flat::members(Self& self, Visit&& visit)
 {
-    details::save_tag(record, *this);
-    details::save(record["rates"], rate_);
-    details::save(record["valuation_date"], valuation_date_);
-    details::save(record["convention"], convention_);
+    visit("rates", self.rate_);
+    visit("valuation_date", self.valuation_date_);
+    visit("convention", self.convention_);
 }
 
-void survival_curve_flat::load(nlohmann::ordered_json& record)
-{
-    if (!details::load_tag(record))
-        return;
-    details::load(record["rates"], rate_);
-    details::load(record["valuation_date"], valuation_date_);
-    details::load(record["convention"], convention_);
-    initialize();
-}
-
-void survival_curve_flat::save(multi_process_stream& record) const
-{
-    details::save_tag(record, *this);
-    details::save(record, rate_);
-    details::save(record, valuation_date_);
-    details::save(record, convention_);
-}
-
-void survival_curve_flat::load(multi_process_stream& record)
-{
-    if (!details::load_tag(record))
-        return;
-    details::load(record, rate_);
-    details::load(record, valuation_date_);
-    details::load(record, convention_);
-    initialize();
-}
-
-KORVEX_DEFINE_PERSISTENCE(survival_curve_flat)
+KORVEX_DEFINE_MEMBER_PERSISTENCE(survival_curve_flat)
 
 }  // namespace korvex

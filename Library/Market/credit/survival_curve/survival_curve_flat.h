@@ -33,6 +33,9 @@ public:
 
     // Record: "Class", "rates" (the hazard rate), "valuation_date", "convention".
     KORVEX_PERSISTABLE(survival_curve_flat);
+    // The record's members in order, each given to visit(key, member).
+    template <class Self, class Visit>
+    static void members(Self& self, Visit&& visit);
 
 private:
     survival_curve_flat();

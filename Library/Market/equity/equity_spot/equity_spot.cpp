@@ -27,38 +27,13 @@ void equity_spot::forward(vector<double>&, const datetime&, const datetime&) con
     throw NotImplementedError(forward_location);
 }
 
-void equity_spot::save(nlohmann::ordered_json& record) const
+template <class Self, class Visit>
+void equity_spot::members(Self& self, Visit&& visit)
 {
-    details::save_tag(record, *this);
-    details::save(record["spot"], spot_);
-    details::save(record["valuation_date"], valuation_date_);
+    visit("spot", self.spot_);
+    visit("valuation_date", self.valuation_date_);
 }
 
-void equity_spot::load(nlohmann::ordered_json& record)
-{
-    if (!details::load_tag(record))
-        return;
-    details::load(record["spot"], spot_);
-    details::load(record["valuation_date"], valuation_date_);
-    initialize();
-}
-
-void equity_spot::save(multi_process_stream& record) const
-{
-    details::save_tag(record, *this);
-    details::save(record, spot_);
-    details::save(record, valuation_date_);
-}
-
-void equity_spot::load(multi_process_stream& record)
-{
-    if (!details::load_tag(record))
-        return;
-    details::load(record, spot_);
-    details::load(record, valuation_date_);
-    initialize();
-}
-
-KORVEX_DEFINE_PERSISTENCE(equity_spot)
+KORVEX_DEFINE_MEMBER_PERSISTENCE(equity_spot)
 
 }  // namespace korvex

@@ -25,6 +25,9 @@ public:
     // Record: "Class", "spot", "valuation_date". A record that is the null marker gives a
     // NaN spot at valuation date +infinity.
     KORVEX_PERSISTABLE(fx_spot);
+    // The record's members in order, each given to visit(key, member).
+    template <class Self, class Visit>
+    static void members(Self& self, Visit&& visit);
 
 protected:
     fx_spot();

@@ -32,6 +32,9 @@ public:
 
     // Record: "Class", "rates" (the rate), "valuation_date", "convention".
     KORVEX_PERSISTABLE(discount_curve_flat);
+    // The record's members in order, each given to visit(key, member).
+    template <class Self, class Visit>
+    static void members(Self& self, Visit&& visit);
 
 private:
     discount_curve_flat();

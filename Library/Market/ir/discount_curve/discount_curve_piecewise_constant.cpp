@@ -51,42 +51,14 @@ double discount_curve_piecewise_constant::df(const datetime& d1, const datetime&
     return std::exp(discount_curve_piecewise_constant::log_df(d1, d2));
 }
 
-void discount_curve_piecewise_constant::save(nlohmann::ordered_json& record) const
+template <class Self, class Visit>
+void discount_curve_piecewise_constant::members(Self& self, Visit&& visit)
 {
-    details::save_tag(record, *this);
-    details::save(record["rates_term_structure"], rates_term_structure_);
-    details::save(record["valuation_date"], valuation_date_);
-    details::save(record["convention"], convention_);
+    visit("rates_term_structure", self.rates_term_structure_);
+    visit("valuation_date", self.valuation_date_);
+    visit("convention", self.convention_);
 }
 
-void discount_curve_piecewise_constant::load(nlohmann::ordered_json& record)
-{
-    if (!details::load_tag(record))
-        return;
-    details::load(record["rates_term_structure"], rates_term_structure_);
-    details::load(record["valuation_date"], valuation_date_);
-    details::load(record["convention"], convention_);
-    initialize();
-}
-
-void discount_curve_piecewise_constant::save(multi_process_stream& record) const
-{
-    details::save_tag(record, *this);
-    details::save(record, rates_term_structure_);
-    details::save(record, valuation_date_);
-    details::save(record, convention_);
-}
-
-void discount_curve_piecewise_constant::load(multi_process_stream& record)
-{
-    if (!details::load_tag(record))
-        return;
-    details::load(record, rates_term_structure_);
-    details::load(record, valuation_date_);
-    details::load(record, convention_);
-    initialize();
-}
-
-KORVEX_DEFINE_PERSISTENCE(discount_curve_piecewise_constant)
+KORVEX_DEFINE_MEMBER_PERSISTENCE(discount_curve_piecewise_constant)
 
 }  // namespace korvex

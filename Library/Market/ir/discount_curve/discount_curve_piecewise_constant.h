@@ -47,6 +47,9 @@ public:
 
     // Record: "Class", "rates_term_structure", "valuation_date", "convention".
     KORVEX_PERSISTABLE(discount_curve_piecewise_constant);
+    // The record's members in order, each given to visit(key, member).
+    template <class Self, class Visit>
+    static void members(Self& self, Visit&& visit);
 
 private:
     discount_curve_piecewise_constant() = default;
