@@ -64,6 +64,15 @@ operand number_operand(py::handle object, const char* function, const char* name
     return array_operand(any);
 }
 
+std::vector<double> numbers_from(py::handle object, const char* function, const char* name)
+{
+    const operand numbers = number_operand(object, function, name);
+    if (numbers.is_scalar() || numbers.values().ndim() != 1)
+        throw py::type_error(std::string(function) + "() argument '" + name +
+                             "' must be a one-dimensional array or sequence of numbers");
+    return std::vector<double>(numbers.data(), numbers.data() + numbers.values().size());
+}
+
 std::vector<py::ssize_t> broadcast_shape(operand* operands, std::size_t count, const char* function)
 {
     std::vector<py::ssize_t> shape;

@@ -35,6 +35,9 @@ operand scalar_operand(double value);
 // numbers, not <type>".
 operand number_operand(pybind11::handle object, const char* function, const char* name);
 
+// A list of numbers: one-dimensional, as number_operand reads it.
+std::vector<double> numbers_from(pybind11::handle object, const char* function, const char* name);
+
 // The same for the doubles already converted (by date_operand) into `values`.
 operand array_operand(pybind11::array_t<double> values);
 
