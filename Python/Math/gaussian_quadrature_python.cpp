@@ -1,7 +1,10 @@
 // korvexmodules.Math.gaussianQuadrature over gaussian_quadrature. Every vector argument is an
 // output, so it must be a vector_IdE; it receives the rule's n points (2n + 1 for
-// Gauss-Kronrod).
+// Gauss-Kronrod). Rules of thousands of points take milliseconds: they are computed into
+// vectors of the call's own with the GIL released, then handed to the outputs.
+#include <array>
 #include <limits>
+#include <utility>
 
 #include "Math.h"
 #include "math/gaussian_quadrature.h"
@@ -12,6 +15,23 @@ namespace {
 
 constexpr double epsilon = std::numeric_limits<double>::epsilon();
 constexpr unsigned long long default_max_iter = 20;
+
+// Runs compute(results) with the GIL released, then prepares the outputs for `size` values
+// (now that the GIL is held again) and moves the results into them.
+template <class Compute, class... Outputs>
+PyObject* compute_rule(const korvexPythonArgs& reader, std::size_t size, Compute compute, Outputs&... outputs)
+{
+    std::array<vector<double>, sizeof...(Outputs)> results;
+    {
+        gil_released unlocked;
+        compute(results);
+    }
+    if (!prepare_outputs(reader, size, outputs...))
+        return nullptr;
+    std::size_t k = 0;
+    ((outputs->target() = std::move(results[k++])), ...);
+    return commit_outputs(reader, outputs...) ? none_result() : nullptr;
+}
 
 // Reads the trailing optional arguments that are present, in order.
 template <class... Values>
@@ -32,12 +52,14 @@ PyObject* gauss_hermite_coefficients(PyObject*, PyObject* args)
             return nullptr;
         auto points = read_output_vector(reader, temporaries);
         auto weights = points ? read_output_vector(reader, temporaries) : std::nullopt;
-        if (!weights || !read_optional(reader, use_precomputed, tolerance, max_iter) ||
-            !prepare_outputs(reader, np, points, weights))
+        if (!weights || !read_optional(reader, use_precomputed, tolerance, max_iter))
             return nullptr;
-        gaussian_quadrature::gauss_hermite_coefficients(np, points->target(), weights->target(),
-                                                        use_precomputed, tolerance, max_iter);
-        return commit_outputs(reader, points, weights) ? none_result() : nullptr;
+        return compute_rule(
+            reader, np,
+            [&](auto& r) {
+                gaussian_quadrature::gauss_hermite_coefficients(np, r[0], r[1], use_precomputed, tolerance, max_iter);
+            },
+            points, weights);
     });
 }
 
@@ -52,12 +74,14 @@ PyObject* gauss_laguerre_coefficients(PyObject*, PyObject* args)
             return nullptr;
         auto points = read_output_vector(reader, temporaries);
         auto weights = points ? read_output_vector(reader, temporaries) : std::nullopt;
-        if (!weights || !read_optional(reader, tolerance, max_iter) ||
-            !prepare_outputs(reader, n, points, weights))
+        if (!weights || !read_optional(reader, tolerance, max_iter))
             return nullptr;
-        gaussian_quadrature::gauss_laguerre_coefficients(alpha, n, points->target(),
-                                                         weights->target(), tolerance, max_iter);
-        return commit_outputs(reader, points, weights) ? none_result() : nullptr;
+        return compute_rule(
+            reader, n,
+            [&](auto& r) {
+                gaussian_quadrature::gauss_laguerre_coefficients(alpha, n, r[0], r[1], tolerance, max_iter);
+            },
+            points, weights);
     });
 }
 
@@ -72,12 +96,11 @@ PyObject* gauss_legendre_coefficients(PyObject*, PyObject* args)
             return nullptr;
         auto points = read_output_vector(reader, temporaries);
         auto weights = points ? read_output_vector(reader, temporaries) : std::nullopt;
-        if (!weights || !read_optional(reader, tolerance) ||
-            !prepare_outputs(reader, n, points, weights))
+        if (!weights || !read_optional(reader, tolerance))
             return nullptr;
-        gaussian_quadrature::gauss_legendre_coefficients(n, points->target(), weights->target(),
-                                                         tolerance);
-        return commit_outputs(reader, points, weights) ? none_result() : nullptr;
+        return compute_rule(
+            reader, n, [&](auto& r) { gaussian_quadrature::gauss_legendre_coefficients(n, r[0], r[1], tolerance); },
+            points, weights);
     });
 }
 
@@ -93,12 +116,12 @@ PyObject* gauss_kronrod(PyObject*, PyObject* args)
         auto x = read_output_vector(reader, temporaries);
         auto w1 = x ? read_output_vector(reader, temporaries) : std::nullopt;
         auto w2 = w1 ? read_output_vector(reader, temporaries) : std::nullopt;
-        if (!w2 || !read_optional(reader, tolerance, max_iter) ||
-            !prepare_outputs(reader, 2 * n + 1, x, w1, w2))
+        if (!w2 || !read_optional(reader, tolerance, max_iter))
             return nullptr;
-        gaussian_quadrature::gauss_kronrod(n, x->target(), w1->target(), w2->target(), tolerance,
-                                           max_iter);
-        return commit_outputs(reader, x, w1, w2) ? none_result() : nullptr;
+        return compute_rule(
+            reader, 2 * n + 1,
+            [&](auto& r) { gaussian_quadrature::gauss_kronrod(n, r[0], r[1], r[2], tolerance, max_iter); }, x, w1,
+            w2);
     });
 }
 

@@ -16,6 +16,20 @@ constexpr char cdfnorm_name[] = "cdfnorm";
 constexpr char cdf_over_density_name[] = "cdf_over_density";
 constexpr char cdfnorminv_name[] = "cdfnorminv";
 constexpr char cdfnorminv_fast_name[] = "cdfnorminv_fast";
+// Transforms of at least this many values run with the GIL released.
+constexpr unsigned long long gil_release_size = 1024;
+
+// The array transform, with the GIL released when it is long. The arrays are the call's own
+// or buffers whose exports the call holds, so no other thread can free them meanwhile.
+void transform(unsigned long long size, const double* uniform, double* gaussian)
+{
+    if (size < gil_release_size) {
+        normal_distribution::cdfnorminv(size, uniform, gaussian);
+        return;
+    }
+    gil_released unlocked;
+    normal_distribution::cdfnorminv(size, uniform, gaussian);
+}
 
 // The library may not read or write past either sequence.
 bool check_size(unsigned long long size, Py_ssize_t uniform_length, Py_ssize_t gaussian_length)
@@ -53,7 +67,7 @@ std::optional<PyObject*> transform_buffers(PyObject* uniform_object, PyObject* g
         return nullptr;
     if (partly_overlap(in, out, size))
         return std::nullopt;
-    normal_distribution::cdfnorminv(size, in, out);
+    transform(size, in, out);
     return none_result();
 }
 
@@ -81,7 +95,7 @@ PyObject* cdfnorminv_sequences(korvexPythonArgs& reader)
     const std::size_t gaussian_bytes = gaussian_count * sizeof(double);
     if (gaussian_bytes != 0)
         std::memcpy(saved, computed, gaussian_bytes);
-    normal_distribution::cdfnorminv(size, uniform.Data(), computed);
+    transform(size, uniform.Data(), computed);
     if (gaussian_bytes != 0 && std::memcmp(computed, saved, gaussian_bytes) != 0 &&
         PyErr_Occurred() == nullptr && !reader.SetArray(2, computed, gaussian_count))
         return nullptr;

@@ -76,6 +76,20 @@ bool commit_outputs(const korvexPythonArgs& args, Outputs&... outputs)
     return (outputs->commit(args) && ...);
 }
 
+// Releases the GIL for the pure C++ work of a call, which touches no Python object: the
+// memory it reads and writes is its own, or buffers whose exports the call holds.
+class gil_released
+{
+public:
+    gil_released() : state_(PyEval_SaveThread()) {}
+    gil_released(const gil_released&) = delete;
+    gil_released& operator=(const gil_released&) = delete;
+    ~gil_released() { PyEval_RestoreThread(state_); }
+
+private:
+    PyThreadState* state_;
+};
+
 // Runs the body of a wrapper; a C++ exception becomes the Python error that stands for it.
 template <class Body>
 PyObject* guarded_call(Body body)

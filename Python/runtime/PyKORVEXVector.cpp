@@ -7,16 +7,15 @@
 namespace korvex::details {
 
 vector_output::vector_output(PyObject* vector_object, Py_ssize_t index)
-    : vector_(&PyKORVEXVector_Get(vector_object)),
-      index_(index),
-      shared_(PyKORVEXVector_IsShared(vector_object))
+    : object_(vector_object), vector_(&PyKORVEXVector_Get(vector_object)), index_(index)
 {
-    if (shared_)
-        view_ = vector_->view();
 }
 
 bool vector_output::prepare(const korvexPythonArgs& args, std::size_t size)
 {
+    shared_ = PyKORVEXVector_IsShared(object_);
+    if (shared_)
+        view_ = vector_->view();
     return !shared_ || vector_->size() == size || refuse_size(args, size);
 }
 

@@ -51,8 +51,11 @@ public:
     // `vector_object` is argument `index` (zero-based) of the call.
     vector_output(PyObject* vector_object, Py_ssize_t index);
 
-    // Call before the library: false with BufferError naming the argument when the vector is
-    // shared and its size is not the result's `size`.
+    // Call before the library, with the GIL held: false with BufferError naming the argument
+    // when the vector is shared and its size is not the result's `size`. Whether the vector is
+    // shared is decided here, so a call that computes its results with the GIL released
+    // prepares its outputs only once it holds the GIL again (another thread may have exported
+    // the vector's buffer meanwhile).
     bool prepare(const korvexPythonArgs& args, std::size_t size);
 
     vector<double>& target() noexcept { return shared_ ? view_ : *vector_; }
@@ -64,10 +67,11 @@ public:
 private:
     bool refuse_size(const korvexPythonArgs& args, std::size_t size) const;
 
+    PyObject* object_;
     vector<double>* vector_;
     vector<double> view_;
     Py_ssize_t index_;
-    bool shared_;
+    bool shared_ = false;
 };
 
 }  // namespace details
