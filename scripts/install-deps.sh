@@ -9,6 +9,8 @@ packages=(
   nlohmann-json3-dev
   python3 python3-dev python3-pytest python3-numpy python3-scipy python3-mpmath
   python3-venv python3-pip python3-setuptools python3-wheel
+  # The pybind11 modules; pandas and QuantLib-Python are references of the Python tests.
+  pybind11-dev python3-pandas quantlib-python
 )
 for option in "$@"; do
   case "$option" in

@@ -5,9 +5,13 @@ Submodules:
     korvexmodules.Vectorization  vector_IdE, the vector of doubles the library functions take
     korvexmodules.Math           normal, gamma, inverse Gaussian and Hartman-Watson
                                  distributions, Gaussian quadrature, Gaver-Stehfest inversion
+    korvexmodules.Analytics      Black, Bachelier and SABR prices and implied volatilities,
+                                 the normal distribution, element-wise over numpy arrays
+    korvexmodules.Market         curves, spots, identifiers, SABR model, volatility surfaces
+                                 and any_container, with their files and pickling
 
 Import the submodule you need: ``from korvexmodules.Math import normalDistribution``.
 """
 
 __version__ = "@PROJECT_VERSION@"
-__all__ = ["Core", "Vectorization", "Math"]
+__all__ = ["Core", "Vectorization", "Math", "Analytics", "Market"]

@@ -1,8 +1,10 @@
 """Shared helpers of the korvexmodules tests."""
 
+import gc
 import os
 import subprocess
 import sys
+import tracemalloc
 
 import pytest
 
@@ -22,3 +24,41 @@ def fresh_python():
         assert result.returncode == 0, result.stderr
         return result.stdout
     return run
+
+
+def resident_bytes():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+def reference_counts(args):
+    # Small ints and other shared constants change their counts with any code that runs.
+    return [sys.getrefcount(a) for a in args if sys.getrefcount(a) < 10**6]
+
+
+def run_calls(function, args, times):
+    for _ in range(times):
+        try:
+            function(*args)
+        except Exception:
+            pass
+
+
+def assert_memory_flat(function, args, calls=100_000):
+    """Calling function(*args) `calls` times (refusals included) leaves the reference counts of
+    the arguments, the Python objects alive and the resident size as they were."""
+    run_calls(function, args, 2000)
+    gc.collect()
+    references = reference_counts(args)
+    total = sys.gettotalrefcount() if hasattr(sys, "gettotalrefcount") else None
+    resident = resident_bytes()
+    tracemalloc.start()
+    run_calls(function, args, calls)
+    gc.collect()
+    traced, _ = tracemalloc.get_traced_memory()
+    tracemalloc.stop()
+    assert reference_counts(args) == references
+    if total is not None:
+        assert abs(sys.gettotalrefcount() - total) < 100
+    assert traced < 64 * 1024, f"{traced} bytes of Python objects still alive"
+    assert resident_bytes() - resident < 2**20

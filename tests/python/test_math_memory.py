@@ -1,13 +1,10 @@
 """Reference counts and memory stay flat over 10^5 calls of every wrapped function, with valid
 and with refused arguments (the C++ side also runs under the sanitizers in the test build)."""
 
-import gc
-import os
-import sys
-import tracemalloc
-
 import numpy as np
 import pytest
+
+from conftest import assert_memory_flat
 
 from korvexmodules.Math import (gammaDistribution, gaussianQuadrature, hartmanWatsonDistribution,
                                 hartman_watson_distribution_type, inverseGaussianDistribution,
@@ -69,38 +66,6 @@ CASES = [
 ]
 
 
-def resident_bytes():
-    with open("/proc/self/statm") as statm:
-        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
-
-
-def reference_counts(args):
-    # Small ints and other shared constants change their counts with any code that runs.
-    return [sys.getrefcount(a) for a in args if sys.getrefcount(a) < 10**6]
-
-
-def run(function, args, times):
-    for _ in range(times):
-        try:
-            function(*args)
-        except Exception:
-            pass
-
-
 @pytest.mark.parametrize("name, function, args", CASES, ids=[case[0] for case in CASES])
 def test_calls_leave_memory_flat(name, function, args):
-    run(function, args, 2000)
-    gc.collect()
-    references = reference_counts(args)
-    total = sys.gettotalrefcount() if hasattr(sys, "gettotalrefcount") else None
-    resident = resident_bytes()
-    tracemalloc.start()
-    run(function, args, CALLS)
-    gc.collect()
-    traced, _ = tracemalloc.get_traced_memory()
-    tracemalloc.stop()
-    assert reference_counts(args) == references
-    if total is not None:
-        assert abs(sys.gettotalrefcount() - total) < 100
-    assert traced < 64 * 1024, f"{traced} bytes of Python objects still alive"
-    assert resident_bytes() - resident < 2**20
+    assert_memory_flat(function, args, CALLS)
