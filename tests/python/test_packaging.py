@@ -11,21 +11,32 @@ import pytest
 
 from conftest import run_python
 
+# The build and source folders come from CTest; run elsewhere, there is nothing to install.
+if "KORVEX_BUILD_DIR" not in os.environ or "KORVEX_SOURCE_DIR" not in os.environ:
+    pytest.skip("needs the folders of a CMake build (run through ctest)", allow_module_level=True)
+
 SOURCE_DIR = Path(os.environ["KORVEX_SOURCE_DIR"])
 BUILD_DIR = Path(os.environ["KORVEX_BUILD_DIR"])
 CMAKE = os.environ.get("KORVEX_CMAKE", "cmake")
 PYTHON_VERSION = f"python{sys.version_info.major}.{sys.version_info.minor}"
 
-# Imports the package, computes with it and tells where the package and the korvex math
-# library were loaded from.
+# Imports the package, computes with every module, checks the typing files and tells where the
+# package and the korvex math and Market libraries were loaded from.
 PROBE = """
-import korvexmodules, korvexmodules.Math as M
+import os, korvexmodules, korvexmodules.Math as M
+from korvexmodules import Analytics, Market
 from korvexmodules.Vectorization import vector_IdE
 points, weights = vector_IdE(), vector_IdE()
 M.gaussianQuadrature.gauss_legendre_coefficients(5, points, weights)
-print(M.normalDistribution.cdfnorm(0.0), round(sum(weights), 12))
+curve = Market.discount_curve_flat(0.0, 0.0)
+print(M.normalDistribution.cdfnorm(0.0), round(sum(weights), 12), Analytics.norm_cdf(0.0), curve.df(365.0))
+folder = os.path.dirname(korvexmodules.__file__)
+assert all(os.path.exists(os.path.join(folder, f)) for f in
+           ["py.typed"] + [m + ".pyi" for m in korvexmodules.__all__])
 print(korvexmodules.__file__)
-print([line.split()[-1] for line in open('/proc/self/maps') if 'libkorvex_math' in line][0])
+maps = open('/proc/self/maps').read().splitlines()
+libraries = {line.split()[-1] for line in maps if 'libkorvex_math' in line or 'libMarket' in line}
+print(' '.join(sorted({os.path.dirname(path) for path in libraries})), len(libraries))
 """
 
 
@@ -38,9 +49,11 @@ def plain_environment():
 def probe(executable, env, cwd):
     result = run_python(PROBE, env=env, cwd=cwd, executable=executable)
     assert result.returncode == 0, result.stdout + result.stderr
-    values, package, library = result.stdout.splitlines()
-    assert values == "0.5 2.0"
-    return Path(package), Path(library)
+    values, package, libraries = result.stdout.splitlines()
+    assert values == "0.5 2.0 0.5 1.0"
+    folder, count = libraries.split()
+    assert count == "2"  # both libraries, from the one folder
+    return Path(package), Path(folder) / "libkorvex_math.so"
 
 
 def test_cmake_install_under_a_prefix(tmp_path):
