@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include <datetime.h>
 
@@ -44,18 +45,41 @@ double serial_of_date_object(PyObject* object)
                          Py_TYPE(object.ptr())->tp_name);
 }
 
-// A numpy datetime64 array as serial numbers.
+// The ticks of a datetime64 array per day, for the units of fixed length down to the
+// nanosecond; 0 for the others (months and years are not of fixed length).
+double ticks_per_day(const py::array& dates)
+{
+    const py::tuple unit = py::module_::import("numpy").attr("datetime_data")(dates.dtype());
+    const auto name = unit[0].cast<std::string>();
+    const double count = unit[1].cast<double>();
+    static const std::pair<const char*, double> units[] = {{"W", 1.0 / 7}, {"D", 1.0},     {"h", 24.0},
+                                                           {"m", 1440.0},  {"s", 86400.0}, {"ms", 86.4e6},
+                                                           {"us", 86.4e9}, {"ns", 86.4e12}};
+    for (const auto& [text, ticks] : units)
+        if (name == text)
+            return ticks / count;
+    return 0.0;
+}
+
+// A numpy datetime64 array as serial numbers, read straight from its ticks when its unit has a
+// fixed length, otherwise through microseconds.
 py::array_t<double> serials_of_datetime64(const py::array& dates)
 {
-    const py::array_t<std::int64_t> microseconds =
-        py::array_t<std::int64_t>::ensure(dates.attr("astype")("datetime64[us]").attr("view")("int64"));
+    double per_day = ticks_per_day(dates);
+    py::array ticks = dates;
+    if (per_day == 0.0) {
+        ticks = dates.attr("astype")("datetime64[us]");
+        per_day = microseconds_per_day;
+    }
+    const auto values = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(
+        ticks.attr("view")("int64"));
     py::array_t<double> serials(std::vector<py::ssize_t>(dates.shape(), dates.shape() + dates.ndim()));
-    const std::int64_t* in = microseconds.data();
+    const std::int64_t* in = values.data();
     double* out = serials.mutable_data();
     for (py::ssize_t i = 0; i < serials.size(); ++i)
         out[i] = in[i] == std::numeric_limits<std::int64_t>::min()
                      ? std::numeric_limits<double>::quiet_NaN()
-                     : unix_epoch_serial + static_cast<double>(in[i]) / microseconds_per_day;
+                     : unix_epoch_serial + static_cast<double>(in[i]) / per_day;
     return serials;
 }
 

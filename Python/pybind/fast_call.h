@@ -39,6 +39,14 @@ PyObject* elementwise_call(const char* function, const std::array<parameter, N>&
     if (!bind_arguments(function, parameters.data(), N, args, nargs, kwnames, slots.data()))
         return nullptr;
     try {
+        // The common scalar call, straight from the Python floats.
+        std::array<double, N> values;
+        std::size_t floats = 0;
+        for (; floats < N && (slots[floats] == nullptr || PyFloat_CheckExact(slots[floats])); ++floats)
+            values[floats] = slots[floats] == nullptr ? *parameters[floats].default_value
+                                                      : PyFloat_AS_DOUBLE(slots[floats]);
+        if (floats == N)
+            return PyFloat_FromDouble(kernel(values));
         std::array<operand, N> operands;
         for (std::size_t k = 0; k < N; ++k)
             operands[k] = slots[k] == nullptr ? scalar_operand(*parameters[k].default_value)
