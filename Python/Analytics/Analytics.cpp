@@ -49,40 +49,22 @@ int iteration_count(double value, int line)
         return elementwise_call(#name, parameters, args, nargs, kwnames, [](const auto& x) { return __VA_ARGS__; }); \
     }
 
+// clang-format off
 const std::array<parameter, 6> price_parameters{
     {{"strike"}, {"forward"}, {"expiry"}, {"volatility"}, {"annuity"}, {"sign"}}};
-const std::array<parameter, 8> black_implied_parameters{{{"strike"},
-                                                         {"forward"},
-                                                         {"expiry"},
-                                                         {"price"},
-                                                         {"annuity"},
-                                                         {"sign"},
-                                                         {"tolerance", epsilon},
-                                                         {"iterations", 20.0}}};
+const std::array<parameter, 8> black_implied_parameters{
+    {{"strike"}, {"forward"}, {"expiry"}, {"price"}, {"annuity"}, {"sign"}, {"tolerance", epsilon},
+     {"iterations", 20.0}}};
 const std::array<parameter, 6> bachelier_implied_parameters{
     {{"strike"}, {"forward"}, {"expiry"}, {"price"}, {"annuity"}, {"sign"}}};
-const std::array<parameter, 11> sabr_price_parameters{{{"strike"},
-                                                       {"forward"},
-                                                       {"expiry"},
-                                                       {"annuity"},
-                                                       {"sign"},
-                                                       {"alpha"},
-                                                       {"beta"},
-                                                       {"nu"},
-                                                       {"rho"},
-                                                       {"shift"},
-                                                       {"is_skew_dampening"}}};
-const std::array<parameter, 9> sabr_volatility_parameters{{{"strike"},
-                                                           {"forward"},
-                                                           {"expiry"},
-                                                           {"alpha"},
-                                                           {"beta"},
-                                                           {"nu"},
-                                                           {"rho"},
-                                                           {"shift"},
-                                                           {"is_skew_dampening"}}};
+const std::array<parameter, 11> sabr_price_parameters{
+    {{"strike"}, {"forward"}, {"expiry"}, {"annuity"}, {"sign"}, {"alpha"}, {"beta"}, {"nu"}, {"rho"}, {"shift"},
+     {"is_skew_dampening"}}};
+const std::array<parameter, 9> sabr_volatility_parameters{
+    {{"strike"}, {"forward"}, {"expiry"}, {"alpha"}, {"beta"}, {"nu"}, {"rho"}, {"shift"}, {"is_skew_dampening"}}};
 const std::array<parameter, 1> x_parameter{{{"x"}}};
 const std::array<parameter, 1> q_parameter{{{"q"}}};
+// clang-format on
 
 KORVEX_ELEMENTWISE(black_scholes_price, price_parameters,
                    black_scholes::price(x[0], x[1], x[2], x[3], x[4], x[5]))

@@ -20,32 +20,59 @@ namespace {
     "Element-wise over d1 and d2 (dates or arrays of dates, broadcast); with d1 alone, from the\n" \
     "valuation date to d1."
 
-std::string curve_repr(const char* name, const market_data& curve, const std::string& content,
-                       const day_count_convention* convention)
+// A query (Curve::*Query)(d1, d2) of a curve over arrays of dates, named `name`.
+template <class Curve, double (Curve::*Query)(const datetime&, const datetime&) const, class Class>
+void def_query(Class& cls, const char* name, const char* doc)
 {
+    cls.def(
+        name,
+        [name](const Curve& curve, py::handle d1, py::handle d2) {
+            return date_query(curve.valuation_date(), d1, d2, name,
+                              [&curve](const datetime& a, const datetime& b) { return (curve.*Query)(a, b); });
+        },
+        py::arg("d1"), py::arg("d2") = py::none(), doc);
+}
+
+template <class Curve>
+std::string curve_repr(const char* name, const Curve& curve, const std::string& content)
+{
+    const day_count_convention* convention = curve.convention().get();
     return std::string(name) + "(valuation_date=" + curve.valuation_date().to_string() + ", " + content +
            ", convention='" + (convention ? day_count_name(*convention) : "none") + "')";
 }
 
-// The pillars of a piecewise curve in a repr.
-template <class Curve>
-std::string pillars_text(const Curve& curve)
+// A flat curve: valuation date, rate and convention.
+template <class Curve, class Base>
+void add_flat_curve(py::module_& module, const char* name, const char* doc)
 {
-    const auto& pillars = curve.rates_term_structure()->x();
-    if (pillars.empty())
-        return "no pillars";
-    return std::to_string(pillars.size()) + " pillars from " + pillars.front().to_string() + " to " +
-           pillars.back().to_string();
+    derived_class<Curve, Base> cls(module, name, doc);
+    cls.def(py::init([name](py::handle valuation_date, double rate, py::handle convention) {
+                return std::make_shared<Curve>(date_from(valuation_date, name, "valuation_date"), rate,
+                                               day_count_from(convention));
+            }),
+            py::arg("valuation_date"), py::arg("rate"), py::arg("convention") = "ACT/365F")
+        .def_property_readonly("rate", &Curve::rate)
+        .def_property_readonly("convention", [](const Curve& c) { return held(c.convention()); })
+        .def("__repr__", [name](const Curve& c) { return curve_repr(name, c, "rate=" + number_text(c.rate())); });
+    def_persistence<Curve>(cls);
 }
 
-// The pillar dates and rates of a piecewise curve: the dates as datetime64[us], the rates a
-// read-only view of the curve's own (no copy), which keeps the curve alive.
-template <class Curve, class Class>
-void def_pillars(Class& cls)
+// A piecewise-constant curve: valuation date, pillar dates, rates and convention. Its dates
+// come back as datetime64[us], its rates as a read-only view of the curve's own (no copy),
+// which keeps the curve alive.
+template <class Curve, class Base>
+void add_piecewise_curve(py::module_& module, const char* name, const char* doc)
 {
-    cls.def_property_readonly(
-           "dates", [](const Curve& curve) { return datetime64_array(curve.rates_term_structure()->x()); },
-           "The pillar dates, datetime64[us].")
+    derived_class<Curve, Base> cls(module, name, doc);
+    cls.def(py::init([name](py::handle valuation_date, py::handle dates, py::handle rates, py::handle convention) {
+                return std::make_shared<Curve>(date_from(valuation_date, name, "valuation_date"),
+                                               dates_from(dates, name, "dates"), numbers_from(rates, name, "rates"),
+                                               day_count_from(convention));
+            }),
+            py::arg("valuation_date"), py::arg("dates"), py::arg("rates"), py::arg("convention") = "ACT/365F")
+        .def_property_readonly(
+            "dates", [](const Curve& c) { return datetime64_array(c.rates_term_structure()->x()); },
+            "The pillar dates, datetime64[us].")
         .def_property_readonly(
             "rates",
             [](py::object self) {
@@ -55,7 +82,15 @@ void def_pillars(Class& cls)
                 return view;
             },
             "The rates, one per pillar: a read-only view of the curve's own.")
-        .def_property_readonly("convention", [](const Curve& curve) { return held(curve.convention()); });
+        .def_property_readonly("convention", [](const Curve& c) { return held(c.convention()); })
+        .def("__repr__", [name](const Curve& c) {
+            const auto& pillars = c.rates_term_structure()->x();
+            return curve_repr(name, c,
+                              pillars.empty() ? std::string("no pillars")
+                                              : std::to_string(pillars.size()) + " pillars from " +
+                                                    pillars.front().to_string() + " to " + pillars.back().to_string());
+        });
+    def_persistence<Curve>(cls);
 }
 
 template <class Spot>
@@ -75,8 +110,7 @@ void add_spot(py::module_& module, const char* name, const char* doc)
                 const double value = s.spot();
                 return broadcast(at, name, [value](const std::array<double, 1>&) { return value; });
             },
-            py::arg("dates") = py::none(),
-            "The spot; with dates, an array of their shape filled with it.")
+            py::arg("dates") = py::none(), "The spot; with dates, an array of their shape filled with it.")
         .def("__repr__", [name](const Spot& s) {
             return std::string(name) + "(valuation_date=" + s.valuation_date().to_string() +
                    ", spot=" + number_text(s.spot()) + ")";
@@ -88,114 +122,35 @@ void add_spot(py::module_& module, const char* name, const char* doc)
 
 void add_curves(py::module_& module)
 {
-    class_<market_data> base(module, "market_data", "The base of market objects: a valuation date.");
-    base.def_property_readonly(
-        "valuation_date", [](const market_data& m) { return date_object(m.valuation_date()); },
-        "A datetime.date (datetime.datetime with a time of day; a float when not a date).");
+    class_<market_data>(module, "market_data", "The base of market objects: a valuation date.")
+        .def_property_readonly(
+            "valuation_date", [](const market_data& m) { return date_object(m.valuation_date()); },
+            "A datetime.date (datetime.datetime with a time of day; a float when not a date).");
 
-    derived_class<discount_curve, market_data>(module, "discount_curve", "A discount curve.")
-        .def(
-            "df",
-            [](const discount_curve& c, py::handle d1, py::handle d2) {
-                return date_query(c.valuation_date(), d1, d2, "df",
-                                  [&c](const datetime& a, const datetime& b) { return c.df(a, b); });
-            },
-            py::arg("d1"), py::arg("d2") = py::none(),
-            "The discount factor from d1 to d2. " KORVEX_FROM_VALUATION_DATE)
-        .def(
-            "log_df",
-            [](const discount_curve& c, py::handle d1, py::handle d2) {
-                return date_query(c.valuation_date(), d1, d2, "log_df",
-                                  [&c](const datetime& a, const datetime& b) { return c.log_df(a, b); });
-            },
-            py::arg("d1"), py::arg("d2") = py::none(),
-            "The logarithm of the discount factor from d1 to d2. " KORVEX_FROM_VALUATION_DATE);
-
-    derived_class<discount_curve_flat, discount_curve> flat(
-        module, "discount_curve_flat",
-        "One continuously compounded rate: df(d1, d2) = exp(-rate * fraction(d1, d2)).");
-    flat.def(py::init([](py::handle valuation_date, double rate, py::handle convention) {
-                 return std::make_shared<discount_curve_flat>(
-                     date_from(valuation_date, "discount_curve_flat", "valuation_date"), rate, day_count_from(convention));
-             }),
-             py::arg("valuation_date"), py::arg("rate"), py::arg("convention") = "ACT/365F")
-        .def_property_readonly("rate", &discount_curve_flat::rate)
-        .def_property_readonly("convention", [](const discount_curve_flat& c) { return held(c.convention()); })
-        .def("__repr__", [](const discount_curve_flat& c) {
-            return curve_repr("discount_curve_flat", c, "rate=" + number_text(c.rate()), c.convention().get());
-        });
-    def_persistence<discount_curve_flat>(flat);
-
-    derived_class<discount_curve_piecewise_constant, discount_curve> piecewise(
+    derived_class<discount_curve, market_data> discount(module, "discount_curve", "A discount curve.");
+    def_query<discount_curve, &discount_curve::df>(
+        discount, "df", "The discount factor from d1 to d2. " KORVEX_FROM_VALUATION_DATE);
+    def_query<discount_curve, &discount_curve::log_df>(
+        discount, "log_df", "The logarithm of the discount factor from d1 to d2. " KORVEX_FROM_VALUATION_DATE);
+    add_flat_curve<discount_curve_flat, discount_curve>(
+        module, "discount_curve_flat", "One continuously compounded rate: df(d1, d2) = exp(-rate * fraction(d1, d2)).");
+    add_piecewise_curve<discount_curve_piecewise_constant, discount_curve>(
         module, "discount_curve_piecewise_constant",
         "Continuously compounded rates constant between pillar dates: the rate of pillar k holds\n"
         "on (dates[k-1], dates[k]], the first before the first pillar, the last after the last.");
-    piecewise
-        .def(py::init([](py::handle valuation_date, py::handle dates, py::handle rates, py::handle convention) {
-                 const char* name = "discount_curve_piecewise_constant";
-                 return std::make_shared<discount_curve_piecewise_constant>(
-                     date_from(valuation_date, name, "valuation_date"), dates_from(dates, name, "dates"),
-                     numbers_from(rates, name, "rates"), day_count_from(convention));
-             }),
-             py::arg("valuation_date"), py::arg("dates"), py::arg("rates"), py::arg("convention") = "ACT/365F")
-        .def("__repr__", [](const discount_curve_piecewise_constant& c) {
-            return curve_repr("discount_curve_piecewise_constant", c, pillars_text(c), c.convention().get());
-        });
-    def_pillars<discount_curve_piecewise_constant>(piecewise);
-    def_persistence<discount_curve_piecewise_constant>(piecewise);
 
-    derived_class<survival_curve, market_data>(module, "survival_curve", "A credit (survival) curve.")
-        .def(
-            "survival_probability",
-            [](const survival_curve& c, py::handle d1, py::handle d2) {
-                return date_query(c.valuation_date(), d1, d2, "survival_probability",
-                                  [&c](const datetime& a, const datetime& b) { return c.survival_probability(a, b); });
-            },
-            py::arg("d1"), py::arg("d2") = py::none(),
-            "The probability of surviving from d1 to d2. " KORVEX_FROM_VALUATION_DATE)
-        .def(
-            "log_survival_probability",
-            [](const survival_curve& c, py::handle d1, py::handle d2) {
-                return date_query(c.valuation_date(), d1, d2, "log_survival_probability",
-                                  [&c](const datetime& a, const datetime& b) {
-                                      return c.log_survival_probability(a, b);
-                                  });
-            },
-            py::arg("d1"), py::arg("d2") = py::none(),
-            "The logarithm of the survival probability. " KORVEX_FROM_VALUATION_DATE);
-
-    derived_class<survival_curve_flat, survival_curve> survival_flat(
-        module, "survival_curve_flat", "One hazard rate: exp(-rate * fraction(d1, d2)).");
-    survival_flat
-        .def(py::init([](py::handle valuation_date, double rate, py::handle convention) {
-                 return std::make_shared<survival_curve_flat>(
-                     date_from(valuation_date, "survival_curve_flat", "valuation_date"), rate, day_count_from(convention));
-             }),
-             py::arg("valuation_date"), py::arg("rate"), py::arg("convention") = "ACT/365F")
-        .def_property_readonly("rate", &survival_curve_flat::rate)
-        .def_property_readonly("convention", [](const survival_curve_flat& c) { return held(c.convention()); })
-        .def("__repr__", [](const survival_curve_flat& c) {
-            return curve_repr("survival_curve_flat", c, "rate=" + number_text(c.rate()), c.convention().get());
-        });
-    def_persistence<survival_curve_flat>(survival_flat);
-
-    derived_class<survival_curve_piecewise_constant, survival_curve> survival_piecewise(
+    derived_class<survival_curve, market_data> survival(module, "survival_curve", "A credit (survival) curve.");
+    def_query<survival_curve, &survival_curve::survival_probability>(
+        survival, "survival_probability", "The probability of surviving from d1 to d2. " KORVEX_FROM_VALUATION_DATE);
+    def_query<survival_curve, &survival_curve::log_survival_probability>(
+        survival, "log_survival_probability",
+        "The logarithm of the survival probability from d1 to d2. " KORVEX_FROM_VALUATION_DATE);
+    add_flat_curve<survival_curve_flat, survival_curve>(module, "survival_curve_flat",
+                                                        "One hazard rate: exp(-rate * fraction(d1, d2)).");
+    add_piecewise_curve<survival_curve_piecewise_constant, survival_curve>(
         module, "survival_curve_piecewise_constant",
         "Hazard rates constant between pillar dates: the rate of pillar k holds on\n"
         "[dates[k], dates[k+1]), the first before the first pillar, the last from the last on.");
-    survival_piecewise
-        .def(py::init([](py::handle valuation_date, py::handle dates, py::handle rates, py::handle convention) {
-                 const char* name = "survival_curve_piecewise_constant";
-                 return std::make_shared<survival_curve_piecewise_constant>(
-                     date_from(valuation_date, name, "valuation_date"), dates_from(dates, name, "dates"),
-                     numbers_from(rates, name, "rates"), day_count_from(convention));
-             }),
-             py::arg("valuation_date"), py::arg("dates"), py::arg("rates"), py::arg("convention") = "ACT/365F")
-        .def("__repr__", [](const survival_curve_piecewise_constant& c) {
-            return curve_repr("survival_curve_piecewise_constant", c, pillars_text(c), c.convention().get());
-        });
-    def_pillars<survival_curve_piecewise_constant>(survival_piecewise);
-    def_persistence<survival_curve_piecewise_constant>(survival_piecewise);
 
     add_spot<equity_spot>(module, "equity_spot", "The spot price of an equity at the valuation date.");
     add_spot<fx_spot>(module, "fx_spot", "An exchange rate at the valuation date.");

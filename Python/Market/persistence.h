@@ -50,48 +50,35 @@ template <class T, class Self, class Class, class Wrap, class Unwrap>
 void def_persistence(Class& cls, Wrap wrap, Unwrap unwrap)
 {
     namespace py = pybind11;
-    cls.def_static(
-           "read_json",
-           [wrap](py::handle path) {
-               const std::string file = path_text(path);
-               std::shared_ptr<const T> object;
-               {
-                   py::gil_scoped_release unlocked;
-                   object = T::read_from_json(file);
-               }
-               return wrap(object);
-           },
-           py::arg("path"), "Reads the object from a JSON file written by write_json.")
-        .def_static(
-            "read_binary",
-            [wrap](py::handle path) {
-                const std::string file = path_text(path);
-                std::shared_ptr<const T> object;
-                {
-                    py::gil_scoped_release unlocked;
-                    object = T::read_from_binary(file);
-                }
-                return wrap(object);
-            },
-            py::arg("path"), "Reads the object from a binary file written by write_binary.")
-        .def(
-            "write_json",
-            [unwrap](const Self& self, py::handle path) {
-                const std::string file = path_text(path);
-                const std::shared_ptr<const T> object = unwrap(self);
+    // read_json and read_binary: `read` is T::read_from_json or T::read_from_binary.
+    const auto reader = [wrap](std::shared_ptr<const T> (*read)(const std::string&)) {
+        return [wrap, read](py::handle path) {
+            const std::string file = path_text(path);
+            std::shared_ptr<const T> object;
+            {
                 py::gil_scoped_release unlocked;
-                T::write_to_json(file, object);
-            },
-            py::arg("path"), "Writes the object to a JSON file {\"root\": record}, atomically.")
-        .def(
-            "write_binary",
-            [unwrap](const Self& self, py::handle path) {
-                const std::string file = path_text(path);
-                const std::shared_ptr<const T> object = unwrap(self);
-                py::gil_scoped_release unlocked;
-                T::write_to_binary(file, object);
-            },
-            py::arg("path"), "Writes the object to a binary file (checksummed), atomically.")
+                object = read(file);
+            }
+            return wrap(object);
+        };
+    };
+    // write_json and write_binary: `write` is T::write_to_json or T::write_to_binary.
+    const auto writer = [unwrap](void (*write)(const std::string&, const std::shared_ptr<const T>&)) {
+        return [unwrap, write](const Self& self, py::handle path) {
+            const std::string file = path_text(path);
+            const std::shared_ptr<const T> object = unwrap(self);
+            py::gil_scoped_release unlocked;
+            write(file, object);
+        };
+    };
+    cls.def_static("read_json", reader(&T::read_from_json), py::arg("path"),
+                   "Reads the object from a JSON file written by write_json.")
+        .def_static("read_binary", reader(&T::read_from_binary), py::arg("path"),
+                    "Reads the object from a binary file written by write_binary.")
+        .def("write_json", writer(&T::write_to_json), py::arg("path"),
+             "Writes the object to a JSON file {\"root\": record}, atomically.")
+        .def("write_binary", writer(&T::write_to_binary), py::arg("path"),
+             "Writes the object to a binary file (checksummed), atomically.")
         .def(
             "json_to_string", [unwrap](const Self& self) { return T::json_to_string(unwrap(self)); },
             "The object's JSON record, indented by 2 spaces.")

@@ -4,6 +4,7 @@ import gc
 import os
 import subprocess
 import sys
+import threading
 import tracemalloc
 
 import pytest
@@ -62,3 +63,18 @@ def assert_memory_flat(function, args, calls=100_000):
         assert abs(sys.gettotalrefcount() - total) < 100
     assert traced < 64 * 1024, f"{traced} bytes of Python objects still alive"
     assert resident_bytes() - resident < 2**20
+
+
+def results_of_threads(work, count=4):
+    """work() run by `count` threads started together; their results in a list."""
+    results = [None] * count
+
+    def run(i):
+        results[i] = work()
+
+    threads = [threading.Thread(target=run, args=(i,)) for i in range(count)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    return results

@@ -2,12 +2,13 @@
 keywords and defaults, refusals as exceptions with the library's message, threads."""
 
 import inspect
-import threading
 
 import numpy as np
 import pytest
 import scipy.special as sc
 from scipy.stats import norm
+
+from conftest import results_of_threads
 
 from korvexmodules import Analytics as A
 from korvexmodules.Core import Error
@@ -179,15 +180,6 @@ def test_threads_calling_at_once_get_the_serial_results():
     strikes = np.linspace(60.0, 140.0, 40_000)
     prices = A.black_scholes_price(strikes, 100.0, 1.0, 0.25, 1.0, 1.0)
     expected = A.black_scholes_implied_volatility(strikes, 100.0, 1.0, prices, 1.0, 1.0)
-    results = [None] * 4
-
-    def work(i):
-        results[i] = A.black_scholes_implied_volatility(strikes, 100.0, 1.0, prices, 1.0, 1.0)
-
-    threads = [threading.Thread(target=work, args=(i,)) for i in range(4)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    for result in results:
+    for result in results_of_threads(
+            lambda: A.black_scholes_implied_volatility(strikes, 100.0, 1.0, prices, 1.0, 1.0)):
         np.testing.assert_array_equal(result, expected)

@@ -5,11 +5,12 @@ refusals as exceptions with the library's message, threads."""
 import datetime as dt
 import pickle
 import re
-import threading
 
 import numpy as np
 import pandas as pd
 import pytest
+
+from conftest import results_of_threads
 
 from korvexmodules import Analytics as A
 from korvexmodules import Market as M
@@ -322,15 +323,5 @@ def test_threads_query_one_curve_at_once():
     curve = M.discount_curve_piecewise_constant(TODAY, PILLARS, RATES)
     dates = np.linspace(45000.0, 50000.0, 40_000)
     expected = curve.df(dates)
-    results = [None] * 4
-
-    def work(i):
-        results[i] = curve.df(dates)
-
-    threads = [threading.Thread(target=work, args=(i,)) for i in range(4)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    for result in results:
+    for result in results_of_threads(lambda: curve.df(dates)):
         np.testing.assert_array_equal(result, expected)
