@@ -26,10 +26,13 @@ volatility_type volatility_type_from(py::handle type)
     return static_cast<volatility_type>(py::int_(py::reinterpret_borrow<py::object>(type)).cast<int>());
 }
 
-py::array_t<double> matrix_array(const matrix<double>& z)
+// The values of a surface as a read-only view of its own matrix, which keeps the surface alive.
+py::array_t<double> matrix_view(py::object surface)
 {
-    py::array_t<double> values({static_cast<py::ssize_t>(z.rows()), static_cast<py::ssize_t>(z.columns())});
-    std::copy(z.data(), z.data() + z.rows() * z.columns(), values.mutable_data());
+    const matrix<double>& z = surface.cast<const surface_term_structure&>().z();
+    py::array_t<double> values({static_cast<py::ssize_t>(z.rows()), static_cast<py::ssize_t>(z.columns())}, z.data(),
+                               surface);
+    values.attr("setflags")(py::arg("write") = false);
     return values;
 }
 
@@ -129,7 +132,7 @@ void add_volatility(py::module_& module)
              py::arg("x"), py::arg("y"), py::arg("z"))
         .def_property_readonly("x", [](const surface_term_structure& s) { return datetime64_array(s.x()); })
         .def_property_readonly("y", [](const surface_term_structure& s) { return datetime64_array(s.y()); })
-        .def_property_readonly("z", [](const surface_term_structure& s) { return matrix_array(s.z()); })
+        .def_property_readonly("z", &matrix_view, "The values, a read-only view of the surface's own.")
         .def(
             "at",
             [](const surface_term_structure& s, py::handle d1, py::handle d2) {
@@ -145,8 +148,9 @@ void add_volatility(py::module_& module)
                         std::to_string(s.y().size()) + " points)";
              })
         .def(py::pickle(
-            [](const surface_term_structure& s) {
-                return py::make_tuple(datetime64_array(s.x()), datetime64_array(s.y()), matrix_array(s.z()));
+            [](py::object self) {
+                const auto& s = self.cast<const surface_term_structure&>();
+                return py::make_tuple(datetime64_array(s.x()), datetime64_array(s.y()), matrix_view(self));
             },
             [](const py::tuple& p) {
                 return std::make_shared<surface_term_structure>(dates_from(p[0], "surface_term_structure", "x"),

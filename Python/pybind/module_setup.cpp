@@ -14,7 +14,7 @@ void prepare_module(py::module_& module)
     (void)module;
     // Imported for its Error class, which the run-time raises once Core is initialised.
     py::module_::import("korvexmodules.Core");
-    py::register_exception_translator([](std::exception_ptr raised) {
+    py::register_local_exception_translator([](std::exception_ptr raised) {
         try {
             if (raised)
                 std::rethrow_exception(raised);

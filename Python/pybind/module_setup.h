@@ -2,6 +2,12 @@
 
 #include <pybind11/pybind11.h>
 
+// A pybind11 module korvexmodules.X is made of: Python/X/CMakeLists.txt with
+// korvex_python_module(X PYBIND SOURCES ... LINKS <its korvex libraries>), a source with
+// PYBIND11_MODULE(X, module) that calls prepare_module(module) first, its stub
+// Python/korvexmodules/X.pyi, X in __all__ of the package's __init__.py, and its libraries in
+// the package_libraries bundled into wheels (Python/CMakeLists.txt). Element-wise functions
+// use broadcast() (pybind/broadcast.h) over number_operand / date_operand arguments.
 namespace korvex::python {
 
 // Prepares a pybind11 module of korvexmodules: imports korvexmodules.Core, whose Error class

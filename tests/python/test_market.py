@@ -216,6 +216,7 @@ def test_pickles_of_the_other_classes():
     assert repr(pickle.loads(pickle.dumps(model))) == repr(model)
     back = pickle.loads(pickle.dumps(surface))
     assert back.z.tolist() == [[1.0, 2.0]] and back.y.tolist() == surface.y.tolist()
+    assert not surface.z.flags.writeable and not surface.z.flags.owndata
 
 
 def test_damaged_pickles_and_files_raise():
