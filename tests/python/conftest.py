@@ -5,6 +5,7 @@ import os
 import subprocess
 import sys
 import threading
+import time
 import tracemalloc
 
 import pytest
@@ -78,3 +79,28 @@ def results_of_threads(work, count=4):
     for t in threads:
         t.join()
     return results
+
+
+def gil_pause_during(call):
+    """(longest pause of another Python thread, duration of call()): the pause is about the whole
+    call when the call keeps the GIL, a few milliseconds at most when it releases it."""
+    longest, last = [0.0], [0.0]
+    running, done = threading.Event(), threading.Event()
+
+    def spin():
+        last[0] = time.perf_counter()
+        running.set()
+        while not done.is_set():
+            now = time.perf_counter()
+            longest[0] = max(longest[0], now - last[0])
+            last[0] = now
+
+    spinner = threading.Thread(target=spin)
+    spinner.start()
+    running.wait()
+    start = time.perf_counter()
+    call()
+    duration = time.perf_counter() - start
+    done.set()
+    spinner.join()
+    return longest[0], duration

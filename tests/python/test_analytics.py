@@ -8,7 +8,7 @@ import pytest
 import scipy.special as sc
 from scipy.stats import norm
 
-from conftest import results_of_threads
+from conftest import results_of_threads, gil_pause_during
 
 from korvexmodules import Analytics as A
 from korvexmodules.Core import Error
@@ -183,3 +183,9 @@ def test_threads_calling_at_once_get_the_serial_results():
     for result in results_of_threads(
             lambda: A.black_scholes_implied_volatility(strikes, 100.0, 1.0, prices, 1.0, 1.0)):
         np.testing.assert_array_equal(result, expected)
+
+
+def test_long_arrays_release_the_gil():
+    strikes = np.linspace(60.0, 140.0, 1_000_000)
+    pause, duration = gil_pause_during(lambda: A.black_scholes_price(strikes, 100.0, 1.0, 0.2, 1.0, 1.0))
+    assert pause < duration / 2, (pause, duration)

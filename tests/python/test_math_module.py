@@ -4,11 +4,13 @@ start-up, and the start-up of its sibling modules."""
 import sys
 import weakref
 
+import numpy as np
 import pytest
 
 import korvexmodules.Math as Math
 from korvexmodules import Core
-from conftest import run_python
+from conftest import run_python, gil_pause_during
+from korvexmodules.Vectorization import vector_IdE
 
 CLASSES = {
     "gammaDistribution": ["lgamma", "gamma"],
@@ -242,3 +244,12 @@ def test_library_errors_carry_their_location():
     assert error.message and error.function and error.file.startswith("Foundation/math/")
     assert isinstance(error.line, int) and error.line > 0
     assert str(error).startswith(error.message)
+
+
+@pytest.mark.parametrize("call", [
+    lambda: Math.gaussianQuadrature.gauss_legendre_coefficients(4000, vector_IdE(), vector_IdE()),
+    lambda: Math.normalDistribution.cdfnorminv(2_000_000, np.full(2_000_000, 0.3), np.empty(2_000_000)),
+], ids=["quadrature", "array inverse"])
+def test_long_calls_release_the_gil(call):
+    pause, duration = gil_pause_during(call)
+    assert pause < duration / 2, (pause, duration)
