@@ -282,5 +282,75 @@ INSTANTIATE_TEST_SUITE_P(
                       stability_case{0, 2, adi_craig_sneyd}, stability_case{0, 2, adi_modified_craig_sneyd}),
     refinement_case_name);
 
+// --- the price surface -------------------------------------------------------------------
+
+struct surface_bar
+{
+    std::size_t test_case;
+    double value, delta, gamma;
+};
+
+class heston_surface : public ::testing::TestWithParam<surface_bar>
+{
+};
+
+// Value, delta and gamma read off the grid of surface_settings by cubic interpolation at
+// S = 50, 60, ..., 150 and v = v0 / 2, v0, 2 v0, against the semi-closed form (differentiated
+// by central differences over 0.05). Cases B and D hold 1e-3, 1e-3 and 1e-4; cases A and C
+// (strong negative correlation) are held to their measured accuracy.
+TEST_P(heston_surface, greeks_read_off_the_grid_match_the_semi_closed_form)
+{
+    const surface_bar bar = GetParam();
+    const heston_case& c = cases[bar.test_case];
+    const call_option o = option_of(c);
+    const settings s = heston::surface_settings();
+    const heston::grid g = heston::grid_of(c.parameters, o, s);
+    const std::vector<double> values = heston::solve(c.parameters, o, g, s);
+    const double h = 0.05;
+    for (std::size_t i = 0; i <= 10; ++i) {
+        for (const double scale : {0.5, 1.0, 2.0}) {
+            const double spot = 50.0 + 10.0 * static_cast<double>(i);
+            const auto exact = [&](double at) {
+                call_option q = o;
+                q.spot = at;
+                q.variance = scale * o.variance;
+                return heston::semi_closed_form(c.parameters, q);
+            };
+            const double centre = exact(spot), up = exact(spot + h), down = exact(spot - h);
+            const heston::greeks r = heston::read_off(g, values, spot, scale * o.variance);
+            const std::string where = "S = " + std::to_string(spot) + ", v = " + std::to_string(scale * o.variance);
+            EXPECT_NEAR(r.value, centre, bar.value) << where;
+            EXPECT_NEAR(r.delta, (up - down) / (2.0 * h), bar.delta) << where;
+            EXPECT_NEAR(r.gamma, (up - 2.0 * centre + down) / (h * h), bar.gamma) << where;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(cases_a_to_d, heston_surface,
+                         ::testing::Values(surface_bar{0, 8e-3, 3e-3, 6e-4}, surface_bar{1, 1e-3, 1e-3, 1e-4},
+                                           surface_bar{2, 9e-3, 1.2e-3, 2.5e-4}, surface_bar{3, 1e-3, 1e-3, 1e-4}),
+                         [](const ::testing::TestParamInfo<surface_bar>& info) {
+                             return std::string(cases[info.param.test_case].name);
+                         });
+
+// At a node the read-out is the node's value, and the cubic's derivatives reproduce a cubic
+// polynomial in S exactly.
+TEST(heston_read_off, is_exact_at_nodes_and_for_cubics)
+{
+    const heston::grid g{{0.0, 1.0, 2.5, 4.0, 6.0, 9.0}, {0.0, 0.1, 0.3, 0.6}};
+    std::vector<double> values(g.spot.size() * g.variance.size());
+    const auto cubic = [](double s, double v) { return (1.0 + v) * (2.0 - s + 0.5 * s * s - 0.1 * s * s * s); };
+    for (std::size_t k = 0; k < g.spot.size(); ++k)
+        for (std::size_t l = 0; l < g.variance.size(); ++l)
+            values[k * g.variance.size() + l] = cubic(g.spot[k], g.variance[l]);
+    EXPECT_EQ(heston::read_off(g, values, 2.5, 0.3).value, cubic(2.5, 0.3));
+    for (const double s : {0.3, 3.1, 8.7}) {
+        const heston::greeks r = heston::read_off(g, values, s, 0.2);
+        EXPECT_NEAR(r.value, cubic(s, 0.2), 1e-12) << s;
+        EXPECT_NEAR(r.delta, 1.2 * (-1.0 + s - 0.3 * s * s), 1e-12) << s;
+        EXPECT_NEAR(r.gamma, 1.2 * (1.0 - 0.6 * s), 1e-12) << s;
+    }
+}
+
 }  // namespace
 }  // namespace korvex

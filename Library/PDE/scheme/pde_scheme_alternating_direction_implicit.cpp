@@ -139,8 +139,8 @@ void pde_scheme_alternating_direction_implicit::diffuse(pde_storage& storage,
     matrix<double> rows = storage.result().as_matrix(storage.number_of_results());
     std::size_t g = 0;
     for (const auto& [configs, layers] : storage.groups()) {
-        discrete_->update(configs, plan_.windows(g++));
-        implicit_->prepare();
+        if (discrete_->update(configs, plan_.windows(g++)))
+            implicit_->prepare();
         pde_step_plan::for_each_row(storage, layers, [&](std::size_t r) {
             vector<double> row = rows.row(r);
             solve(row);
