@@ -326,12 +326,15 @@ TEST_P(heston_surface, greeks_read_off_the_grid_match_the_semi_closed_form)
     }
 }
 
+std::string surface_case_name(const ::testing::TestParamInfo<surface_bar>& info)
+{
+    return cases[info.param.test_case].name;
+}
+
 INSTANTIATE_TEST_SUITE_P(cases_a_to_d, heston_surface,
                          ::testing::Values(surface_bar{0, 8e-3, 3e-3, 6e-4}, surface_bar{1, 1e-3, 1e-3, 1e-4},
                                            surface_bar{2, 9e-3, 1.2e-3, 2.5e-4}, surface_bar{3, 1e-3, 1e-3, 1e-4}),
-                         [](const ::testing::TestParamInfo<surface_bar>& info) {
-                             return std::string(cases[info.param.test_case].name);
-                         });
+                         surface_case_name);
 
 // At a node the read-out is the node's value, and the cubic's derivatives reproduce a cubic
 // polynomial in S exactly.
