@@ -51,7 +51,7 @@ namespace korvex {
 // 200 x 100, 25 to 800 steps): with weight 1/D in both stages every scheme is stable, and
 // Hundsdorfer-Verwer errs about half as much as with no product term in both (case A
 // -7.5e-4 against -9.5e-4, case C 1.0e-4 against -3.4e-4). The step matrices, formed
-// column by column on 50 x 25 points of the four cases, have spectral radius at most 1 (1
+// column by column on 50 x 25 points of cases A to C, have spectral radius at most 1 (1
 // exactly for the u = S mode of a call without dividends) from 20 to 1,280 steps for every
 // scheme, and at 5 steps (a fifth of a year each) for all but Hundsdorfer-Verwer: with this
 // theta it is stable for moderate steps only, and at such long steps grows a mode where the
@@ -68,8 +68,9 @@ namespace korvex {
 //
 // Layout: every result row is a grid function in the layout of pde_multi_discrete
 // (dimension 0 outermost, the last dimension contiguous), N values for axes of n_0 ... n_(D-1)
-// points. Bands are assembled and factorised once per group and step; the work buffers are
-// allocated once and reused.
+// points. Bands are assembled and factorised once per group and step, unless the group,
+// its windows and every coefficient are those of the last assembly (then they are kept,
+// pde_multi_discrete::update); the work buffers are allocated once and reused.
 //
 // Refused with Error: a type outside 0-3 (function "initialize", empty message), the
 // failures of pde_multi_discrete (grids, coefficients, stencils and flags) and of
