@@ -509,5 +509,33 @@ TEST(pde_scheme_alternating_direction_implicit, refuses_inconsistent_steps_befor
     EXPECT_THROW(make_adi(backward_dates(), g, {c[0]}, {3, 3}, adi_douglas), Error);
 }
 
+// Rows of the right length whose axes lie the other way round (9 x 12 values for grids of
+// 12 x 9) or are split otherwise are refused before any row changes.
+TEST(pde_scheme_alternating_direction_implicit, refuses_a_storage_of_another_shape_before_any_row_changes)
+{
+    const grids g{axis(12, 0.0, 1.0), axis(9, 0.0, 1.0)};
+    const auto c = coefficients_for(g, [](auto, auto) { return 0.01; }, [](auto, auto) { return 0.0; },
+                                    [](auto, auto) { return 0.0; });
+    for (const pde_scheme_type type : adi_types) {
+        const auto scheme = make_adi(backward_dates(), g, c, {5, 3}, type, correlation_of(2, {-0.5}));
+        scheme->initialize(3);
+        const std::vector<std::pair<std::size_t, std::vector<std::size_t>>> shapes{
+            {1, {9, 12}}, {2, {2, 9, 12}}, {1, {12, 3, 3}}};
+        const char* texts[] = {"9 x 12", "2 x 9 x 12", "12 x 3 x 3"};
+        for (std::size_t i = 0; i < shapes.size(); ++i) {
+            pde_storage storage(1, shapes[i].first, shapes[i].second);
+            fill_smooth(storage);
+            const std::vector<double> before = values(storage);
+            testing::expect_failure([&] { scheme->diffuse(storage, {}, 1.0); },
+                                    {"check_step", "Library/PDE/scheme/pde_scheme_alternating_direction_implicit", 130},
+                                    std::string("Expected same_shape to be true, but got false.  a storage of shape ") +
+                                        texts[i] + " for grids of 12 x 9");
+            EXPECT_EQ(values(storage), before) << texts[i];
+        }
+        pde_storage right(1, 2, {2, 12, 9});
+        EXPECT_NO_THROW(scheme->diffuse(right, {}, 1.0));
+    }
+}
+
 }  // namespace
 }  // namespace korvex

@@ -1,6 +1,9 @@
 #include "PDE/discrete/pde_multi_discrete.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <limits>
 
 #include "PDE/discrete/pde_band_rows.h"
@@ -102,7 +105,7 @@ pde_multi_discrete::pde_multi_discrete(
     inside_.resize(dims);
 }
 
-void pde_multi_discrete::update(const std::vector<pde_boundary_config>& configs,
+bool pde_multi_discrete::update(const std::vector<pde_boundary_config>& configs,
                                 std::span<const pde_boundary_window::dimension> windows)
 {
     const std::size_t dims = dimensions();
@@ -116,11 +119,55 @@ void pde_multi_discrete::update(const std::vector<pde_boundary_config>& configs,
         KORVEX_CHECK_MSG(at_line("update", __LINE__), fits, "a window from node ", lo, " to node ", hi,
                          " in dimension ", d, " of ", layouts_[d].n, " nodes and ", stencil_sizes_[d], " bands");
     }
+    if (same_as_last_update(configs, windows))
+        return false;
     for (std::size_t d = 0; d < dims; ++d)
         assemble(d, configs[d], windows[d]);
     hold_across_dimensions();
     for (const auto& [pair, number] : mixed_pairs_)
         update_cross(pair.first, pair.second, number, windows);
+    remember_update(configs, windows);
+    return true;
+}
+
+bool pde_multi_discrete::same_as_last_update(const std::vector<pde_boundary_config>& configs,
+                                             std::span<const pde_boundary_window::dimension> windows) const
+{
+    if (last_windows_.empty())
+        return false;
+    const pde_boundary_config_order less;
+    const auto same_end = [](const pde_boundary_window::end& a, const pde_boundary_window::end& b) {
+        return a.index == b.index && a.value == b.value && a.clipped == b.clipped;
+    };
+    for (std::size_t d = 0; d < dimensions(); ++d) {
+        if (less(configs[d], last_configs_[d]) || less(last_configs_[d], configs[d]) ||
+            !same_end(windows[d].lower, last_windows_[d].lower) || !same_end(windows[d].upper, last_windows_[d].upper))
+            return false;
+    }
+    const double* last = last_coefficients_.data();
+    for (std::size_t d = 0; d < dimensions(); ++d) {
+        for (const tensor<double>* values : {&coefficients_[d]->diffusion(), &coefficients_[d]->convection()}) {
+            // Bitwise: a value that compares equal but is stored otherwise (-0.0) just
+            // re-assembles.
+            if (std::memcmp(values->data(), last, size_ * sizeof(double)) != 0)
+                return false;
+            last += size_;
+        }
+    }
+    return true;
+}
+
+void pde_multi_discrete::remember_update(const std::vector<pde_boundary_config>& configs,
+                                         std::span<const pde_boundary_window::dimension> windows)
+{
+    last_configs_.assign(configs.begin(), configs.begin() + static_cast<std::ptrdiff_t>(dimensions()));
+    last_windows_.assign(windows.begin(), windows.end());
+    last_coefficients_.resize(2 * dimensions() * size_);
+    double* last = last_coefficients_.data();
+    for (std::size_t d = 0; d < dimensions(); ++d) {
+        for (const tensor<double>* values : {&coefficients_[d]->diffusion(), &coefficients_[d]->convection()})
+            last = std::copy(values->data(), values->data() + size_, last);
+    }
 }
 
 void pde_multi_discrete::assemble(std::size_t d, const pde_boundary_config& config,

@@ -84,7 +84,13 @@ public:
     // window per dimension, computed from those configurations. Refused with Error: fewer
     // configurations or windows, a window outside its axis or too narrow for the end rows
     // (2 nodes with 3 bands, 4 with 5 bands).
-    void update(const std::vector<pde_boundary_config>& configs,
+    //
+    // Returns false, and leaves everything as it is, when the last update had the same
+    // configurations and windows and every diffusion and convection value is unchanged
+    // since then (the usual step of a problem with constant coefficients): re-assembling
+    // would write the same bands, so the callers' factorisations stay valid too. Comparing
+    // costs a fraction of assembling and factorising.
+    bool update(const std::vector<pde_boundary_config>& configs,
                 std::span<const pde_boundary_window::dimension> windows);
 
     const matrix<double>& bands(std::size_t d) const noexcept { return bands_[d]; }
@@ -126,6 +132,10 @@ private:
                        const pde_boundary_window::dimension& window);
     void write_row(std::size_t d, std::size_t k, const double* second, const double* first);
     void hold_across_dimensions();
+    bool same_as_last_update(const std::vector<pde_boundary_config>& configs,
+                             std::span<const pde_boundary_window::dimension> windows) const;
+    void remember_update(const std::vector<pde_boundary_config>& configs,
+                         std::span<const pde_boundary_window::dimension> windows);
     void update_cross(std::size_t i, std::size_t j, std::size_t pair,
                       std::span<const pde_boundary_window::dimension> windows);
 
@@ -175,6 +185,12 @@ private:
     std::vector<range> inside_;
     std::vector<std::vector<double>> inverse_spans_;
     std::vector<vector<double>> cross_;
+
+    // What the last update read (empty before the first): the configurations and windows of
+    // every dimension, and the diffusion and convection values of every dimension, in turn.
+    std::vector<pde_boundary_config> last_configs_;
+    std::vector<pde_boundary_window::dimension> last_windows_;
+    std::vector<double> last_coefficients_;
 };
 
 }  // namespace korvex

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "Vectorization/expressions/expressions_evaluator.h"
 #include "core/check_fail.h"
@@ -45,6 +46,23 @@ double modified_craig_sneyd_theta(std::size_t dimensions)
     return std::max(0.25, d * 0.5 / (std::pow(d / (d - 1.0), d - 1.0) + 1.0));
 }
 
+std::vector<std::size_t> grid_sizes(const pde_multi_discrete& discrete)
+{
+    std::vector<std::size_t> sizes;
+    for (std::size_t d = 0; d < discrete.dimensions(); ++d)
+        sizes.push_back(discrete.layout(d).n);
+    return sizes;
+}
+
+// "12 x 9".
+std::string shape_text(const std::vector<std::size_t>& sizes)
+{
+    std::string text;
+    for (const std::size_t n : sizes)
+        text += (text.empty() ? "" : " x ") + std::to_string(n);
+    return text;
+}
+
 }  // namespace
 
 pde_scheme_alternating_direction_implicit::pde_scheme_alternating_direction_implicit(
@@ -62,21 +80,23 @@ pde_scheme_alternating_direction_implicit::pde_scheme_alternating_direction_impl
 void pde_scheme_alternating_direction_implicit::initialize(const matrix<double>& correlation)
 {
     const std::size_t dims = discrete_->dimensions();
-    explicit_ = std::make_shared<pde_multi_explicit>(discrete_, 0.0, -1.0, 1.0, 1.0 / static_cast<double>(dims),
-                                                     correlation);
+    // The correctors re-apply the predictor's cross operator (the same second-difference
+    // product weight): the schemes' stability analysis assumes it (see the header).
+    const double product = 1.0 / static_cast<double>(dims);
+    explicit_ = std::make_shared<pde_multi_explicit>(discrete_, 0.0, -1.0, 1.0, product, correlation);
     double theta = 0.5;
     switch (type_) {
     case adi_hundsdorfer_verwer:
         theta = hundsdorfer_verwer_theta(dims);
-        corrector_ = std::make_shared<pde_multi_explicit>(discrete_, 1.0, -0.5, 0.5, 0.0, correlation);
+        corrector_ = std::make_shared<pde_multi_explicit>(discrete_, 1.0, -0.5, 0.5, product, correlation);
         break;
     case adi_douglas: break;
     case adi_craig_sneyd:
-        corrector_ = std::make_shared<pde_multi_explicit>(discrete_, 0.0, 0.0, 0.5, 0.0, correlation);
+        corrector_ = std::make_shared<pde_multi_explicit>(discrete_, 0.0, 0.0, 0.5, product, correlation);
         break;
     case adi_modified_craig_sneyd:
         theta = modified_craig_sneyd_theta(dims);
-        corrector_ = std::make_shared<pde_multi_explicit>(discrete_, 1.0, theta - 0.5, 0.5, 0.0, correlation);
+        corrector_ = std::make_shared<pde_multi_explicit>(discrete_, 1.0, theta - 0.5, 0.5, product, correlation);
         break;
     default: throw Error(type_location, "");
     }
@@ -100,6 +120,15 @@ void pde_scheme_alternating_direction_implicit::check_step(const pde_storage& st
     const std::size_t row_length = storage.result().size() / storage.number_of_results();
     details::check_expression_size(details::view_leaf<double>{{}, storage.result().data(), row_length}, n,
                                    details::run_assign_location);
+    // Rows of the right length may still hold their axes in another shape (9 x 12 values
+    // for grids of 12 x 9): the storage's last dimensions must be the grids' sizes.
+    const std::vector<std::size_t>& dims = storage.dims();
+    const std::size_t axes = discrete_->dimensions();
+    bool same_shape = dims.size() >= axes;
+    for (std::size_t d = 0; same_shape && d < axes; ++d)
+        same_shape = dims[dims.size() - axes + d] == discrete_->layout(d).n;
+    KORVEX_CHECK_MSG(at_line("check_step", __LINE__), same_shape, "a storage of shape ", shape_text(dims),
+                     " for grids of ", shape_text(grid_sizes(*discrete_)));
 }
 
 void pde_scheme_alternating_direction_implicit::diffuse(pde_storage& storage,
@@ -110,8 +139,8 @@ void pde_scheme_alternating_direction_implicit::diffuse(pde_storage& storage,
     matrix<double> rows = storage.result().as_matrix(storage.number_of_results());
     std::size_t g = 0;
     for (const auto& [configs, layers] : storage.groups()) {
-        discrete_->update(configs, plan_.windows(g++));
-        implicit_->prepare();
+        if (discrete_->update(configs, plan_.windows(g++)))
+            implicit_->prepare();
         pde_step_plan::for_each_row(storage, layers, [&](std::size_t r) {
             vector<double> row = rows.row(r);
             solve(row);

@@ -19,21 +19,20 @@ namespace korvex {
 //
 // The operator of the step is A = A0 + A_1 + ... + A_D: A_d = -B_d the part along axis d
 // (pde_multi_discrete), A0 the cross-derivative terms and the reaction, applied
-// explicitly. With F(u) = sum_d A_d u + X(u) + R(u), X the cross pass with weight 1 and
-// the second-difference product weighted 1/D (pde_multi_explicit), R(u) = sum_d c_d u,
-// and Solve(x) the sweeps x <- (I + theta B_d)^-1 x for d = 0 ... D-1, each step works on
-// increments (Z, W) of every result row u:
+// explicitly. With X(u) the cross pass with the second-difference product weighted 1/D
+// (pde_multi_explicit), R(u) = sum_d c_d u, F(u) = sum_d A_d u + X(u) + R(u), and Solve(x)
+// the sweeps x <- (I + theta B_d)^-1 x for d = 0 ... D-1, each step works on increments
+// (Z, W) of every result row u:
 //   adi_douglas (theta 1/2):           Z = F(u); Solve(Z); u += Z + R(Z) / 2.
 //   adi_craig_sneyd (theta 1/2):       Z = F(u); W = Z; Solve(Z);
-//                                      W += X0(Z) / 2 + R(Z) / 2; Solve(W); u += W.
+//                                      W += X(Z) / 2 + R(Z) / 2; Solve(W); u += W.
 //   adi_modified_craig_sneyd:          as Craig-Sneyd, with W also += (1/2 - theta) sum_d A_d Z;
 //                                      theta 1/4 for D = 1, 1/3 for D = 2, else
 //                                      max(1/4, D / 2 / ((D / (D - 1))^(D - 1) + 1)).
-//   adi_hundsdorfer_verwer:            Z = F(u); W = Z; Solve(Z); W += F0(Z) / 2 - Z;
+//   adi_hundsdorfer_verwer:            Z = F(u); W = Z; Solve(Z); W += F(Z) / 2 - Z;
 //                                      Solve(W); u += Z + W; theta 1/2 for D = 1, else
 //                                      D x / 2 with x the root of 2 x ((D - x) / (D - 1))^(D - 1) = 1
 //                                      on [0, 1/2] (1 - sqrt(1/2) for D = 2).
-// X0 is the cross pass without the second-difference product and F0 = sum_d A_d + X0 + R.
 // The step length is folded into the coefficients by the caller, who also gives the
 // convection the sign of the time direction (the scheme uses the coefficients as given).
 //
@@ -42,14 +41,25 @@ namespace korvex {
 // of dimension d: with a_d = sigma_d^2 dt / 2 this is the rho sigma_i sigma_j dt term of the
 // PDE. The matrix is copied.
 //
-// Stability and damping: Douglas, Craig-Sneyd and modified Craig-Sneyd with these theta are
-// stable on convection-diffusion problems with cross terms (in 't Hout and Welfert, 2007,
-// 2009). Hundsdorfer-Verwer with theta below 1/2 + sqrt(3)/6 is not unconditionally stable:
-// with strong correlation the explicit second-difference product of the cross pass can make
-// it diverge on fine time grids (the Heston test case A, rho = -0.9, on 200 x 100 points:
-// accurate with 25 to 100 steps, divergent with 200). Douglas and Craig-Sneyd (theta 1/2)
-// barely damp stiff components, such as those of a payoff kink: they need more steps than
-// the other two.
+// One cross operator in every stage. The correctors re-apply exactly the operator of the
+// first explicit stage, X with the product weight 1/D: the stability analyses of these
+// schemes (in 't Hout and Welfert, 2007, 2009) assume that the corrector re-applies the
+// predictor's A0. A corrector with another cross operator (without the product term) makes
+// Hundsdorfer-Verwer diverge on ordinary Heston grids once the steps are short enough
+// (200 x 100 sinh grids, case A, rho = -0.9: from 200 steps; 400 x 200, case C: a growing
+// mode at 100 steps). Measured on the Heston cases of in 't Hout and Foulon (spot x variance
+// 200 x 100, 25 to 800 steps): with weight 1/D in both stages every scheme is stable, and
+// Hundsdorfer-Verwer errs about half as much as with no product term in both (case A
+// -7.5e-4 against -9.5e-4, case C 1.0e-4 against -3.4e-4). The step matrices, formed
+// column by column on 50 x 25 points of cases A to C, have spectral radius at most 1 (1
+// exactly for the u = S mode of a call without dividends) from 20 to 1,280 steps for every
+// scheme, and at 5 steps (a fifth of a year each) for all but Hundsdorfer-Verwer: with this
+// theta it is stable for moderate steps only, and at such long steps grows a mode where the
+// variance convection dominates (spectral radius 1.85 on case B, whose sigma is 0.04; 1.05
+// and 1.10 on A and C). For a few long steps take modified Craig-Sneyd.
+//
+// Damping: Douglas and Craig-Sneyd (theta 1/2) barely damp stiff components, such as those
+// of a payoff kink: they need more steps than the other two.
 //
 // Boundaries, per boundary group of the storage (pde_step_plan): the window of every
 // dimension from the group's configuration entry d; no_diffusion ends get one-sided
@@ -58,15 +68,17 @@ namespace korvex {
 //
 // Layout: every result row is a grid function in the layout of pde_multi_discrete
 // (dimension 0 outermost, the last dimension contiguous), N values for axes of n_0 ... n_(D-1)
-// points. Bands are assembled and factorised once per group and step; the work buffers are
-// allocated once and reused.
+// points. Bands are assembled and factorised once per group and step, unless the group,
+// its windows and every coefficient are those of the last assembly (then they are kept,
+// pde_multi_discrete::update); the work buffers are allocated once and reused.
 //
 // Refused with Error: a type outside 0-3 (function "initialize", empty message), the
 // failures of pde_multi_discrete (grids, coefficients, stencils and flags) and of
 // pde_multi_explicit (the correlation matrix) at construction; at a step, before any row
 // changes, coefficient tensors of another size than N (a reaction tensor may be empty), a
 // boundary group with fewer configurations than dimensions, a window too narrow for its
-// stencil, and rows of another length than N (the expression layer's size check).
+// stencil, rows of another length than N (the expression layer's size check), and a
+// storage whose last dimensions are not the grids' sizes n_0 ... n_(D-1) (at "check_step").
 class KORVEX_PDE_API pde_scheme_alternating_direction_implicit : public pde_scheme
 {
 public:
