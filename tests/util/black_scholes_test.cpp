@@ -6,6 +6,7 @@
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/error.h"
@@ -84,6 +85,25 @@ TEST(BlackScholesPrice, KeepsItsRelativePrecisionFarOutOfTheMoney)
         "print(m.nstr(F * m.ncdf(m.log(F / K) / s + s / 2) - K * m.ncdf(m.log(F / K) / s - s / 2), 20))"));
     EXPECT_GT(price, 0.0);
     EXPECT_NEAR(price / reference, 1.0, 1e-12);
+}
+
+// Calls far out of the money, h = ln(F/K) / s from -37 to -7, through the asymptotic series
+// and the N/n form. The strike 799902177.4754429 (near e^20.5) has a logarithm within 1e-4 ulp
+// of a double, so that the rounding of ln(F/K), which h^2 (1340 at s = 0.56) would magnify,
+// plays no part and the prices are held to a few eps. References from mpmath at mp.dps = 50:
+// F ncdf(log(F/K) / s + s/2) - K ncdf(log(F/K) / s - s/2), F = 1, at mpf of the double K and s.
+TEST(BlackScholesPrice, FarOutOfTheMoneyPricesKeepTheirLastDigits)
+{
+    constexpr double strike = 799902177.4754429;
+    const std::vector<std::pair<double, double>> deviation_and_price{
+        {0.56, 4.57309190374801503772139076169e-291},
+        {0.75, 6.14889363600475379281090682277e-162},
+        {1.0, 1.30522490677546123023981948982e-90},
+        {2.0, 1.96208378879584197756236425228e-21},
+        {3.0, 1.67778904737385775205492796638e-8},
+    };
+    for (const auto& [s, reference] : deviation_and_price)
+        EXPECT_NEAR(black_scholes::price(strike, 1.0, 1.0, s, 1.0, 1.0) / reference, 1.0, 8.0 * eps) << "s " << s;
 }
 
 TEST(BlackScholesPrice, HandlesTheLimitsAndScalesWithTheAnnuity)
