@@ -161,6 +161,11 @@ constexpr node_reference large_rules[] = {
      2e-14},
     {"laguerre 0.5 1000", 420, 4.54321433024542378722126020222e2,
      2.35081459207476767599297457138e-196, 2e-14},
+    // the largest errors measured over the rules, 56 and 101 ulp, weights left in double
+    {"hermite 1000", 521, 1.51024458812533619101287369087, 7.18155166179474379344106080232e-3,
+     1.5e-14},
+    {"laguerre 0.5 1000", 47, 5.68332139964888376401845389235, 1.92159861772776262685059034627e-3,
+     1.5e-14},
 };
 
 // Rules of 1000 points: their mass, moments of low degree where the terms stay of one sign
