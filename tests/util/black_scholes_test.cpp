@@ -166,7 +166,7 @@ const std::vector<testing::option_point> near_bound_points{
     {6.2757895702271203e-90, 1.0, 30.0, 5.0, -1.0, 6.275789567822296e-90},
 };
 
-// There the condition number is 1e6 to 1e9: a price rounded to double fixes the volatility
+// There the condition number is 2e7 to 5e9: a price rounded to double fixes the volatility
 // to eps times that, which bounds the error.
 TEST(BlackScholesImpliedVolatility, IsAsAccurateAsThePriceAllowsNearTheUpperBound)
 {
