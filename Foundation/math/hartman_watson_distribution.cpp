@@ -29,6 +29,10 @@ constexpr int max_newton_steps = 100;
 constexpr double cheyette_smallest_t = 1e-10;
 constexpr double cheyette_largest_t = 3.0;
 
+// A term of the joint law below exp(-760) underflows (the smallest subnormal is exp(-744.4))
+// even if theta were e^15 times its expansion, which for t <= 3 is within t/70 of it.
+constexpr double cheyette_log_negligible = -760.0;
+
 bool positive_and_finite(double value) { return value > 0.0 && std::isfinite(value); }
 
 // (sinh(sqrt u)/sqrt u - 1)/u = sum u^n / (2n + 3)! and (sqrt u coth sqrt u - 1)/u =
@@ -230,15 +234,20 @@ double log_asymptotic(double x, double t)
 // about t/70 (theta estimated by the expansion; max_bound = log(1/eps) = 36 is the balance).
 // The result is multiplied by exp(log_factor), added to the logarithm of theta or of the
 // integral's size, so that a tiny factor and a huge theta do not meet as 0 times infinity.
+// MIXTURE gives 0 at once, without the integral's cost, where the expansion puts the result
+// below exp(log_negligible).
 double theta(double x, double t, const vector<double>& roots, const vector<double>& weights,
-             hartman_watson_distribution_type type, double max_bound, double log_factor = 0.0)
+             hartman_watson_distribution_type type, double max_bound, double log_factor = 0.0,
+             double log_negligible = -std::numeric_limits<double>::infinity())
 {
     if (type == FULLY_ASYMPTOTIC)
         return std::exp(log_factor + log_asymptotic(x, t));
-    const yor_integral integral(x, t);
     if (type == NUMERICAL_INTEGRAL)
-        return integral.value(roots, weights, log_factor);
+        return yor_integral(x, t).value(roots, weights, log_factor);
     const double log_theta = log_asymptotic(x, t);
+    if (log_factor + log_theta < log_negligible)
+        return 0.0;
+    const yor_integral integral(x, t);
     if (integral.log_error_in_eps() - log_theta + std::log(70.0 / t) <= max_bound)
         return integral.value(roots, weights, log_factor);
     return std::exp(log_factor + log_theta);
@@ -345,7 +354,7 @@ void hartman_watson_distribution::cheyette_density(vector<double>& density, vect
             if (positive_and_finite(r))
                 integral += weights[j] * theta(r, t, hartman_watson_roots, hartman_watson_weights,
                                                MIXTURE, HARTMAN_WATSON_DISTRIBUTION_MAX_BOUND,
-                                               log_factor);
+                                               log_factor, cheyette_log_negligible);
         }
         nodes[i] = u;
         probabilities[i] = u_half_width * weights[i] * x_half_width * integral;

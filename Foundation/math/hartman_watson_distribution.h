@@ -84,7 +84,7 @@ struct KORVEX_MATH_API hartman_watson_distribution
     //
     // t must lie in [1e-10, 3]; Error refuses the rest. Below 1e-10 the terms of size 1/t
     // that cancel in the joint law leave fewer than six digits (the probabilities sum to
-    // 1 - 9e-7 at t = 1e-10, 1 - 7e-5 at 1e-12, 3 at 1e-16); above 3 the node ranges, fitted
+    // 1 - 1e-6 at t = 1e-10, 1 - 7e-5 at 1e-12, 3 at 1e-16); above 3 the node ranges, fitted
     // to a lognormal law with lighter tails than A_t's, miss more than 1e-6 of E[A_t]
     // whatever the rules (6.5e-5 at t = 5, 2.4% at 10). Within, against E[A_t] = e^t - 1: below
     // t = 0.13 the expansion's t/70 dominates (1.4e-5 at t = 0.001); with 64-point

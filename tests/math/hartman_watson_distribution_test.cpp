@@ -217,13 +217,13 @@ TEST(hartman_watson_distribution, bad_arguments_are_refused)
         "Expected positive_and_finite(x) && positive_and_finite(t) to be true, but got false.  ";
     testing::expect_failure(
         [] { hartman_watson_distribution::log_distribution_asymptotique(-1.0, 0.5); },
-        {"log_distribution_asymptotique", source_file, 275}, arguments + "x = -1, t = 0.5");
+        {"log_distribution_asymptotique", source_file, 284}, arguments + "x = -1, t = 0.5");
     testing::expect_failure(
         [&] {
             hartman_watson_distribution::distribution_numerical(1.0, 0.5, short_roots,
                                                                 rule.weights);
         },
-        {"distribution_numerical", source_file, 284},
+        {"distribution_numerical", source_file, 293},
         "Expected roots.size() == weights.size() to be true, but got false.  roots has 1 "
         "elements, weights 8");
     testing::expect_failure(
@@ -232,7 +232,7 @@ TEST(hartman_watson_distribution, bad_arguments_are_refused)
                 results, 0.5, vector<double>{1.0}, rule.roots, rule.weights,
                 static_cast<hartman_watson_distribution_type>(4));
         },
-        {"distribution", source_file, 295},
+        {"distribution", source_file, 304},
         "Expected type == FULLY_ASYMPTOTIC || type == NUMERICAL_INTEGRAL || type == MIXTURE to "
         "be true, but got false.  type = 4");
     testing::expect_failure(
@@ -240,7 +240,7 @@ TEST(hartman_watson_distribution, bad_arguments_are_refused)
             hartman_watson_distribution::distribution(results, 0.5, vector<double>{1.0, 0.0},
                                                       rule.roots, rule.weights);
         },
-        {"distribution", source_file, 304}, arguments + "x = 0, t = 0.5");
+        {"distribution", source_file, 313}, arguments + "x = 0, t = 0.5");
     EXPECT_TRUE(results.empty());  // nothing written
     vector<double> density, U;
     testing::expect_failure(
@@ -248,14 +248,14 @@ TEST(hartman_watson_distribution, bad_arguments_are_refused)
             hartman_watson_distribution::cheyette_density(density, density, 0.5, rule.roots,
                                                           rule.weights, rule.roots, rule.weights);
         },
-        {"cheyette_density", source_file, 332},
+        {"cheyette_density", source_file, 341},
         "Expected !details::share_memory(density, U, n) to be true, but got false.");
     testing::expect_failure(
         [&] {
             hartman_watson_distribution::cheyette_density(density, U, 0.0, rule.roots,
                                                           rule.weights, rule.roots, rule.weights);
         },
-        {"cheyette_density", source_file, 316},
+        {"cheyette_density", source_file, 325},
         "Expected positive_and_finite(t) to be true, but got false.  t = 0");
 }
 
@@ -273,9 +273,9 @@ TEST(hartman_watson_distribution, cheyette_density_refuses_what_it_cannot_serve)
     };
     const std::string above =
         " is above 3, where the nodes miss more than 1e-6 of E[A_t], whatever the rules";
-    testing::expect_failure(call(10.0), {"cheyette_density", source_file, 323}, "t = 10" + above);
-    testing::expect_failure(call(50.0), {"cheyette_density", source_file, 323}, "t = 50" + above);
-    testing::expect_failure(call(1e-16), {"cheyette_density", source_file, 318},
+    testing::expect_failure(call(10.0), {"cheyette_density", source_file, 332}, "t = 10" + above);
+    testing::expect_failure(call(50.0), {"cheyette_density", source_file, 332}, "t = 50" + above);
+    testing::expect_failure(call(1e-16), {"cheyette_density", source_file, 327},
                             "t = 1e-16 is below 1e-10, where the terms of size 1/t that cancel "
                             "in the joint law leave fewer than six digits");
     EXPECT_TRUE(density.empty() && U.empty());  // nothing written
