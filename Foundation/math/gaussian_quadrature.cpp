@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <limits>
 #include <cmath>
 #include <numbers>
 #include <type_traits>
@@ -232,10 +233,12 @@ node_values node_values_at(const gauss_rule& rule, Real x, Real p, Real p_previo
         factor = rule.mass / x;
         break;
     }
+    // Scaled back before the conversion, which would overflow first for large alpha.
     const long double square = static_cast<long double>(derivative) * derivative;
-    const double weight =
-        std::ldexp(static_cast<double>(factor / square), -2 * rescale_exponent * exponent);
-    return {static_cast<double>(p / derivative), weight,
+    long double weight = factor / square;
+    if (exponent != 0)
+        weight = std::ldexp(weight, -2 * rescale_exponent * exponent);
+    return {static_cast<double>(p / derivative), static_cast<double>(weight),
             static_cast<double>(weight_gradient(rule, x))};
 }
 
@@ -450,14 +453,17 @@ std::vector<gauss_node> safeguarded_nodes(const gauss_rule& rule,
     return nodes;
 }
 
-// Nodes strictly inside (lower, upper), decreasing (symmetric rules) or increasing (Laguerre):
-// n distinct zeros found by Newton's method are all the zeros there.
+// Nodes strictly inside (lower, upper), decreasing (symmetric rules) or increasing (Laguerre),
+// each more than a few ulp beyond the one before: n distinct zeros found by Newton's method are
+// all the zeros there. (Two runs that end on the same zero can stop an ulp apart.)
 bool ordered_within(const std::vector<gauss_node>& nodes, bool increasing, double lower,
                     double upper)
 {
+    constexpr double separation = 4.0 * std::numeric_limits<double>::epsilon();
     double previous = increasing ? lower : upper;
     for (const gauss_node& g : nodes) {
-        if (!(increasing ? previous < g.node : g.node < previous))
+        const double step = increasing ? g.node - previous : previous - g.node;
+        if (!(step > separation * std::fabs(g.node)))
             return false;
         previous = g.node;
     }
@@ -487,7 +493,7 @@ bool needs_polish(const gauss_rule& rule, const gauss_node& g)
 }
 
 // One more Newton step and the weight in long double for the converged nodes that need it:
-// nodes to about half an ulp, weights to a few ulp.
+// nodes to about half an ulp, weights to a few ulp (those left in double reach 100 ulp).
 void polish(const gauss_rule& rule, std::vector<gauss_node>& nodes,
             const std::vector<bool>& converged)
 {
@@ -788,6 +794,15 @@ void check_common(const SourceLocation& where, std::size_t n, double tolerance)
     KORVEX_CHECK_MSG(where, tolerance >= 0.0, "tolerance = ", tolerance);
 }
 
+// Refuses a Laguerre rule whose weights, which sum to Gamma(alpha + 1), overflow a double.
+[[noreturn]] void refuse_overflowing_weights(const SourceLocation& where, double alpha,
+                                             std::size_t n)
+{
+    details::check_fail(where, details::concat("alpha = ", alpha, ": the weights of the ", n,
+                                               "-point rule, which sum to Gamma(alpha + 1), "
+                                               "exceed the largest double"));
+}
+
 void check_pair(const SourceLocation& where, const vector<double>& points,
                 const vector<double>& weights, std::size_t n)
 {
@@ -878,12 +893,18 @@ void gaussian_quadrature::gauss_laguerre_coefficients(double alpha, std::size_t 
     KORVEX_CHECK_MSG(here("gauss_laguerre_coefficients", __LINE__),
                      alpha > -1.0 && std::isfinite(alpha), "alpha = ", alpha);
     check_pair(here("gauss_laguerre_coefficients", __LINE__), points, weights, n);
+    // The largest weight is at least their mean, Gamma(alpha + 1) / n.
+    if (n > 0 && std::tgamma(alpha + 1.0L) / static_cast<long double>(n) >
+                     std::numeric_limits<double>::max())
+        refuse_overflowing_weights(here("gauss_laguerre_coefficients", __LINE__), alpha, n);
     const gauss_rule rule = laguerre_rule(n, alpha);
     const double upper = n == 0 ? 0.0 : rule.recurrence.zero_bounds().second;
     const std::vector<gauss_node> found =
         find_nodes(rule, laguerre_guesses(n, alpha), 0.0, upper, tolerance, max_iter);
     std::vector<double> nodes(n), node_weights(n);
     for (std::size_t i = 0; i < n; ++i) {
+        if (std::isinf(found[i].weight))
+            refuse_overflowing_weights(here("gauss_laguerre_coefficients", __LINE__), alpha, n);
         nodes[i] = found[i].node;
         node_weights[i] = found[i].weight;
     }

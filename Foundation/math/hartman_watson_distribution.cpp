@@ -23,6 +23,16 @@ constexpr double pi = std::numbers::pi;
 constexpr double eps = std::numeric_limits<double>::epsilon();
 constexpr int max_newton_steps = 100;
 
+// The t that cheyette_density serves (see the header): below, the exponents of size 1/t
+// that cancel in Yor's joint law leave too few digits; above, the node ranges miss a
+// growing part of E[A_t], whatever the rules.
+constexpr double cheyette_smallest_t = 1e-10;
+constexpr double cheyette_largest_t = 3.0;
+
+// A term of the joint law below exp(-760) underflows (the smallest subnormal is exp(-744.4))
+// even if theta were e^15 times its expansion, which for t <= 3 is within t/70 of it.
+constexpr double cheyette_log_negligible = -760.0;
+
 bool positive_and_finite(double value) { return value > 0.0 && std::isfinite(value); }
 
 // (sinh(sqrt u)/sqrt u - 1)/u = sum u^n / (2n + 3)! and (sqrt u coth sqrt u - 1)/u =
@@ -147,8 +157,9 @@ public:
                pi * pi / (2.0 * t_) - r_ + log_envelope(peak_);
     }
 
-    // The integral by the rule for [-1, 1] mapped onto [0, limit].
-    double value(const vector<double>& roots, const vector<double>& weights) const
+    // The integral by the rule for [-1, 1] mapped onto [0, limit], times exp(log_factor).
+    double value(const vector<double>& roots, const vector<double>& weights,
+                 double log_factor = 0.0) const
     {
         const double half = 0.5 * limit_;
         double sum = 0.0;
@@ -156,8 +167,10 @@ public:
             sum += weights[i] * integrand(half * (1.0 + roots[i]));
         if (sum == 0.0)
             return 0.0;
-        // r / sqrt(2 pi^3 t) exp(pi^2/(2t) - r) half sum, without an overflowing intermediate
-        const double log_size = pi * pi / (2.0 * t_) - r_ + std::log(r_ * half * std::fabs(sum)) -
+        // r / sqrt(2 pi^3 t) exp(pi^2/(2t) - r + log_factor) half sum, without an overflowing
+        // or underflowing intermediate
+        const double log_size = log_factor + pi * pi / (2.0 * t_) - r_ +
+                                std::log(r_ * half * std::fabs(sum)) -
                                 0.5 * std::log(2.0 * pi * pi * pi * t_);
         return std::copysign(std::exp(log_size), sum);
     }
@@ -219,19 +232,24 @@ double log_asymptotic(double x, double t)
 // theta by `type`. MIXTURE takes the integral where its estimated relative error,
 // eps exp(log_error_in_eps) / theta, is at most exp(max_bound) eps times the expansion's,
 // about t/70 (theta estimated by the expansion; max_bound = log(1/eps) = 36 is the balance).
-// The result is multiplied by exp(log_factor), added to the logarithm where theta is known
-// by its logarithm.
+// The result is multiplied by exp(log_factor), added to the logarithm of theta or of the
+// integral's size, so that a tiny factor and a huge theta do not meet as 0 times infinity.
+// MIXTURE gives 0 at once, without the integral's cost, where the expansion puts the result
+// below exp(log_negligible).
 double theta(double x, double t, const vector<double>& roots, const vector<double>& weights,
-             hartman_watson_distribution_type type, double max_bound, double log_factor = 0.0)
+             hartman_watson_distribution_type type, double max_bound, double log_factor = 0.0,
+             double log_negligible = -std::numeric_limits<double>::infinity())
 {
     if (type == FULLY_ASYMPTOTIC)
         return std::exp(log_factor + log_asymptotic(x, t));
-    const yor_integral integral(x, t);
     if (type == NUMERICAL_INTEGRAL)
-        return std::exp(log_factor) * integral.value(roots, weights);
+        return yor_integral(x, t).value(roots, weights, log_factor);
     const double log_theta = log_asymptotic(x, t);
+    if (log_factor + log_theta < log_negligible)
+        return 0.0;
+    const yor_integral integral(x, t);
     if (integral.log_error_in_eps() - log_theta + std::log(70.0 / t) <= max_bound)
-        return std::exp(log_factor) * integral.value(roots, weights);
+        return integral.value(roots, weights, log_factor);
     return std::exp(log_factor + log_theta);
 }
 
@@ -305,6 +323,16 @@ void hartman_watson_distribution::cheyette_density(vector<double>& density, vect
                                                    const vector<double>& hartman_watson_weights)
 {
     KORVEX_CHECK_MSG(here("cheyette_density", __LINE__), positive_and_finite(t), "t = ", t);
+    if (t < cheyette_smallest_t)
+        details::check_fail(here("cheyette_density", __LINE__),
+                            details::concat("t = ", t, " is below ", cheyette_smallest_t,
+                                            ", where the terms of size 1/t that cancel in the "
+                                            "joint law leave fewer than six digits"));
+    if (t > cheyette_largest_t)
+        details::check_fail(here("cheyette_density", __LINE__),
+                            details::concat("t = ", t, " is above ", cheyette_largest_t,
+                                            ", where the nodes miss more than 1e-6 of E[A_t], "
+                                            "whatever the rules"));
     check_rule(here("cheyette_density", __LINE__), roots, weights);
     check_rule(here("cheyette_density", __LINE__), hartman_watson_roots, hartman_watson_weights);
     const std::size_t n = roots.size();
@@ -323,10 +351,10 @@ void hartman_watson_distribution::cheyette_density(vector<double>& density, vect
             const double x = -0.5 * t + x_half_width * roots[j];
             const double r = std::exp(x) / u;
             const double log_factor = -0.5 * x - t / 8.0 - (1.0 + std::exp(2.0 * x)) / (2.0 * u);
-            if (positive_and_finite(r) && log_factor > -745.0)  // else the term is 0
+            if (positive_and_finite(r))
                 integral += weights[j] * theta(r, t, hartman_watson_roots, hartman_watson_weights,
                                                MIXTURE, HARTMAN_WATSON_DISTRIBUTION_MAX_BOUND,
-                                               log_factor);
+                                               log_factor, cheyette_log_negligible);
         }
         nodes[i] = u;
         probabilities[i] = u_half_width * weights[i] * x_half_width * integral;

@@ -15,8 +15,11 @@ namespace korvex {
 // u_-+ = u (x -+ 1), so that exp(2 lambda) never overflows and the small lower tail keeps its
 // relative precision for every lambda (above x = 1, F >= 1/2 and 1 - F is the small side).
 //
-// Both are accurate to about (8 + 2 u_-^2) eps relative, u_-^2 = lambda (x - 1)^2 / (2x)
-// being the condition of exp(-u_-^2), down to the underflow of f or F.
+// Both are accurate to (8 + 3 u_-^2) eps relative, u_-^2 = lambda (x - 1)^2 / (2x) being
+// the condition of exp(-u_-^2) (u_- carries the roundings of a division, a square root and
+// a product), down to the underflow of f or F: against 50-digit values for lambda from 0.01
+// to 1e4 and x from 0.01 to 100 the error stays within 0.86 of that bound; it reaches
+// (8 + 2.6 u_-^2) eps at x = 0.323, lambda = 725.
 //
 // x <= 0 gives f = 0 and F = 0, x = +inf gives f = 0 and F = 1, NaN gives NaN. A lambda that
 // is not positive and finite raises Error.

@@ -19,10 +19,11 @@ namespace korvex {
 // a decaying one.
 //
 // Accuracy in double precision: the weights grow like 10^{N/2} with alternating signs, so
-// rounding and truncation balance near N = 14 to 16, giving about 1e-5 relative for smooth,
-// slowly varying originals (1/s, 1/s^2, 1/(s + a) with a t <= 2). Fast-decaying or oscillating
-// originals fare worse (7e-3 relative for 1/(s + 1) at t = 5, where f = e^{-5}); sizes above
-// about 20 only add rounding noise.
+// rounding and truncation balance near N = 14 to 16. Measured relative errors at N = 14
+// (N = 16): 3e-9 (6e-8) for 1/s, 4e-7 (4e-8) for 1/s^2 at t = 2, and for 1/(s + a), whose
+// original decays, 2.6e-6 (2.1e-7) at a t = 1 and 7.5e-5 (1.1e-5) at a t = 2. Faster decay
+// or oscillation fares worse (7e-3 (2e-3) for 1/(s + 1) at t = 5, where f = e^{-5}); sizes
+// above about 20 only add rounding noise.
 //
 // The weights are summed from positive terms in long double and rounded once. An odd or zero
 // size, or one above `max_size` (where the weights approach 1e270), and a non-finite shift

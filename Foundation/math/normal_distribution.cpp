@@ -138,7 +138,7 @@ double normal_distribution::cdf_over_density(double z)
 {
     if (z <= 0.0)
         return sqrt_half_pi * error_function::erfcx(-z * inverse_sqrt2);
-    if (z > 38.0)  // sqrt(2 pi) exp(z^2/2) overflows
+    if (z > 38.0)  // exp(z^2/2) overflows (the result already above 37.6527229921072)
         return std::numeric_limits<double>::infinity();
     return sqrt_two_pi * details::exponential_of_square(z, 0.5) -
            sqrt_half_pi * error_function::erfcx(z * inverse_sqrt2);

@@ -25,7 +25,7 @@ struct KORVEX_MATH_API normal_distribution
 
     // N(z) / n(z) = sqrt(pi/2) erfcx(-z/sqrt 2), stable for very negative z where N and n
     // both underflow (it behaves like 1/|z| (1 - 1/z^2 + 3/z^4 ...)); it grows like
-    // sqrt(2 pi) exp(z^2/2) for positive z and overflows to +inf above z = 37.7.
+    // sqrt(2 pi) exp(z^2/2) for positive z, finite up to z = 37.6527229921072, then +inf.
     static double cdf_over_density(double z);
 
     // N^{-1}(p) to full precision (Wichura's algorithm AS 241, Appl. Statist. 37, 1988).

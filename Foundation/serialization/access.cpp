@@ -319,6 +319,63 @@ std::size_t checked_payload_size(const std::string& path, std::string_view conte
     return present;
 }
 
+// The deepest nesting of arrays and objects a JSON file may have. Our records nest a few
+// dozen levels at most; far deeper documents would exhaust the stack when the JSON library
+// copies a value recursively (at 100,000 levels), so they are refused while parsing.
+constexpr std::size_t max_json_depth = 512;
+
+// Builds the document as the JSON library's parser does, but stops the parse (false) at an
+// array or object nested deeper than max_json_depth.
+class depth_limited_builder
+{
+public:
+    using json = nlohmann::ordered_json;
+
+    explicit depth_limited_builder(json& document) : builder_(document) {}
+
+    bool too_deep() const { return too_deep_; }
+
+    bool start_object(std::size_t size) { return enter() && builder_.start_object(size); }
+    bool end_object()
+    {
+        --depth_;
+        return builder_.end_object();
+    }
+    bool start_array(std::size_t size) { return enter() && builder_.start_array(size); }
+    bool end_array()
+    {
+        --depth_;
+        return builder_.end_array();
+    }
+
+    bool null() { return builder_.null(); }
+    bool boolean(bool value) { return builder_.boolean(value); }
+    bool number_integer(json::number_integer_t value) { return builder_.number_integer(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return builder_.number_unsigned(value); }
+    bool number_float(json::number_float_t value, const json::string_t& text)
+    {
+        return builder_.number_float(value, text);
+    }
+    bool string(json::string_t& value) { return builder_.string(value); }
+    bool binary(json::binary_t& value) { return builder_.binary(value); }
+    bool key(json::string_t& value) { return builder_.key(value); }
+    bool parse_error(std::size_t position, const std::string& token, const nlohmann::detail::exception& e)
+    {
+        return builder_.parse_error(position, token, e);
+    }
+
+private:
+    bool enter()
+    {
+        too_deep_ = ++depth_ > max_json_depth;
+        return !too_deep_;
+    }
+
+    nlohmann::detail::json_sax_dom_parser<json> builder_;
+    std::size_t depth_ = 0;
+    bool too_deep_ = false;
+};
+
 }  // namespace
 
 void access::write_json(const std::string& path, const nlohmann::ordered_json& document)
@@ -331,13 +388,19 @@ void access::write_json(const std::string& path, const nlohmann::ordered_json& d
 void access::read_json(const std::string& path, nlohmann::ordered_json& document)
 {
     const std::string text = read_file<std::string>(path);
+    nlohmann::ordered_json parsed;
+    depth_limited_builder builder(parsed);
     try {
-        document = nlohmann::ordered_json::parse(text);
+        nlohmann::ordered_json::sax_parse(text, &builder);
     } catch (const nlohmann::ordered_json::exception& e) {
         // A syntax error, or a number too large for a double (out_of_range).
         fail({"read_json", source_file, __LINE__}, path,
              details::concat("is not valid JSON: ", e.what()));
     }
+    if (builder.too_deep())
+        fail({"read_json", source_file, __LINE__}, path,
+             details::concat("nests arrays and objects deeper than ", max_json_depth, " levels"));
+    document = std::move(parsed);
 }
 
 void access::write_binary(const std::string& path, const std::vector<std::uint8_t>& bytes)

@@ -33,7 +33,10 @@ namespace korvex::serialization {
 // /dev/zero or a FIFO is refused at once, without reading from it or waiting on it.
 //
 // JSON files hold the document printed with an indent of 2 spaces, UTF-8, invalid UTF-8
-// refused (the JSON library's type_error, raised before the file is touched).
+// refused (the JSON library's type_error, raised before the file is touched). A JSON file
+// nesting arrays and objects deeper than 512 levels is refused while it is parsed (our
+// records nest a few dozen at most), so that no document's depth can exhaust the stack. The
+// binary records nest only as far as the classes they hold, whatever the bytes say.
 //
 // Binary files hold a 24-byte header followed by the payload:
 //   offset 0   8 bytes  magic "KORVEXBF"

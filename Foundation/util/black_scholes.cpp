@@ -125,20 +125,32 @@ struct normalised_call
 // Jaeckel's four regions: the asymptotic series far out of the money, the Taylor series for
 // small t, the complement b_max - n(0) exp(-(h^2 + t^2)/2) (Y(-h-t) + Y(h-t)) where
 // h + t > 0.85 (b is then at least 80% of b_max, and both values of Y are taken at negative
-// arguments, where they need no exponential), and the Y form elsewhere.
-normalised_call otm_call(double x, double s, double b_max)
+// arguments, where they need no exponential), and the Y form elsewhere. `gap`, when given
+// (with b_max), receives b_max - b, without cancellation where b nears b_max.
+normalised_call otm_call(double x, double s, double b_max, double* gap = nullptr)
 {
-    if (s == std::numeric_limits<double>::infinity())
-        return {b_max > 0.0 ? b_max : std::exp(0.5 * x), 0.0};
-    const double vega = inverse_sqrt_two_pi * gaussian_factor(x, s);
-    const double h = x / s, t = 0.5 * s;
-    if (x < s * asymptotic_threshold && 0.5 * s * s + x < s * (small_t_threshold + asymptotic_threshold))
-        return {vega * asymptotic_difference(h, t), vega};
-    if (t < small_t_threshold)
-        return {vega * small_t_difference(h, t), vega};
-    if (h + t > 0.85)
-        return {(b_max > 0.0 ? b_max : std::exp(0.5 * x)) - vega * (Y(-h - t) + Y(h - t)), vega};
-    return {vega * (Y(h + t) - Y(h - t)), vega};
+    double value = 0.0, vega = 0.0;
+    if (s == std::numeric_limits<double>::infinity()) {
+        value = b_max > 0.0 ? b_max : std::exp(0.5 * x);
+    } else {
+        vega = inverse_sqrt_two_pi * gaussian_factor(x, s);
+        const double h = x / s, t = 0.5 * s;
+        if (x < s * asymptotic_threshold && 0.5 * s * s + x < s * (small_t_threshold + asymptotic_threshold)) {
+            value = vega * asymptotic_difference(h, t);
+        } else if (t < small_t_threshold) {
+            value = vega * small_t_difference(h, t);
+        } else if (h + t > 0.85) {
+            const double complement = vega * (Y(-h - t) + Y(h - t));
+            if (gap != nullptr)
+                *gap = complement;
+            return {(b_max > 0.0 ? b_max : std::exp(0.5 * x)) - complement, vega};
+        } else {
+            value = vega * (Y(h + t) - Y(h - t));
+        }
+    }
+    if (gap != nullptr)
+        *gap = b_max - value;
+    return {value, vega};
 }
 
 // ---------------------------------------------------------------------------------------
@@ -256,9 +268,12 @@ double inverse_upper_map(double f) { return -2.0 * normal_distribution::cdfnormi
 // Householder steps of order four: s + n (1 + H n / 2) / (1 + n (H + T n / 6)) with the
 // Newton step n = -g / g', H = g'' / g' and T = g''' / g' of the objective g.
 
+// `resolution` is the step that the rounding of the price (beta by 2 eps beta) makes in the
+// objective's zero, at the current s: a smaller step is noise.
 struct step_terms
 {
     double newton, halley, third;
+    double resolution;
 };
 
 double householder_step(const step_terms& g)
@@ -288,22 +303,25 @@ step_terms lower_objective(double x, double s, double ln_beta, const normalised_
     const double halley = c.second - p * (1.0 + 2.0 / ln_b);
     const double third = c.third + 2.0 * p * p * (1.0 + 3.0 / ln_b * (1.0 + 1.0 / ln_b)) -
                          3.0 * c.second * p * (1.0 + 2.0 / ln_b);
-    return {newton, halley, third};
+    const double log_ratio = ln_b / ln_beta;
+    return {newton, halley, third, 2.0 * eps / p * log_ratio * log_ratio};
 }
 
-// Highest region, g(s) = ln((b_max - beta) / (b_max - b)).
-step_terms upper_objective(double x, double s, double beta, double b_max, const normalised_call& b)
+// Highest region, g(s) = ln((b_max - beta) / (b_max - b)), from both gaps as computed without
+// cancellation: at prices within 1e-9 of the bound, the rounding of b_max alone would move
+// the volatility by 1e-7.
+step_terms upper_objective(double x, double s, double beta, double beta_gap, const normalised_call& b, double gap)
 {
     const vega_ratios c = ratios(x, s);
-    const double gap = b_max - b.value, g = std::log((b_max - beta) / gap), gp = b.vega / gap;
-    return {-g / gp, c.second + gp, c.third + gp * (2.0 * gp + 3.0 * c.second)};
+    const double g = std::log(beta_gap / gap), gp = b.vega / gap;
+    return {-g / gp, c.second + gp, c.third + gp * (2.0 * gp + 3.0 * c.second), 2.0 * eps * beta / (beta_gap * gp)};
 }
 
 // Middle regions, g(s) = b - beta.
 step_terms middle_objective(double x, double s, double beta, const normalised_call& b)
 {
     const vega_ratios c = ratios(x, s);
-    return {(beta - b.value) / b.vega, c.second, c.third};
+    return {(beta - b.value) / b.vega, c.second, c.third, 2.0 * eps * beta / b.vega};
 }
 
 struct stopping_rule
@@ -320,8 +338,8 @@ constexpr double convergence_factor = 1e4;
 // Householder steps from s within [left, right], with Jaeckel's safeguards: a step that
 // leaves the bracket, or a third reversal of direction, is replaced by bisection, and no
 // step shrinks s by more than half. Stops once a step is below tolerance * s or below the
-// resolution of the price, eps b / b' (smaller steps are rounding noise), or once the
-// next step is predicted below tolerance * s.
+// resolution of the price at that s (smaller steps are rounding noise), or once the next
+// step is predicted below tolerance * s.
 template <class Objective>
 double refine(double x, double b_max, double beta, double s, double left, double right, const stopping_rule& rule,
               const Objective& objective)
@@ -339,7 +357,8 @@ double refine(double x, double b_max, double beta, double s, double left, double
             ds = 0.0;
         }
         ds_previous = ds;
-        const normalised_call b = otm_call(x, s, b_max);
+        double gap = 0.0;
+        const normalised_call b = otm_call(x, s, b_max, &gap);
         if (b.value > beta && s < right)
             right = s;
         else if (b.value < beta && s > left)
@@ -348,8 +367,9 @@ double refine(double x, double b_max, double beta, double s, double left, double
         if (b.value <= 0.0 || b.vega <= 0.0) {
             ds = 0.5 * (left + right) - s;  // underflow: bisect
         } else {
-            ds = householder_step(objective(s, b));
-            resolution = 2.0 * eps * b.value / b.vega;
+            const step_terms terms = objective(s, b, gap);
+            ds = householder_step(terms);
+            resolution = terms.resolution;
             if (!std::isfinite(ds))
                 ds = 0.5 * (left + right) - s;  // overflow in the step's terms: bisect
         }
@@ -364,13 +384,14 @@ double refine(double x, double b_max, double beta, double s, double left, double
 }
 
 // s = sigma sqrt(T) of the out-of-the-money call (x <= 0) with normalised price beta,
-// 0 < beta < b_max = exp(x/2).
-double implied_deviation(double beta, double x, double b_max, const stopping_rule& rule)
+// 0 < beta < b_max = exp(x/2), and beta_gap = b_max - beta as computed from the price
+// without cancellation.
+double implied_deviation(double beta, double beta_gap, double x, double b_max, const stopping_rule& rule)
 {
     const double s_c = std::sqrt(std::fabs(2.0 * x));
     const normalised_call centre = s_c > 0.0 ? otm_call(x, s_c, b_max) : normalised_call{0.0, inverse_sqrt_two_pi};
     const double b_c = centre.value, v_c = centre.vega;
-    const auto middle = [&](double s, const normalised_call& b) { return middle_objective(x, s, beta, b); };
+    const auto middle = [&](double s, const normalised_call& b, double) { return middle_objective(x, s, beta, b); };
 
     if (beta < b_c) {
         const double s_l = s_c - b_c / v_c;
@@ -387,7 +408,9 @@ double implied_deviation(double beta, double x, double b_max, const stopping_rul
             }
             const double s = inverse_lower_map(x, f), ln_beta = std::log(beta);
             return refine(x, b_max, beta, s, DBL_MIN, s_l, rule,
-                          [&](double si, const normalised_call& b) { return lower_objective(x, si, ln_beta, b); });
+                          [&](double si, const normalised_call& b, double) {
+                              return lower_objective(x, si, ln_beta, b);
+                          });
         }
         const double v_l = left.vega;
         const double r =
@@ -420,8 +443,8 @@ double implied_deviation(double beta, double x, double b_max, const stopping_rul
     }
     const double s = inverse_upper_map(f);
     if (beta > 0.5 * b_max)
-        return refine(x, b_max, beta, s, s_h, DBL_MAX, rule, [&](double si, const normalised_call& b) {
-            return upper_objective(x, si, beta, b_max, b);
+        return refine(x, b_max, beta, s, s_h, DBL_MAX, rule, [&](double si, const normalised_call& b, double gap) {
+            return upper_objective(x, si, beta, beta_gap, b, gap);
         });
     return refine(x, b_max, beta, s, s_h, DBL_MAX, rule, middle);
 }
@@ -480,9 +503,13 @@ double black_scholes::implied_volatility(double strike, double forward, double e
         return 0.0;
     const double x = -std::fabs(details::log_moneyness(forward, strike));
     const double b_max = std::exp(0.5 * x);
-    // Rounding may carry a price just below the bound onto it.
-    const double beta = std::min(time_value / (std::sqrt(forward) * std::sqrt(strike)), b_max * (1.0 - eps));
-    return implied_deviation(beta, x, b_max, {tolerance, iterations}) / std::sqrt(expiry);
+    const double root_forward_strike = std::sqrt(forward) * std::sqrt(strike);
+    // Rounding may carry a price just below the bound onto it. The distance to the bound is
+    // taken from the price itself (the bound less the price, exact near it): the option of the
+    // same strike out of the money is as far from its own bound.
+    const double beta = std::min(time_value / root_forward_strike, b_max * (1.0 - eps));
+    const double beta_gap = (bound - price / annuity) / root_forward_strike;
+    return implied_deviation(beta, beta_gap, x, b_max, {tolerance, iterations}) / std::sqrt(expiry);
 }
 
 }  // namespace korvex

@@ -24,9 +24,11 @@ namespace korvex {
 // points y = rho +- sqrt(M^2 - 1 + rho^2) where D reaches M the integral grows linearly,
 // x(z) = x(y) + (z - y) / M, so z / x(z) tends to M instead of growing like |z| / ln|z| and
 // the volatility of the far wings stays within M times what the backbone (alpha, beta)
-// gives, instead of growing without bound with the vol-of-vol. Between those points
-// (|z| <= 3.87 at least) the volatility is exactly Hagan's, and it stays continuously
-// differentiable in the strike across them. Without the flag the formula is Hagan's as is.
+// gives, instead of growing without bound with the vol-of-vol. Between those points the
+// volatility is exactly Hagan's: for |z| <= sqrt(15 + rho^2) - |rho|, which is 3.87 at rho = 0
+// and falls to 3 as |rho| nears 1 (at rho = 0.95, z = -3.87 is dampened by 1.2%), and it stays
+// continuously differentiable in the strike across them. Without the flag the formula is
+// Hagan's as is.
 //
 // Both functions refuse with Error: a shifted strike or forward that is not positive and
 // finite, an expiry that is negative or not finite, alpha not positive and finite, beta

@@ -161,6 +161,11 @@ constexpr node_reference large_rules[] = {
      2e-14},
     {"laguerre 0.5 1000", 420, 4.54321433024542378722126020222e2,
      2.35081459207476767599297457138e-196, 2e-14},
+    // the largest errors measured over the rules, 56 and 101 ulp, weights left in double
+    {"hermite 1000", 521, 1.51024458812533619101287369087, 7.18155166179474379344106080232e-3,
+     1.5e-14},
+    {"laguerre 0.5 1000", 47, 5.68332139964888376401845389235, 1.92159861772776262685059034627e-3,
+     1.5e-14},
 };
 
 // Rules of 1000 points: their mass, moments of low degree where the terms stay of one sign
@@ -332,7 +337,7 @@ TEST(gaussian_quadrature, outputs_that_cannot_take_the_rule_are_refused)
     vector<double> weights;
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_legendre_coefficients(6, view, weights); },
-        {"gauss_legendre_coefficients", source_file, 812},
+        {"gauss_legendre_coefficients", source_file, 827},
         "Expected fits_or_resizable(out, size) to be true, but got false.  points is a view of "
         "4 elements on device 0, the result has 6");
     EXPECT_EQ(storage[0], -1.0);
@@ -341,16 +346,16 @@ TEST(gaussian_quadrature, outputs_that_cannot_take_the_rule_are_refused)
     vector<double> same;
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_laguerre_coefficients(0.0, 3, same, same); },
-        {"gauss_laguerre_coefficients", source_file, 880},
+        {"gauss_laguerre_coefficients", source_file, 895},
         "Expected !details::share_memory(points, weights, n) to be true, but got false.");
     vector<double> overlapping = vector<double>::view_of(storage.data() + 2, 4);
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_hermite_coefficients(4, view, overlapping); },
-        {"gauss_hermite_coefficients", source_file, 899},
+        {"gauss_hermite_coefficients", source_file, 920},
         "Expected !details::share_memory(points, weights, n) to be true, but got false.");
     vector<double> x, w1;
     testing::expect_failure([&] { gaussian_quadrature::gauss_kronrod(2, x, w1, x); },
-                            {"gauss_kronrod", source_file, 829},
+                            {"gauss_kronrod", source_file, 844},
                             "Expected !details::share_memory(x, w1, size) && "
                             "!details::share_memory(x, w2, size) && "
                             "!details::share_memory(w1, w2, size) to be true, but got false.");
@@ -364,23 +369,54 @@ TEST(gaussian_quadrature, bad_arguments_are_refused)
     const auto negative = static_cast<std::size_t>(-3);
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_legendre_coefficients(negative, points, weights); },
-        {"gauss_legendre_coefficients", source_file, 811}, count + "n = 18446744073709551613");
+        {"gauss_legendre_coefficients", source_file, 826}, count + "n = 18446744073709551613");
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_kronrod(100001, points, weights, extra); },
-        {"gauss_kronrod", source_file, 824}, count + "n = 100001");
+        {"gauss_kronrod", source_file, 839}, count + "n = 100001");
     testing::expect_failure(
         [&] { gaussian_quadrature::gauss_hermite_coefficients(4, points, weights, false, -1e-3); },
-        {"gauss_hermite_coefficients", source_file, 898},
+        {"gauss_hermite_coefficients", source_file, 919},
         "Expected tolerance >= 0.0 to be true, but got false.  tolerance = -0.001");
     testing::expect_failure(
         [&] {
             gaussian_quadrature::gauss_laguerre_coefficients(0.0, 4, points, weights, std::nan(""));
         },
-        {"gauss_laguerre_coefficients", source_file, 877},
+        {"gauss_laguerre_coefficients", source_file, 892},
         "Expected tolerance >= 0.0 to be true, but got false.  tolerance = nan");
     for (const double alpha : {-1.0, -2.5, std::numeric_limits<double>::infinity()})
         EXPECT_THROW(gaussian_quadrature::gauss_laguerre_coefficients(alpha, 4, points, weights),
                      Error);
+}
+
+// From alpha = 150 on the rules' polynomials pass 2^500 and are rescaled, and their zeros lie
+// far from the Bessel-type starting values: every weight stays finite, two Newton runs that
+// end on the same zero are caught (n = 2: the zeros alpha + 2 -+ sqrt(alpha + 2)), and the
+// moments hold. Beyond the largest double the rule is refused: up front where even the mean
+// weight Gamma(alpha + 1) / n overflows, after the search where one weight does.
+TEST(gaussian_quadrature, laguerre_rules_for_a_large_alpha_are_right_or_refused)
+{
+    vector<double> points, weights;
+    gaussian_quadrature::gauss_laguerre_coefficients(150.0, 2, points, weights);
+    EXPECT_NEAR(points[0], 152.0 - std::sqrt(152.0), 4.0 * eps * points[0]);
+    EXPECT_NEAR(points[1], 152.0 + std::sqrt(152.0), 4.0 * eps * points[1]);
+    gaussian_quadrature::gauss_laguerre_coefficients(150.0, 200, points, weights);
+    EXPECT_TRUE(increasing(points));
+    for (int k = 0; k <= 10; ++k)
+        EXPECT_NEAR(rule_sum(points, weights, k) / std::tgamma(151.0 + k), 1.0, 64.0 * eps) << "k = " << k;
+
+    const auto refused = [&](double alpha, const char* text, std::size_t n, int line) {
+        points = vector<double>{};
+        testing::expect_failure(
+            [&] { gaussian_quadrature::gauss_laguerre_coefficients(alpha, n, points, weights); },
+            {"gauss_laguerre_coefficients", source_file, line},
+            "alpha = " + std::string(text) + ": the weights of the " + std::to_string(n) +
+                "-point rule, which sum to Gamma(alpha + 1), exceed the largest double");
+        EXPECT_TRUE(points.empty());
+    };
+    refused(171.7, "171.7", 10, 899);
+    refused(1e20, "1e+20", 10, 899);
+    refused(1e200, "1e+200", 10, 899);
+    refused(171.5, "171.5", 100, 907);
 }
 
 TEST(gaussian_quadrature, the_iteration_cap_keeps_the_last_iterate)

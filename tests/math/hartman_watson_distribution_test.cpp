@@ -37,6 +37,16 @@ constexpr theta_reference expansion_references[] = {
     {3.3333333333333335, 0.3, 3.24873521558397887164991610144},  // rho = 1 + 1.1e-16
     {1e-200, 1.0, -1.08742810122066043589361591895e+5},
     {1e200, 0.5, -9.9999999999999996973312221251e+199},
+    // across the range of the series near rho = 1, |1/rho - 1| <= 0.08 (rho from 0.926 to
+    // 1.087), and just beyond it on both sides (saddle points by mp.findroot)
+    {4.65, 0.2, 4.94626617975558379682584059367},
+    {4.8, 0.2, 5.11657727031231665899409434678},
+    {5.2, 0.2, 5.50134142230242434630261368301},
+    {5.425, 0.2, 5.67857366771412822221745660727},
+    {4.6, 0.2, 4.88601497696438220091523364038},
+    {5.45, 0.2, 5.6966925530914692644753034431},
+    {18.6, 0.05, 20.1657521472949593835234388667},
+    {21.7, 0.05, 23.1876280359194645385532093239},
 };
 
 // theta(x, t) from Yor's integral by mpmath 1.2.1 at mp.dps = 150 (mp.quad between the zeros
@@ -207,13 +217,13 @@ TEST(hartman_watson_distribution, bad_arguments_are_refused)
         "Expected positive_and_finite(x) && positive_and_finite(t) to be true, but got false.  ";
     testing::expect_failure(
         [] { hartman_watson_distribution::log_distribution_asymptotique(-1.0, 0.5); },
-        {"log_distribution_asymptotique", source_file, 266}, arguments + "x = -1, t = 0.5");
+        {"log_distribution_asymptotique", source_file, 284}, arguments + "x = -1, t = 0.5");
     testing::expect_failure(
         [&] {
             hartman_watson_distribution::distribution_numerical(1.0, 0.5, short_roots,
                                                                 rule.weights);
         },
-        {"distribution_numerical", source_file, 275},
+        {"distribution_numerical", source_file, 293},
         "Expected roots.size() == weights.size() to be true, but got false.  roots has 1 "
         "elements, weights 8");
     testing::expect_failure(
@@ -222,7 +232,7 @@ TEST(hartman_watson_distribution, bad_arguments_are_refused)
                 results, 0.5, vector<double>{1.0}, rule.roots, rule.weights,
                 static_cast<hartman_watson_distribution_type>(4));
         },
-        {"distribution", source_file, 286},
+        {"distribution", source_file, 304},
         "Expected type == FULLY_ASYMPTOTIC || type == NUMERICAL_INTEGRAL || type == MIXTURE to "
         "be true, but got false.  type = 4");
     testing::expect_failure(
@@ -230,7 +240,7 @@ TEST(hartman_watson_distribution, bad_arguments_are_refused)
             hartman_watson_distribution::distribution(results, 0.5, vector<double>{1.0, 0.0},
                                                       rule.roots, rule.weights);
         },
-        {"distribution", source_file, 295}, arguments + "x = 0, t = 0.5");
+        {"distribution", source_file, 313}, arguments + "x = 0, t = 0.5");
     EXPECT_TRUE(results.empty());  // nothing written
     vector<double> density, U;
     testing::expect_failure(
@@ -238,15 +248,37 @@ TEST(hartman_watson_distribution, bad_arguments_are_refused)
             hartman_watson_distribution::cheyette_density(density, density, 0.5, rule.roots,
                                                           rule.weights, rule.roots, rule.weights);
         },
-        {"cheyette_density", source_file, 313},
+        {"cheyette_density", source_file, 341},
         "Expected !details::share_memory(density, U, n) to be true, but got false.");
     testing::expect_failure(
         [&] {
             hartman_watson_distribution::cheyette_density(density, U, 0.0, rule.roots,
                                                           rule.weights, rule.roots, rule.weights);
         },
-        {"cheyette_density", source_file, 307},
+        {"cheyette_density", source_file, 325},
         "Expected positive_and_finite(t) to be true, but got false.  t = 0");
+}
+
+// Outside [1e-10, 3] the law cannot be served (see the header): at t = 10 its mean would
+// be 2.4% off, at t = 50 its probabilities would sum to 0.91, at t = 1e-16 to 3.
+TEST(hartman_watson_distribution, cheyette_density_refuses_what_it_cannot_serve)
+{
+    const legendre_rule rule(8);
+    vector<double> density, U;
+    const auto call = [&](double t) {
+        return [&, t] {
+            hartman_watson_distribution::cheyette_density(density, U, t, rule.roots, rule.weights,
+                                                          rule.roots, rule.weights);
+        };
+    };
+    const std::string above =
+        " is above 3, where the nodes miss more than 1e-6 of E[A_t], whatever the rules";
+    testing::expect_failure(call(10.0), {"cheyette_density", source_file, 332}, "t = 10" + above);
+    testing::expect_failure(call(50.0), {"cheyette_density", source_file, 332}, "t = 50" + above);
+    testing::expect_failure(call(1e-16), {"cheyette_density", source_file, 327},
+                            "t = 1e-16 is below 1e-10, where the terms of size 1/t that cancel "
+                            "in the joint law leave fewer than six digits");
+    EXPECT_TRUE(density.empty() && U.empty());  // nothing written
 }
 
 struct cheyette_case
@@ -285,8 +317,9 @@ TEST_P(cheyette_laws, have_the_moments_of_the_integrated_variance)
 }
 
 INSTANTIATE_TEST_SUITE_P(math, cheyette_laws,
-                         ::testing::Values(cheyette_case{0.05, 1e-3}, cheyette_case{0.25, 1e-6},
-                                           cheyette_case{0.5, 1e-7}, cheyette_case{1.0, 2e-6}));
+                         ::testing::Values(cheyette_case{0.001, 2e-5}, cheyette_case{0.05, 1e-3},
+                                           cheyette_case{0.25, 1e-6}, cheyette_case{0.5, 1e-7},
+                                           cheyette_case{1.0, 2e-6}, cheyette_case{3.0, 1e-3}));
 
 // E[log A_t] is not fixed by the two moments: the discrete law against a Monte Carlo
 // simulation of A_t (trapezoidal rule on 100 steps per path), within four standard errors.

@@ -36,6 +36,9 @@ constexpr inverse_gaussian_reference references[] = {
     {0.98, 1e5, 1.78204333317185133093521762924e-7, 8.44794342661063577426200519775e-11},
     {1.02, 1e5, 3.73621389837313633766297154419e-7, 9.9999999981218473615117492266e-1},
     {0.5, 400.0, 8.39531246270883378017423991274e-43, 1.39385446488784278356303818762e-45},
+    // the largest errors found, about 2.6 and 2.4 u^2 eps
+    {0.323, 725.0, 2.37422412692374767492485979096e-222, 7.62349790086677993133798374068e-226},
+    {0.455, 300.0, 6.7018508169857638959921626891e-42, 1.16195621995673026286795019384e-44},
 };
 
 class inverse_gaussian_values : public ::testing::TestWithParam<inverse_gaussian_reference>
@@ -48,7 +51,7 @@ TEST_P(inverse_gaussian_values, match_the_reference)
 {
     const auto [x, lambda, density, cumulative] = GetParam();
     const double exponent = lambda * (x - 1.0) * (x - 1.0) / (2.0 * x);
-    const double bound = (8.0 + 2.0 * exponent) * eps;
+    const double bound = (8.0 + 3.0 * exponent) * eps;
     EXPECT_NEAR(inverse_gaussian_distribution::density(x, lambda) / density, 1.0, bound);
     EXPECT_NEAR(inverse_gaussian_distribution::cumulative(x, lambda) / cumulative, 1.0, bound);
 }

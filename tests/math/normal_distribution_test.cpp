@@ -59,6 +59,13 @@ constexpr reference_value cdf_over_density_references[] = {
     {5.0, 6.7262163672287925230729800453e+5},
     {20.0, 1.81128301589259161561126780867e+87},
     {37.0, 4.71696655503658054665836793942e+297},
+    // up to the overflow: 37.6527229921072 is the last double where N/n is finite
+    // (ncdf(z) / npdf(z) at mpf(z)); a cut-off even a little early would give +inf here
+    {37.01, 6.82925721225935389325078360825e+297},
+    {37.3, 3.26493694129478811917743970939e+302},
+    {37.6, 2.47271066478232495006133631006e+307},
+    {37.65, 1.6225190181518196647285843228e+308},
+    {37.6527229921072, 1.79769313486193461623733733632e+308},
 };
 
 constexpr reference_value inverse_references[] = {
@@ -165,6 +172,7 @@ TEST(normal_distribution, limits_follow_the_ieee_conventions)
     EXPECT_EQ(normal_distribution::cdfnorm(-40.0), 0.0);
     EXPECT_EQ(normal_distribution::cdf_over_density(-inf), 0.0);
     EXPECT_EQ(normal_distribution::cdf_over_density(40.0), inf);
+    EXPECT_EQ(normal_distribution::cdf_over_density(37.65272299210721), inf);  // N/n = 1.0000000000000027 * DBL_MAX
     EXPECT_EQ(normal_distribution::cdfnorminv(0.0), -inf);
     EXPECT_EQ(normal_distribution::cdfnorminv(1.0), inf);
     EXPECT_EQ(normal_distribution::cdfnorminv(0.5), 0.0);

@@ -78,7 +78,7 @@ TEST(AccessJson, TextThatIsNotJsonNamesThePath)
         write_file_text(folder.file("bad.json"), text);
         nlohmann::ordered_json document;
         const Error e = error_of([&] { access::read_json(folder.file("bad.json"), document); });
-        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 338}));
+        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 397}));
         EXPECT_NE(e.message().find("\"" + folder.file("bad.json") + "\" is not valid JSON: "),
                   std::string::npos)
             << e.message();
@@ -93,10 +93,36 @@ TEST(AccessJson, NumberTooLargeForADoubleNamesThePath)
     write_file_text(path, "{\"root\": {\"rates\": 1e400}}");
     nlohmann::ordered_json document;
     const Error e = error_of([&] { access::read_json(path, document); });
-    EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 338}));
+    EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 397}));
     EXPECT_EQ(e.message(), "\"" + path +
                                "\" is not valid JSON: [json.exception.out_of_range.406] number "
                                "overflow parsing '1e400'");
+}
+
+// {"a": [[...]], "b": 0} with the array nested `depth` levels deep.
+std::string nested_document(std::size_t depth)
+{
+    return "{\"a\": " + std::string(depth, '[') + std::string(depth, ']') + ", \"b\": 0}";
+}
+
+// 100,000 levels once overflowed the stack (the value was copied recursively when the
+// object grew); 512 levels, the object included, are read, one more is refused.
+TEST(AccessJson, NestingDeeperThan512LevelsIsRefused)
+{
+    temporary_folder folder;
+    const std::string path = folder.file("deep.json");
+    nlohmann::ordered_json document = {{"kept", true}};
+    for (const std::size_t depth : {100000u, 512u}) {
+        write_file_text(path, nested_document(depth));
+        const Error e = error_of([&] { access::read_json(path, document); });
+        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 401}));
+        EXPECT_EQ(e.message(), "\"" + path + "\" nests arrays and objects deeper than 512 levels");
+        EXPECT_EQ(document, (nlohmann::ordered_json{{"kept", true}}));
+    }
+    write_file_text(path, nested_document(511));
+    access::read_json(path, document);
+    EXPECT_EQ(document["b"], 0);
+    EXPECT_EQ(document["a"].flatten().size(), 1u);  // one empty array at the bottom
 }
 
 TEST(AccessFiles, MissingPathsNameThePathAndTheReason)

@@ -6,6 +6,7 @@
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/error.h"
@@ -86,6 +87,25 @@ TEST(BlackScholesPrice, KeepsItsRelativePrecisionFarOutOfTheMoney)
     EXPECT_NEAR(price / reference, 1.0, 1e-12);
 }
 
+// Calls far out of the money, h = ln(F/K) / s from -37 to -7, through the asymptotic series
+// and the N/n form. The strike 799902177.4754429 (near e^20.5) has a logarithm within 1e-4 ulp
+// of a double, so that the rounding of ln(F/K), which h^2 (1340 at s = 0.56) would magnify,
+// plays no part and the prices are held to a few eps. References from mpmath at mp.dps = 50:
+// F ncdf(log(F/K) / s + s/2) - K ncdf(log(F/K) / s - s/2), F = 1, at mpf of the double K and s.
+TEST(BlackScholesPrice, FarOutOfTheMoneyPricesKeepTheirLastDigits)
+{
+    constexpr double strike = 799902177.4754429;
+    const std::vector<std::pair<double, double>> deviation_and_price{
+        {0.56, 4.57309190374801503772139076169e-291},
+        {0.75, 6.14889363600475379281090682277e-162},
+        {1.0, 1.30522490677546123023981948982e-90},
+        {2.0, 1.96208378879584197756236425228e-21},
+        {3.0, 1.67778904737385775205492796638e-8},
+    };
+    for (const auto& [s, reference] : deviation_and_price)
+        EXPECT_NEAR(black_scholes::price(strike, 1.0, 1.0, s, 1.0, 1.0) / reference, 1.0, 8.0 * eps) << "s " << s;
+}
+
 TEST(BlackScholesPrice, HandlesTheLimitsAndScalesWithTheAnnuity)
 {
     EXPECT_EQ(black_scholes::price(90.0, 100.0, 0.0, 0.2, 2.0, 1.0), 20.0);
@@ -114,6 +134,47 @@ TEST(BlackScholesImpliedVolatility, RoundTripsTheWholeGridToTheAttainablePrecisi
         if (condition < 100.0) {
             EXPECT_LT(error, 1e-12);
         }
+    }
+}
+
+// Far from the money with s = sigma sqrt(T) from 24 to 32, prices within 4e-10 and 2e-12 of
+// the upper bound (the strike for a put, the forward for a call), and the point K = 6.28e-90,
+// T = 30, sigma = 5 where the steps once stopped at 4.75. Prices by mpmath at mp.dps = 50:
+// w (F ncdf(w d1) - K ncdf(w d2)), d1,2 = log(F/K) / s +- s/2, rounded to double, for F = 1,
+// T = 16 and the strike K = exp(-+ s (s/2 - 6.2)) or exp(-+ s (s/2 - 7)), rounded to double.
+const std::vector<testing::option_point> near_bound_points{
+    {3.517289528349498e-61, 1.0, 16.0, 6.0, -1.0, 3.517289527003167e-61},
+    {2.8430983344986498e+60, 1.0, 16.0, 6.0, 1.0, 0.999999999617225},
+    {7.667648073722e-53, 1.0, 16.0, 6.0, -1.0, 7.667648073708081e-53},
+    {1.3041808783936323e+52, 1.0, 16.0, 6.0, 1.0, 0.9999999999981847},
+    {1.6471592879951085e-77, 1.0, 16.0, 6.5, -1.0, 1.6471592873812425e-77},
+    {6.07105825944242e+76, 1.0, 16.0, 6.5, 1.0, 0.9999999996273183},
+    {1.7785284761271306e-68, 1.0, 16.0, 6.5, -1.0, 1.7785284761240017e-68},
+    {5.622625746075033e+67, 1.0, 16.0, 6.5, 1.0, 0.9999999999982407},
+    {1.4128145286978442e-95, 1.0, 16.0, 7.0, -1.0, 1.4128145281829758e-95},
+    {7.078069907177945e+94, 1.0, 16.0, 7.0, 1.0, 0.9999999996355726},
+    {7.555819019711961e-86, 1.0, 16.0, 7.0, -1.0, 7.555819019699012e-86},
+    {1.3234832615645704e+85, 1.0, 16.0, 7.0, 1.0, 0.9999999999982861},
+    {2.219508320972814e-115, 1.0, 16.0, 7.5, -1.0, 2.219508320179223e-115},
+    {4.505502369829812e+114, 1.0, 16.0, 7.5, 1.0, 0.9999999996424475},
+    {5.8792826982452694e-105, 1.0, 16.0, 7.5, -1.0, 5.8792826982354145e-105},
+    {1.700887763567586e+104, 1.0, 16.0, 7.5, 1.0, 0.9999999999983238},
+    {6.386317046534013e-137, 1.0, 16.0, 8.0, -1.0, 6.3863170442877e-137},
+    {1.5658477221119498e+136, 1.0, 16.0, 8.0, 1.0, 0.9999999996482617},
+    {8.378942533819369e-126, 1.0, 16.0, 8.0, -1.0, 8.37894253380559e-126},
+    {1.1934680253072109e+125, 1.0, 16.0, 8.0, 1.0, 0.9999999999983554},
+    {6.2757895702271203e-90, 1.0, 30.0, 5.0, -1.0, 6.275789567822296e-90},
+};
+
+// There the condition number is 2e7 to 5e9: a price rounded to double fixes the volatility
+// to eps times that, which bounds the error.
+TEST(BlackScholesImpliedVolatility, IsAsAccurateAsThePriceAllowsNearTheUpperBound)
+{
+    for (const testing::option_point& p : near_bound_points) {
+        const double implied = black_scholes::implied_volatility(p.strike, p.forward, p.expiry, p.price, 1.0, p.sign);
+        const double condition = testing::black_condition(p);
+        EXPECT_LE(std::fabs(implied / p.volatility - 1.0), 8.0 * eps * condition)
+            << "K " << p.strike << " sigma " << p.volatility << " condition " << condition;
     }
 }
 

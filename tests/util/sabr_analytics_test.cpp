@@ -125,6 +125,31 @@ TEST(SabrAnalytics, SkewDampeningKeepsTheSmileNearTheMoneyAndBoundsTheWings)
     EXPECT_NEAR(previous / (alpha * correction), 4.0, 0.04);
 }
 
+// Hagan's volatility is kept for |z| up to sqrt(15 + rho^2) - |rho| only, 3.04 at rho = +-0.95:
+// on the side of -rho the cap is reached there, and at |z| = 3.87 the volatility is lower by
+// the ratio of Hagan's x(z) to the capped one, x(y) + (z - y) / 4 (1.2%).
+TEST(SabrAnalytics, SkewDampeningStartsAtTheCapOnTheSideOfMinusRho)
+{
+    const double alpha = 0.2, nu = 1.0;
+    const auto ratio = [&](double z, double rho) {
+        const double strike = std::exp(-z * alpha / nu);
+        return sabr_analytics::volatility(strike, 1.0, 1.0, alpha, 1.0, nu, rho, 0.0, true) /
+               sabr_analytics::volatility(strike, 1.0, 1.0, alpha, 1.0, nu, rho, 0.0, false);
+    };
+    const auto hagan_x = [](double z, double rho) {
+        return std::log((std::sqrt(1.0 - 2.0 * rho * z + z * z) + z - rho) / (1.0 - rho));
+    };
+    for (const double rho : {0.95, -0.95}) {
+        const double band = std::sqrt(15.0 + rho * rho) - std::fabs(rho);
+        EXPECT_EQ(ratio(std::copysign(0.999 * band, -rho), rho), 1.0) << rho;
+        EXPECT_EQ(ratio(std::copysign(3.87, rho), rho), 1.0) << rho;
+        const double z = std::copysign(3.87, -rho), cap = std::copysign(band, -rho);
+        const double expected = hagan_x(z, rho) / (hagan_x(cap, rho) + (z - cap) / 4.0);
+        EXPECT_NEAR(ratio(z, rho), expected, 1e-12) << rho;
+        EXPECT_NEAR(expected, 1.0 - 1.17e-2, 1e-4) << rho;
+    }
+}
+
 TEST(SabrAnalytics, SkewDampeningIsContinuousWithItsSlopeAtTheCap)
 {
     const double alpha = 0.2, nu = 1.0, rho = 0.3;

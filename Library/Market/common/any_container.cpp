@@ -35,15 +35,33 @@ void check_key(const any_id& id)
                             "An any_id that holds no identifier cannot be a key of a data container");
 }
 
-// The first `count` pairs of the lists hold no null pointer and no empty key.
+// Object i of a list: a null pointer, or an any_object holding null, which no writer
+// could write.
+void check_object(const any_object* object, std::size_t i)
+{
+    if (object == nullptr || !object->has_value())
+        details::check_fail({"check_object", source_file, __LINE__}, concat("Object ", i, " of the list is null"));
+}
+
+// The first `count` pairs of the lists hold no null pointer, no null object and no empty key.
 void check_pointers(const std::vector<std::shared_ptr<const any_id>>& ids,
                     const std::vector<std::shared_ptr<const any_object>>& objects, std::size_t count)
 {
     for (std::size_t i = 0; i < count; ++i) {
-        if (!ids[i] || !objects[i])
+        if (!ids[i])
             details::check_fail({"check_pointers", source_file, __LINE__},
-                                concat(ids[i] ? "Object " : "Identifier ", i, " of the list is null"));
+                                concat("Identifier ", i, " of the list is null"));
+        check_object(objects[i].get(), i);
         check_key(*ids[i]);
+    }
+}
+
+// The same for lists of values.
+void check_values(const std::vector<any_id>& ids, const std::vector<any_object>& objects)
+{
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        check_object(&objects[i], i);
+        check_key(ids[i]);
     }
 }
 
@@ -179,6 +197,7 @@ any_container::any_container(const std::vector<any_id>& ids, const std::vector<a
 {
     if (ids.size() != objects.size())
         details::check_fail(value_sizes_location, sizes_message);
+    check_values(ids, objects);
     reserve(ids.size());
     for (std::size_t i = 0; i < ids.size(); ++i)
         insert_unique(ids[i], objects[i], value_duplicate_location);
@@ -254,7 +273,6 @@ bool any_container::insert(entry&& added)
 void any_container::insert_unique(const any_id& id, const any_object& object,
                                   const SourceLocation& duplicate_location)
 {
-    check_key(id);
     if (!insert(entry{id, object}))
         details::check_fail(duplicate_location, duplicate_message);
 }

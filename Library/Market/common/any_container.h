@@ -26,7 +26,9 @@ namespace korvex {
 //  - by the constructors, lists of different lengths (" ids list size is different from
 //    object list size ") and an identifier given twice ("Duplicated key in data
 //    container"); by update, fewer objects than identifiers;
-//  - a null pointer in the lists, and an any_id that holds no identifier.
+//  - a null pointer in the lists, an any_object that holds null (which no writer could
+//    write; "Object i of the list is null", as for a null pointer), and an any_id that
+//    holds no identifier.
 // at() raises Error for an identifier the container does not hold, naming its class and
 // hash.
 //
