@@ -29,21 +29,46 @@ double discount_factor(const discount_curve& curve, const char* name, const date
     return df;
 }
 
-}  // namespace
-
-black_scholes_problem black_scholes_problem::of(const vanilla_option& option, const black_scholes_market& market)
+void check_option(const vanilla_option& option, const datetime& today)
 {
     using korvex::details::check_fail;
     using korvex::details::concat;
     if (!positive_finite(option.strike))
-        check_fail({"of", source, __LINE__}, concat("the strike must be positive and finite, got ", option.strike));
-    const datetime& today = market.valuation_date();
+        check_fail({"check_option", source, __LINE__},
+                   concat("the strike must be positive and finite, got ", option.strike));
     if (!std::isfinite(option.expiry.as_float()))
-        check_fail({"of", source, __LINE__}, concat("the expiry must be a finite date, got ", option.expiry.to_string()));
+        check_fail({"check_option", source, __LINE__},
+                   concat("the expiry must be a finite date, got ", option.expiry.to_string()));
     if (!(today < option.expiry))
-        check_fail({"of", source, __LINE__}, concat("the expiry ", option.expiry.to_string(),
-                                                    " must come after the valuation date ", today.to_string()));
+        check_fail({"check_option", source, __LINE__}, concat("the expiry ", option.expiry.to_string(),
+                                                              " must come after the valuation date ", today.to_string()));
+}
 
+void check_barrier(const barrier_terms& b, const black_scholes_problem& p)
+{
+    using korvex::details::check_fail;
+    using korvex::details::concat;
+    if (!positive_finite(b.level))
+        check_fail({"check_barrier", source, __LINE__},
+                   concat("the barrier level must be positive and finite, got ", b.level));
+    if (b.down ? !(p.spot > b.level) : !(p.spot < b.level))
+        check_fail({"check_barrier", source, __LINE__}, concat("the spot ", p.spot, " has already reached the ",
+                                                               b.down ? "down" : "up", " barrier at ", b.level));
+    if (!(std::isfinite(b.rebate) && b.rebate >= 0.0))
+        check_fail({"check_barrier", source, __LINE__},
+                   concat("the rebate must be non-negative and finite, got ", b.rebate));
+    if (b.knock_in && b.rebate_at_hit && b.rebate != 0.0)
+        check_fail({"check_barrier", source, __LINE__}, "a knock-in option pays its rebate at expiry, not at hit");
+    if (b.knock_in && p.american)
+        check_fail({"check_barrier", source, __LINE__}, "an American knock-in option is not supported");
+}
+
+}  // namespace
+
+black_scholes_problem black_scholes_problem::of(const vanilla_option& option, const black_scholes_market& market)
+{
+    const datetime& today = market.valuation_date();
+    check_option(option, today);
     black_scholes_problem p;
     p.spot = market.spot();
     p.strike = option.strike;
@@ -62,8 +87,6 @@ black_scholes_problem black_scholes_problem::of(const vanilla_option& option, co
 
 black_scholes_problem black_scholes_problem::of(const barrier_option& option, const black_scholes_market& market)
 {
-    using korvex::details::check_fail;
-    using korvex::details::concat;
     black_scholes_problem p = of(option.option, market);
     barrier_terms b;
     b.down = option.direction == barrier_direction::down;
@@ -71,18 +94,7 @@ black_scholes_problem black_scholes_problem::of(const barrier_option& option, co
     b.rebate = option.rebate;
     b.rebate_at_hit = option.payment == rebate_payment::at_hit;
     b.knock_in = option.kind == barrier_kind::knock_in;
-    const char* direction = b.down ? "down" : "up";
-    if (!positive_finite(b.level))
-        check_fail({"of", source, __LINE__}, concat("the barrier level must be positive and finite, got ", b.level));
-    if (b.down ? !(p.spot > b.level) : !(p.spot < b.level))
-        check_fail({"of", source, __LINE__}, concat("the spot ", p.spot, " has already reached the ", direction,
-                                                    " barrier at ", b.level));
-    if (!(std::isfinite(b.rebate) && b.rebate >= 0.0))
-        check_fail({"of", source, __LINE__}, concat("the rebate must be non-negative and finite, got ", b.rebate));
-    if (b.knock_in && b.rebate_at_hit && b.rebate != 0.0)
-        check_fail({"of", source, __LINE__}, "a knock-in option pays its rebate at expiry, not at hit");
-    if (b.knock_in && p.american)
-        check_fail({"of", source, __LINE__}, "an American knock-in option is not supported");
+    check_barrier(b, p);
     p.barrier = b;
     return p;
 }

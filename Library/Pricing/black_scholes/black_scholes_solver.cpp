@@ -42,22 +42,48 @@ std::shared_ptr<const time_grid> make_time_grid(const black_scholes_problem& p, 
     return std::make_shared<const time_grid>(config, p.valuation_date, p.expiry, std::vector<datetime>{}, inner);
 }
 
-// The axis ends: no_diffusion, or the barrier held at its value.
-pde_boundary_config ends_of(const black_scholes_problem& p, const black_scholes_grid& g)
-{
-    const auto barrier = pde_boundary_config::fixed_value;
-    const auto open = pde_boundary_config::no_diffusion;
-    if (!g.ends_on_barrier)
-        return pde_boundary_config(open, false, 0.0, open, false, 0.0);
-    return p.barrier->down ? pde_boundary_config(open, false, 0.0, barrier, false, 0.0)
-                           : pde_boundary_config(barrier, false, 0.0, open, false, 0.0);
-}
-
 // Whether a European barrier needs the knock-out digital beside the payoff.
 bool needs_digital(const black_scholes_problem& p)
 {
     return p.barrier && !p.american && p.barrier->rebate != 0.0 && (p.barrier->knock_in || !p.barrier->rebate_at_hit);
 }
+
+// The values held at the two ends of the axis at date t, row by row (see the header).
+class end_values
+{
+public:
+    end_values(const black_scholes_problem& p, const black_scholes_grid& g) : p_(p), g_(g) {}
+
+    // Sets both ends of row `index` (n values).
+    void hold(double* row, std::size_t index, std::size_t n, const datetime& t) const
+    {
+        const double rate_df = p_.rate->df(t, p_.expiry);
+        const double carry_df = p_.carry->df(t, p_.expiry);
+        row[0] = value(index, true, rate_df, carry_df);
+        row[n - 1] = value(index, false, rate_df, carry_df);
+    }
+
+private:
+    double value(std::size_t row, bool lower, double rate_df, double carry_df) const
+    {
+        const double s = std::exp(lower ? g_.axis.front() : g_.axis.back());
+        const bool barrier = g_.ends_on_barrier && p_.barrier->down == lower;
+        if (row == 1)  // the knock-out digital
+            return barrier ? 0.0 : rate_df;
+        double v = 0.0;
+        if (barrier) {
+            const auto& b = *p_.barrier;
+            const bool pays_here = !b.knock_in && (b.rebate_at_hit || p_.american);
+            v = pays_here ? (b.rebate_at_hit ? b.rebate : b.rebate * rate_df) : 0.0;
+        } else {
+            v = std::max(p_.sign * (s * carry_df - p_.strike * rate_df), 0.0);
+        }
+        return p_.american ? std::max(v, p_.payoff(s)) : v;
+    }
+
+    const black_scholes_problem& p_;
+    const black_scholes_grid& g_;
+};
 
 // One backward solve over one time grid, every row of the storage at once.
 class engine_run
@@ -67,6 +93,7 @@ public:
                const std::shared_ptr<const space_grid>& space, double volatility, std::size_t steps)
         : p_(problem),
           g_(grid),
+          ends_(problem, grid),
           n_(space->size()),
           volatility_(volatility),
           times_(make_time_grid(problem, steps, grid.scheme)),
@@ -80,23 +107,27 @@ public:
     // Values at the valuation date of every row, row after row.
     std::vector<double> solve(const std::vector<std::vector<double>>& rows)
     {
-        const pde_boundary_config ends = ends_of(p_, g_);
-        pde_storage storage(rows.size(), {rows.size(), n_}, std::vector<std::vector<pde_boundary_config>>(rows.size(), {ends}));
+        const auto held = pde_boundary_config::fixed_value;
+        const pde_boundary_config ends(held, false, 0.0, held, false, 0.0);
+        const std::size_t count = rows.size();
+        pde_storage storage(count, {count, n_}, std::vector<std::vector<pde_boundary_config>>(count, {ends}));
         double* u = storage.result().data();
-        for (std::size_t r = 0; r < rows.size(); ++r)
+        for (std::size_t r = 0; r < count; ++r)
             std::copy(rows[r].begin(), rows[r].end(), u + r * n_);
         if (p_.american)
             start_exercise();
         for (std::size_t i = times_->size() - 1; i > 0; --i) {
             scheme_->initialize(i);
             const double years = set_coefficients(times_->date(i), times_->date(i - 1));
+            for (std::size_t r = 0; r < count; ++r)
+                ends_.hold(u + r * n_, r, n_, times_->date(i - 1));
             if (p_.american)
-                before_step(u, years, times_->date(i - 1));
+                add_source(u, years, source_share());
             scheme_->diffuse(storage, boundary_, 1.0);
             if (p_.american)
-                after_step(u, years);
+                project(u, years);
         }
-        return std::vector<double>(u, u + rows.size() * n_);
+        return std::vector<double>(u, u + count * n_);
     }
 
 private:
@@ -113,8 +144,6 @@ private:
         return years;
     }
 
-    std::size_t barrier_node() const { return p_.barrier->down ? 0 : n_ - 1; }
-
     void start_exercise()
     {
         exercise_.resize(n_);
@@ -123,42 +152,33 @@ private:
         multiplier_.assign(n_, 0.0);
     }
 
-    // The value held at the barrier over the step, and the source dt lambda of the step (the
-    // whole of it on fully implicit and two-stage steps, half on a Crank-Nicolson one).
-    void before_step(double* u, double years, const datetime& to)
-    {
-        if (g_.ends_on_barrier) {
-            const auto& b = *p_.barrier;
-            const double rebate = b.rebate_at_hit ? b.rebate : b.rebate * p_.rate->df(to, p_.expiry);
-            u[barrier_node()] = std::max(rebate, exercise_[barrier_node()]);
-        }
-        const double share = source_share();
-        for (std::size_t k = 0; k < n_; ++k)
-            if (!is_held(k))
-                u[k] += share * years * multiplier_[k];
-    }
-
-    void after_step(double* u, double years)
-    {
-        const double rest = 1.0 - source_share();
-        for (std::size_t k = 0; k < n_; ++k) {
-            if (is_held(k))
-                continue;
-            const double solved = u[k] + rest * years * multiplier_[k];
-            u[k] = std::max(solved - years * multiplier_[k], exercise_[k]);
-            multiplier_[k] = std::max(0.0, multiplier_[k] + (exercise_[k] - solved) / years);
-        }
-    }
-
+    // The share of the step's source dt lambda taken before the solve: all of it on fully
+    // implicit and two-stage steps, half on a Crank-Nicolson one (the other half after).
     double source_share() const
     {
         return g_.scheme == crank_nicolson && !scheme_->is_rannacher_step() ? 0.5 : 1.0;
     }
 
-    bool is_held(std::size_t k) const { return g_.ends_on_barrier && k == barrier_node(); }
+    // The source on the inner nodes (the ends are held).
+    void add_source(double* u, double years, double share) const
+    {
+        for (std::size_t k = 1; k + 1 < n_; ++k)
+            u[k] += share * years * multiplier_[k];
+    }
+
+    void project(double* u, double years)
+    {
+        add_source(u, years, 1.0 - source_share());
+        for (std::size_t k = 1; k + 1 < n_; ++k) {
+            const double solved = u[k];
+            u[k] = std::max(solved - years * multiplier_[k], exercise_[k]);
+            multiplier_[k] = std::max(0.0, multiplier_[k] + (exercise_[k] - solved) / years);
+        }
+    }
 
     const black_scholes_problem& p_;
     const black_scholes_grid& g_;
+    end_values ends_;
     std::size_t n_;
     double volatility_;
     std::shared_ptr<const time_grid> times_;
@@ -170,22 +190,15 @@ private:
 };
 
 // The rows at expiry: the payoff (smoothed at its kink), then the knock-out digital when
-// needed; a barrier that ends the axis holds its value there.
+// needed, with the ends' values.
 std::vector<std::vector<double>> expiry_rows(const black_scholes_problem& p, const black_scholes_grid& g)
 {
     std::vector<std::vector<double>> rows{smoothed_payoff(g.axis, p.strike, p.sign)};
     if (needs_digital(p))
         rows.emplace_back(g.axis.size(), 1.0);
-    if (g.ends_on_barrier) {
-        const auto& b = *p.barrier;
-        const std::size_t node = b.down ? 0 : g.axis.size() - 1;
-        const bool rebate_held = b.rebate_at_hit || p.american;
-        rows[0][node] = rebate_held && !b.knock_in ? b.rebate : 0.0;
-        if (p.american)
-            rows[0][node] = std::max(rows[0][node], p.payoff(b.level));
-        if (rows.size() > 1)
-            rows[1][node] = 0.0;
-    }
+    const end_values ends(p, g);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        ends.hold(rows[r].data(), r, rows[r].size(), p.expiry);
     return rows;
 }
 

@@ -14,9 +14,15 @@ namespace korvex::pricing::details {
 //     V_tau = 1/2 sigma^2 V_xx + (r - q - 1/2 sigma^2) V_x - r V,
 // with, on each step from date t_i to t_(i+1), r and q the curves' forward rates over the
 // step (-ln P(t_i, t_(i+1)) per ACT/365 year): the coefficients handed to the scheme are
-// these integrals, so the discounting of every step is the curves' own. Five-band stencils;
-// both ends of the axis no_diffusion, or fixed_value at a barrier that ends the axis, with
-// the three-point row next to it.
+// these integrals, so the discounting of every step is the curves' own. Five-band stencils.
+//
+// Ends. Both ends of the axis are held (fixed_value, with the three-point row next to them)
+// at values set before every step for the step's end date t: a barrier that ends the axis
+// at its rebate (below), any other end at the option's value without optionality there,
+// max(w (S P_q(t, T) - K P_r(t, T)), 0) (with the exercise value when American), and the
+// digital's at P_r(t, T). An end d standard deviations out barely reaches the spot, so what
+// matters is stability: a no_diffusion end (one-sided convection) grows without bound where
+// the drift flows into the axis and outweighs the diffusion (low volatility, large carry).
 //
 // European exercise: a knock-out pays its rebate at hit as the value held at the barrier;
 // a rebate at expiry, and the rebate of a knock-in, come from a second row of the storage,

@@ -54,8 +54,28 @@ double price_at(const black_scholes_problem& p, const black_scholes_grid& g, dou
     return w.apply(w.value, values.data());
 }
 
+// The call's terms beyond its put: the forward S P_q(t, T) - K P_r(t, T), whose time
+// derivative at a fixed spot is q S P_q - r K P_r.
+void add_forward(const black_scholes_problem& p, black_scholes_result& result)
+{
+    const double strike_pv = p.strike * p.rate_df;
+    for (std::size_t k = 0; k < result.values.size(); ++k)
+        result.values[k] += result.spots[k] * p.carry_df - strike_pv;
+    result.price += p.spot * p.carry_df - strike_pv;
+    result.delta += p.carry_df;
+    result.theta += instantaneous_rate(*p.carry, p) * p.spot * p.carry_df - instantaneous_rate(*p.rate, p) * strike_pv;
+}
+
 black_scholes_result price(const black_scholes_problem& p, const black_scholes_settings& settings)
 {
+    if (!p.barrier && !p.american && p.sign > 0.0) {
+        black_scholes_problem put = p;
+        put.sign = -1.0;
+        black_scholes_result result = price(put, settings);
+        add_forward(p, result);
+        return result;
+    }
+
     const black_scholes_grid g = black_scholes_grid::of(p, settings);
     black_scholes_result result;
     result.values = details::solve_black_scholes(p, g, p.volatility);

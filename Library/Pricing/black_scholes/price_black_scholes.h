@@ -11,7 +11,7 @@ namespace korvex::pricing {
 
 // The price of an option under Black-Scholes (constant volatility, the market's rate and
 // carry curves), with delta, gamma, theta and vega, by the PDE engine (finite differences in
-// log spot, see details/black_scholes_solver.h for the equation and the steps).
+// log spot; black_scholes_solver.h gives the equation, the ends and the steps).
 //
 // Grid. The log-spot axis spans the spot and the forward, with d standard deviations
 // sigma sqrt(T) beyond either (d from the accuracy, below); a barrier inside that span ends

@@ -87,7 +87,7 @@ std::vector<double> smoothed_payoff(const std::vector<double>& x, double strike,
     std::vector<double> values(n);
     for (std::size_t k = 0; k < n; ++k) {
         const double h = local_spacing(x, k);
-        const bool near_kink = h > 0.0 && std::fabs(x[k] - kink) < support * h;
+        const bool near_kink = h > 0.0 && kink > x.front() && kink < x.back() && std::fabs(x[k] - kink) < support * h;
         values[k] = near_kink ? smoothed_value(x[k], h, strike, sign) : payoff(x[k], strike, sign);
     }
     return values;
