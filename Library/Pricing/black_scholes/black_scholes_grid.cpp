@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Pricing/grid/log_spot_axis.h"
+#include "Pricing/number_text.h"
 #include "core/check_fail.h"
 
 namespace korvex::pricing::details {
@@ -93,7 +94,7 @@ void check_settings(const black_scholes_settings& s)
     using korvex::details::concat;
     if (!(std::isfinite(s.accuracy) && s.accuracy > 0.0))
         check_fail({"check_settings", source, __LINE__},
-                   concat("the accuracy target must be positive and finite, got ", s.accuracy));
+                   concat("the accuracy target must be positive and finite, got ", number_text(s.accuracy)));
     if (s.space_points != 0 && s.space_points < 5)
         check_fail({"check_settings", source, __LINE__},
                    concat("at least 5 space points are needed, got ", s.space_points));

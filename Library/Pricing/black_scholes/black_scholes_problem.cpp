@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Pricing/number_text.h"
 #include "core/check_fail.h"
 
 namespace korvex::pricing::details {
@@ -25,7 +26,7 @@ double discount_factor(const discount_curve& curve, const char* name, const date
                                     korvex::details::concat("the ", name,
                                                             " curve's discount factor to expiry must be positive and "
                                                             "finite, got ",
-                                                            df));
+                                                            number_text(df)));
     return df;
 }
 
@@ -35,7 +36,7 @@ void check_option(const vanilla_option& option, const datetime& today)
     using korvex::details::concat;
     if (!positive_finite(option.strike))
         check_fail({"check_option", source, __LINE__},
-                   concat("the strike must be positive and finite, got ", option.strike));
+                   concat("the strike must be positive and finite, got ", number_text(option.strike)));
     if (!std::isfinite(option.expiry.as_float()))
         check_fail({"check_option", source, __LINE__},
                    concat("the expiry must be a finite date, got ", option.expiry.to_string()));
@@ -50,13 +51,13 @@ void check_barrier(const barrier_terms& b, const black_scholes_problem& p)
     using korvex::details::concat;
     if (!positive_finite(b.level))
         check_fail({"check_barrier", source, __LINE__},
-                   concat("the barrier level must be positive and finite, got ", b.level));
+                   concat("the barrier level must be positive and finite, got ", number_text(b.level)));
     if (b.down ? !(p.spot > b.level) : !(p.spot < b.level))
         check_fail({"check_barrier", source, __LINE__}, concat("the spot ", p.spot, " has already reached the ",
                                                                b.down ? "down" : "up", " barrier at ", b.level));
     if (!(std::isfinite(b.rebate) && b.rebate >= 0.0))
         check_fail({"check_barrier", source, __LINE__},
-                   concat("the rebate must be non-negative and finite, got ", b.rebate));
+                   concat("the rebate must be non-negative and finite, got ", number_text(b.rebate)));
     if (b.knock_in && b.rebate_at_hit && b.rebate != 0.0)
         check_fail({"check_barrier", source, __LINE__}, "a knock-in option pays its rebate at expiry, not at hit");
     if (b.knock_in && p.american)

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "Pricing/number_text.h"
 #include "core/check_fail.h"
 
 namespace korvex::pricing {
@@ -11,15 +12,17 @@ namespace {
 
 constexpr const char* source = "Library/Pricing/market/market";
 
+using korvex::details::check_fail;
+using korvex::details::concat;
+
 void check_curve(const discount_curve* curve, const char* name, const datetime& valuation_date)
 {
     if (curve == nullptr)
-        details::check_fail({"market", source, __LINE__}, details::concat("the ", name, " curve is null"));
+        check_fail({"check_curve", source, __LINE__}, concat("the ", name, " curve is null"));
     if (!(curve->valuation_date() == valuation_date))
-        details::check_fail({"market", source, __LINE__},
-                            details::concat("the ", name, " curve's valuation date ",
-                                            curve->valuation_date().to_string(), " differs from the spot's ",
-                                            valuation_date.to_string()));
+        check_fail({"check_curve", source, __LINE__},
+                   concat("the ", name, " curve's valuation date ", curve->valuation_date().to_string(),
+                          " differs from the spot's ", valuation_date.to_string()));
 }
 
 }  // namespace
@@ -41,15 +44,14 @@ market::market(const market_data* spot_object, double spot, std::shared_ptr<cons
     : spot_(spot), rate_(std::move(rate)), carry_(std::move(carry))
 {
     if (spot_object == nullptr)
-        details::check_fail({"market", source, __LINE__}, "the spot is null");
+        check_fail({"market", source, __LINE__}, "the spot is null");
     if (!(std::isfinite(spot_) && spot_ > 0.0))
-        details::check_fail({"market", source, __LINE__},
-                            details::concat("the spot must be positive and finite, got ", spot_));
+        check_fail({"market", source, __LINE__},
+                   concat("the spot must be positive and finite, got ", details::number_text(spot_)));
     valuation_date_ = spot_object->valuation_date();
     if (!std::isfinite(valuation_date_.as_float()))
-        details::check_fail({"market", source, __LINE__},
-                            details::concat("the spot's valuation date must be finite, got ",
-                                            valuation_date_.to_string()));
+        check_fail({"market", source, __LINE__},
+                   concat("the spot's valuation date must be finite, got ", valuation_date_.to_string()));
     check_curve(rate_.get(), "rate", valuation_date_);
     check_curve(carry_.get(), "carry", valuation_date_);
 }
