@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "Market/fx/fx_spot/fx_spot.h"
 #include "Pricing/pricing_fixtures.h"
 #include "black_scholes_closed_forms.h"
 
@@ -98,6 +99,20 @@ TEST(european_piecewise_curves, prices_as_the_discount_factors_say)
                                              carry->df(today, expiry), 0.01, 0.03);
                 expect_greeks(price_black_scholes(option(call, strike, days), m), g, 100.0, volatility, years);
             }
+}
+
+// An exchange rate: the carry curve is the foreign rate (Garman-Kohlhagen).
+TEST(european_fx, prices_with_the_foreign_rate_as_carry)
+{
+    const double spot = 1.1, domestic = 0.04, foreign = 0.025, volatility = 0.1;
+    const black_scholes_market m(
+        market(std::make_shared<const fx_spot>(today, spot), flat_curve(domestic), flat_curve(foreign)), volatility);
+    for (const bool call : {true, false}) {
+        const closed_forms::greeks g = closed_forms::black_scholes(call, spot, 1.12, 0.5, volatility,
+                                                                   std::exp(-0.5 * domestic), std::exp(-0.5 * foreign),
+                                                                   domestic, foreign);
+        expect_greeks(price_black_scholes(option(call, 1.12, 182.5), m), g, spot, volatility, 0.5);
+    }
 }
 
 // log2 of the ratios of three successive errors.
