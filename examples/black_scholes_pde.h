@@ -1,7 +1,8 @@
 #pragma once
 
-// European options under Black-Scholes, priced in closed form and by the PDE engine: the
-// shared set-up of the PDE tests, the demo and the benchmark.
+// European options under Black-Scholes, priced in closed form and by the PDE engine driven
+// by hand: the set-up of the PDE engine's own Black-Scholes tests (tests/PDE), which vary its
+// layouts, stencils and schemes. Pricing code uses libPricing instead (pricing_black_scholes.cpp).
 
 #include <algorithm>
 #include <cmath>

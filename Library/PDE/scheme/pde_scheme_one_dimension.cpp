@@ -217,6 +217,21 @@ void pde_scheme_one_dimension::hold_row(std::size_t k) noexcept
     rows::hold(bands_.data(), n, stencil_size_, line_of(n), k, diagonal_weight_);
 }
 
+// The node next to a held five-band end: held too, or (fixed_value ends, when asked for) the
+// three-point row through `points`, the node's two neighbours and itself in axis order.
+void pde_scheme_one_dimension::hold_or_three_point_row(std::size_t k,
+                                                       pde_boundary_config::boundary_conditions_type type,
+                                                       const std::array<double, 3>& points)
+{
+    if (!three_point_next_to_fixed_ || type != pde_boundary_config::fixed_value) {
+        hold_row(k);
+        return;
+    }
+    double d1[5] = {}, d2[5] = {};
+    finite_difference::nonuniform_five_points_derivative_0(points.data(), 1, d1, d2);
+    write_row(k, d2, d1);
+}
+
 details::pde_band_rows::weights pde_scheme_one_dimension::row_weights() const noexcept
 {
     return {diagonal_weight_, operator_weight_, signed_operator_weight_};
@@ -332,14 +347,14 @@ void pde_scheme_one_dimension::assemble_lower_rows(const pde_boundary_window::di
 {
     const std::size_t lo = window.lower.index;
     const bool five = stencil_size_ == 5;
+    const std::vector<double>& x = space_grid_->axis();
+    const double v = window.lower.value;
     if (type != pde_boundary_config::no_diffusion) {
         hold_row(lo);
         if (five)
-            hold_row(lo + 1);
+            hold_or_three_point_row(lo + 1, type, {v, x[lo + 1], x[lo + 2]});
         return;
     }
-    const std::vector<double>& x = space_grid_->axis();
-    const double v = window.lower.value;
     if (!five) {
         convection_row_3(lo, true, x[lo + 1] - v, coefficients);
         return;
@@ -360,14 +375,14 @@ void pde_scheme_one_dimension::assemble_upper_rows(const pde_boundary_window::di
 {
     const std::size_t hi = window.upper.index;
     const bool five = stencil_size_ == 5;
+    const std::vector<double>& x = space_grid_->axis();
+    const double v = window.upper.value;
     if (type != pde_boundary_config::no_diffusion) {
         hold_row(hi);
         if (five)
-            hold_row(hi - 1);
+            hold_or_three_point_row(hi - 1, type, {x[hi - 2], x[hi - 1], v});
         return;
     }
-    const std::vector<double>& x = space_grid_->axis();
-    const double v = window.upper.value;
     if (!five) {
         convection_row_3(hi, false, v - x[hi - 1], coefficients);
         return;

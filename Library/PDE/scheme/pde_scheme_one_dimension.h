@@ -36,7 +36,8 @@ namespace korvex {
 // gives the window (pde_boundary_window) and the treatment of its end rows, the group's
 // element of `boundary_coefficients` the convection and reaction of those rows (first =
 // upper end, second = lower end):
-//   fixed_value: the end node keeps its value through the step (two rows with 5 bands);
+//   fixed_value: the end node keeps its value through the step (two rows with 5 bands;
+//     see set_three_point_rows_next_to_fixed_ends);
 //   no_diffusion: no diffusion and a one-sided convection term;
 //   any other type, and every node outside the window: the node keeps its value through
 //   the step (the row is theta_I on the diagonal, so even a Crank-Nicolson step, which
@@ -63,6 +64,13 @@ public:
 
     void diffuse(pde_storage& storage, const std::vector<pde_boundary_coefficients>& boundary_coefficients,
                  double step_factor) override;
+
+    // With 5 bands a fixed_value end holds the node next to it as well, which leaves that
+    // node at its starting value and makes the solution near the end first order (a
+    // knock-out barrier, for one). When set, that node gets instead the interior row of the
+    // three-point stencil through the end node (standing at the boundary value), so that
+    // only the end node is held. Off by default, which keeps the rows described above.
+    void set_three_point_rows_next_to_fixed_ends(bool on) noexcept { three_point_next_to_fixed_ = on; }
 
     double diagonal_weight() const noexcept { return diagonal_weight_; }
     double operator_weight() const noexcept { return operator_weight_; }
@@ -100,6 +108,8 @@ private:
     void convection_row_5(std::size_t k, const std::array<double, 5>& w, std::size_t from,
                           std::size_t to, const pde_model_coefficients* coefficients) noexcept;
     void hold_row(std::size_t k) noexcept;
+    void hold_or_three_point_row(std::size_t k, pde_boundary_config::boundary_conditions_type type,
+                                 const std::array<double, 3>& points);
     void factorise();
     void solve(vector<double>& column);
     void step(vector<double>& column, vector<double>& saved);
@@ -111,6 +121,7 @@ private:
     double operator_weight_ = 1.0;
     double signed_operator_weight_ = 1.0;
     bool rannacher_step_ = false;
+    bool three_point_next_to_fixed_ = false;
     pde_step_plan plan_;
 };
 

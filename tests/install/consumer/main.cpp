@@ -16,6 +16,10 @@
 #include <memory>
 #include "Market/ir/discount_curve/discount_curve_flat.h"
 #endif
+#ifdef KORVEX_CONSUMER_HAS_PRICING
+#include "Market/equity/equity_spot/equity_spot.h"
+#include "Pricing/black_scholes/price_black_scholes.h"
+#endif
 
 int main()
 {
@@ -51,6 +55,19 @@ int main()
     ok = ok && std::abs(curve->log_df(korvex::datetime(2024, 1, 1), korvex::datetime(2024, 7, 1)) +
                         0.05 * 182.0 / 360.0) < 1e-15;
     ok = ok && korvex::discount_curve_flat::json_to_string(curve).rfind("{\n  \"Class\": ", 0) == 0;
+#endif
+#ifdef KORVEX_CONSUMER_HAS_PRICING
+    {
+        // A one-year at-the-money put, S = K = 100, sigma = 0.2, r = q = 0: 7.965567455405798.
+        const korvex::datetime today(2024, 1, 2);
+        const auto act365 = std::make_shared<const korvex::day_count_convention>(korvex::act_365_fixed);
+        const auto zero = std::make_shared<const korvex::discount_curve_flat>(today, 0.0, act365);
+        const korvex::pricing::black_scholes_market m(
+            korvex::pricing::market(std::make_shared<const korvex::equity_spot>(today, 100.0), zero, zero), 0.2);
+        const korvex::pricing::vanilla_option put{korvex::pricing::option_type::put, 100.0,
+                                                  korvex::datetime(2025, 1, 1)};
+        ok = ok && std::abs(korvex::pricing::price_black_scholes(put, m).price - 7.965567455405798) < 1e-4;
+    }
 #endif
     std::cout << "consumer: fraction " << fraction << ", t(1,2) = " << t(1, 2)
               << (ok ? " ok" : " WRONG") << "\n";
