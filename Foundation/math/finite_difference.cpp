@@ -164,4 +164,15 @@ void finite_difference::nonuniform_three_points_derivative_mid(const double* poi
     helper_weights(points, 3, index, first, second);
 }
 
+void finite_difference::interpolation_weights(double z, const double* points,
+                                              std::size_t count, double (&weights)[5][3])
+{
+    KORVEX_CHECK_MSG(at_line("interpolation_weights", __LINE__), points != nullptr,
+                     "no points given");
+    KORVEX_CHECK_MSG(at_line("interpolation_weights", __LINE__),
+                     count >= 1 && count <= max_points, count,
+                     " points; 1 to 5 are supported");
+    fornberg_weights(z, points, count, weights);
+}
+
 }  // namespace korvex

@@ -57,6 +57,13 @@ struct KORVEX_MATH_API finite_difference
     static void nonuniform_five_points_derivative_1(const double* points, std::size_t index,
                                                     double* first, double* second);
 
+    // The weights at z of the value and of the first and second derivatives of the polynomial
+    // through the values at points[0..count-1]: weights[j][m] multiplies the value at
+    // points[j] in the m-th derivative. 1 <= count <= 5 distinct points in any order (not
+    // inspected); z may lie anywhere, between the points it interpolates.
+    static void interpolation_weights(double z, const double* points, std::size_t count,
+                                      double (&weights)[5][3]);
+
     // Three points, derivatives at points[1] (index 1): slots 1, 2, 3.
     static void nonuniform_three_points_derivative_mid(const double* points, std::size_t index,
                                                        double* first, double* second,

@@ -415,5 +415,38 @@ TEST(helper_arguments, bad_index_null_points_and_unordered_points_are_refused)
     EXPECT_NEAR(slope, 2.0, 1e-13);
 }
 
+// Off the nodes the weights interpolate: exact on every polynomial of degree below the
+// number of points, wherever z lies, and the point count is bounded.
+TEST(interpolation_weights, are_exact_for_the_value_and_derivatives_anywhere)
+{
+    std::mt19937_64 rng(11);
+    for (std::size_t count = 1; count <= 5; ++count) {
+        const std::vector<double> x = random_axis(count, rng);
+        const polynomial p = random_polynomial(count - 1, rng);
+        for (const double z : {x.front() - 0.7, 0.5 * (x.front() + x.back()), x.back() + 0.2}) {
+            double w[5][3];
+            finite_difference::interpolation_weights(z, x.data(), count, w);
+            for (int order = 0; order <= 2; ++order) {
+                double sum = 0.0, magnitude = 0.0;
+                for (std::size_t j = 0; j < count; ++j) {
+                    sum += w[j][order] * p.value(x[j]);
+                    magnitude += std::fabs(w[j][order] * p.value(x[j]));
+                }
+                EXPECT_NEAR(sum, p.derivative(z, order), 64.0 * eps * magnitude + 1e-300)
+                    << count << " points, order " << order << " at " << z;
+            }
+        }
+    }
+    const double x[6] = {0.0, 1.0, 2.0, 3.0, 4.0, 5.0};
+    double w[5][3];
+    expect_error([&] { finite_difference::interpolation_weights(0.5, x, 6, w); },
+                 "interpolation_weights", 172,
+                 "Expected count >= 1 && count <= max_points to be true, but got false.  6 "
+                 "points; 1 to 5 are supported");
+    expect_error([&] { finite_difference::interpolation_weights(0.5, nullptr, 3, w); },
+                 "interpolation_weights", 170,
+                 "Expected points != nullptr to be true, but got false.  no points given");
+}
+
 }  // namespace
 }  // namespace korvex
