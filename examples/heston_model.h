@@ -155,7 +155,7 @@ inline double mean_variance(const model& m, const call_option& o)
 // grid is spot_spread 1, variance_max 125, variance_spread 0.25. The defaults come from a
 // scan of the four cases of the paper with the Hundsdorfer-Verwer, modified Craig-Sneyd and
 // Craig-Sneyd schemes on 100 x 50 points with 5-point spot stencils, where they err at most
-// 8.4e-4 (every case and scheme); refined, they converge at second order.
+// 2.0e-4 at the money (every case and scheme); refined, they converge at second order.
 // The scheme is modified Craig-Sneyd, stable at any step length (Hundsdorfer-Verwer, with
 // its theta, only for moderate steps).
 struct settings
@@ -400,24 +400,26 @@ inline std::vector<double> solve(const model& m, const call_option& o, const gri
 
 // Settings for prices and Greeks read anywhere in S in [K / 2, 3 K / 2] and v in [v0 / 2, 2 v0]
 // (read_off), not only at the money: modified Craig-Sneyd (theta 1/3, which damps the
-// payoff's kink), 5-point stencils on both axes, 200 x 50 points, 50 steps. Worst errors
-// measured on that region against the semi-closed form (value, delta, gamma):
-//   case B 1.7e-4, 1.1e-5, 4.8e-6;   case D 1.9e-4, 3.6e-5, 2.7e-5;
-//   case A 7.0e-3, 2.8e-3, 5.6e-4;   case C 8.4e-3, 1.1e-3, 2.4e-4.
-// Cases A and C (rho -0.9 and -0.76) err most below the strike at low variance, where the
-// cross-derivative stencil's weights of one diagonal turn negative (the spot spacing is
-// large against the variance spacing times S / sigma): the error falls at second order
-// (case A 1.7e-2 on 100 x 50 points, 4.3e-3 on 200 x 100) but needs about 600 x 150 points
-// for 1e-3. At the money the default settings above are within 1e-3 on all four cases.
+// payoff's kink), 5-point stencils on both axes (the cross derivative then is of fourth order
+// as well; with 3-point variance stencils case A errs 1.7e-3), 250 x 40 points, 100 steps.
+// Worst errors measured on that region (S = 50, 60, ..., 150, v = v0 / 2, v0, 2 v0) against
+// the semi-closed form differentiated over 0.05 (value, delta, gamma):
+//   case A 2.2e-4, 4.8e-5, 8.9e-5;   case B 5.2e-5, 2.0e-6, 4.5e-6;
+//   case C 1.7e-4, 2.6e-5, 4.0e-5;   case D 2.6e-5, 5.3e-6, 1.3e-5.
+// Fewer steps or points take case A's gamma error past 1e-4: with 50 steps the time error
+// takes the values to 5.6e-4 (below the strike at low variance) and the gammas to 1.6e-4;
+// on 200 spot points the gamma at S = 70 errs 1.1e-4 with 100 steps and 9e-5 with 400 on
+// 200 x 50 (the cubic read-out's second derivative is of second order in the spot spacing);
+// on 32 variance points it errs 1.3e-4.
 inline settings surface_settings()
 {
     settings s;
     s.type = adi_modified_craig_sneyd;
-    s.spot_points = 200;
-    s.variance_points = 50;
+    s.spot_points = 250;
+    s.variance_points = 40;
     s.spot_stencil = 5;
     s.variance_stencil = 5;
-    s.time_steps = 50;
+    s.time_steps = 100;
     return s;
 }
 

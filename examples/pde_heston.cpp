@@ -72,16 +72,18 @@ int main()
 
     // Away from the money: value, delta and gamma read off one solve (surface_settings) by
     // cubic interpolation, beside the semi-closed form differentiated over 0.05.
-    std::printf("Read off the grid (modified Craig-Sneyd, 200 x 50 points, 5-point stencils, 50 steps)\n");
+    const settings surface = surface_settings();
+    std::printf("Read off the grid (modified Craig-Sneyd, %zu x %zu points, %zu/%zu-point stencils, %zu steps)\n",
+                surface.spot_points, surface.variance_points, surface.spot_stencil, surface.variance_stencil,
+                surface.time_steps);
     std::printf("%-5s %6s %7s %12s %12s %10s %10s %10s\n", "case", "S", "v", "value", "semi-closed", "error",
                 "delta err", "gamma err");
     for (const test_case& c : cases) {
         call_option option;
         option.variance = c.parameters.eta;
         option.years = c.years;
-        const settings s = surface_settings();
-        const heston::grid g = grid_of(c.parameters, option, s);
-        const std::vector<double> values = solve(c.parameters, option, g, s);
+        const heston::grid g = grid_of(c.parameters, option, surface);
+        const std::vector<double> values = solve(c.parameters, option, g, surface);
         for (const double spot : {70.0, 100.0, 130.0}) {
             const double variance = 0.5 * c.parameters.eta;
             const auto exact = [&](double at) {

@@ -6,10 +6,10 @@
 // Both sides are held to the same rule: the fastest "steady" configuration, one that errs
 // below 1e-3 and whose doubled grid (twice the steps, spot points and variance points) does
 // too, so that no side wins on errors of opposite signs cancelling on a coarse grid. On the
-// coarse grids where both sides are fastest that alone still admits such luck (korvex's
-// case A passes it on 12 x 8 points with 3 steps, erring -7.8e-4 and +7.5e-4 doubled), so
-// the grid in between, 1.5 times the steps and points, must reach 1e-3 as well. The
-// program finds each side's configuration itself before the timed runs, by scanning:
+// coarse grids where both sides are fastest that alone still admits such luck (a grid and its
+// double erring by about as much on either side of the price), so the grid in between, 1.5
+// times the steps and points, must reach 1e-3 as well. The program finds each side's
+// configuration itself before the timed runs, by scanning:
 //  - korvex: modified Craig-Sneyd (unconditionally stable; Hundsdorfer-Verwer is not at
 //    the largest steps), spot and variance stencils of 5 or 3 points, the largest spot 4 or
 //    8 strikes, 3-14 steps, 16-64 spot and 6-30 variance points, on the grids of

@@ -323,6 +323,75 @@ TEST(pde_multi_explicit, cross_term_is_rho_times_two_sqrt_of_the_diffusions)
     expect_exact_cross_terms({axis(6, 0.0, 1.0), axis(8, -1.0, 2.0), axis(5, 0.5, 1.5)}, 0.5);
 }
 
+struct cross_order_case
+{
+    std::size_t stencils[2];
+    bool floating_window;  // dimension 0 between two ends that lie between nodes
+};
+
+class cross_order : public ::testing::TestWithParam<cross_order_case>
+{
+};
+
+// The cross derivative is the product of the axes' own first-derivative stencils, so it is
+// exact for x^m y^n (m, n = 2 with 3 points, 3 with 5: the rows next to an end take four
+// points) on unevenly spaced axes, next to a window's ends too (the nodes there carry the
+// ends' coordinates). A 4-point cross difference is exact for x y only.
+TEST_P(cross_order, is_exact_for_polynomials_of_the_stencils_degree)
+{
+    const cross_order_case p = GetParam();
+    const grids g{axis(11, 0.0, 1.0, false), axis(9, 0.5, 2.0, false)};
+    const std::vector<std::size_t> dims = sizes_of(g);
+    const auto c = coefficients_for(
+        g, [](std::size_t d, std::size_t q) { return 0.2 + 0.1 * static_cast<double>(d) + 0.003 * static_cast<double>(q); },
+        [](auto, auto) { return 0.0; }, [](auto, auto) { return 0.0; });
+    const std::vector<std::shared_ptr<const pde_model_coefficients>> shared(c.begin(), c.end());
+    const auto discrete = std::make_shared<pde_multi_discrete>(
+        g, shared, std::vector<std::size_t>{p.stencils[0], p.stencils[1]}, std::vector<bool>{true, true});
+    const bc window = p.floating_window ? bc(bc::fixed_value, true, 0.83, bc::fixed_value, true, 0.07) : bc();
+    const std::vector<bc> ends{window, bc()};
+    const std::vector<pde_boundary_window::dimension> windows{pde_boundary_window::of(*g[0], ends[0]),
+                                                              pde_boundary_window::of(*g[1], ends[1])};
+    discrete->update(ends, windows);
+
+    const double m = p.stencils[0] == 3 ? 2.0 : 3.0, n = p.stencils[1] == 3 ? 2.0 : 3.0, rho = -0.6;
+    // The window's end nodes stand at the ends' coordinates.
+    const auto x_at = [&](std::size_t k) {
+        return k == windows[0].lower.index ? windows[0].lower.value
+               : k == windows[0].upper.index ? windows[0].upper.value
+                                             : g[0]->axis()[k];
+    };
+    vector<double> u(discrete->size()), out(discrete->size());
+    for (std::size_t q = 0; q < u.size(); ++q) {
+        const auto i = indices_of(q, dims);
+        u[q] = std::pow(x_at(i[0]), m) * std::pow(g[1]->axis()[i[1]], n);
+    }
+    out = 0.0;
+    pde_multi_explicit(discrete, 0.0, -1.0, 1.0, 0.0, correlation_of(2, {rho})).apply_mixed(out, u);
+    for (std::size_t q = 0; q < u.size(); ++q) {
+        const auto i = indices_of(q, dims);
+        const bool inside = i[0] > windows[0].lower.index && i[0] < windows[0].upper.index && i[1] > 0 &&
+                            i[1] + 1 < dims[1];
+        const double x = x_at(i[0]), y = g[1]->axis()[i[1]];
+        const double expected = inside ? rho * 2.0 * std::sqrt(c[0]->diffusion()[q] * c[1]->diffusion()[q]) * m *
+                                             std::pow(x, m - 1.0) * n * std::pow(y, n - 1.0)
+                                       : 0.0;
+        ASSERT_NEAR(out[q], expected, 1e-11 * (1.0 + std::fabs(expected))) << i[0] << ", " << i[1];
+    }
+}
+
+std::string cross_order_name(const ::testing::TestParamInfo<cross_order_case>& info)
+{
+    return "bands" + std::to_string(info.param.stencils[0]) + std::to_string(info.param.stencils[1]) +
+           (info.param.floating_window ? "_window" : "_full");
+}
+
+INSTANTIATE_TEST_SUITE_P(stencil_pairs, cross_order,
+                         ::testing::Values(cross_order_case{{3, 3}, false}, cross_order_case{{5, 5}, false},
+                                           cross_order_case{{5, 3}, false}, cross_order_case{{3, 5}, true},
+                                           cross_order_case{{5, 5}, true}),
+                         cross_order_name);
+
 // --- convergence -----------------------------------------------------------------------------
 
 struct heat_case

@@ -182,9 +182,9 @@ struct grid_choice
 };
 
 const grid_choice stability_grids[] = {
-    {"paper_80x40_3", true, 80, 40, 3, {1.5e-3, 2.0e-3}},
-    {"paper_40x20_5", true, 40, 20, 5, {1.5e-2, 3.4e-2}},
-    {"example_40x20_5", false, 40, 20, 5, {5.6e-3, 6.9e-3}},
+    {"paper_80x40_3", true, 80, 40, 3, {5.3e-3, 4.6e-3}},
+    {"paper_40x20_5", true, 40, 20, 5, {6.0e-3, 3.0e-3}},
+    {"example_40x20_5", false, 40, 20, 5, {1.2e-3, 6.5e-4}},
 };
 
 struct stability_case
@@ -256,14 +256,16 @@ class heston_refinement : public ::testing::TestWithParam<stability_case>
 };
 
 // Doubling the points of both axes and the steps never makes the error grow (the example's
-// grids with 3-point stencils, 40 x 20 with 25 steps to 160 x 80 with 100).
+// grids with 3-point stencils, 40 x 20 with 25 steps to 160 x 80 with 100). Douglas is first
+// order in time with a cross term, so its steps grow fourfold (to 400): with twice the steps
+// its time error (positive) and space error (negative) cross on case C.
 TEST_P(heston_refinement, doubling_points_and_steps_never_makes_the_error_grow)
 {
     const stability_case p = GetParam();
     double previous = std::numeric_limits<double>::infinity();
     for (const std::size_t scale : {1u, 2u, 4u}) {
-        const double error =
-            std::fabs(error_of(cases[p.test_case], p.type, 40 * scale, 20 * scale, 3, 25 * scale));
+        const std::size_t steps = 25 * scale * (p.type == adi_douglas ? scale : 1);
+        const double error = std::fabs(error_of(cases[p.test_case], p.type, 40 * scale, 20 * scale, 3, steps));
         EXPECT_LT(error, previous) << scale;
         previous = error;
     }
@@ -284,24 +286,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- the price surface -------------------------------------------------------------------
 
-struct surface_bar
-{
-    std::size_t test_case;
-    double value, delta, gamma;
-};
-
-class heston_surface : public ::testing::TestWithParam<surface_bar>
+class heston_surface : public ::testing::TestWithParam<std::size_t>
 {
 };
 
 // Value, delta and gamma read off the grid of surface_settings by cubic interpolation at
 // S = 50, 60, ..., 150 and v = v0 / 2, v0, 2 v0, against the semi-closed form (differentiated
-// by central differences over 0.05). Cases B and D hold 1e-3, 1e-3 and 1e-4; cases A and C
-// (strong negative correlation) are held to their measured accuracy.
+// by central differences over 0.05): within 1e-3, 1e-3 and 1e-4 on every case (the worst,
+// case A's gamma at S = 70, errs 8.9e-5).
 TEST_P(heston_surface, greeks_read_off_the_grid_match_the_semi_closed_form)
 {
-    const surface_bar bar = GetParam();
-    const heston_case& c = cases[bar.test_case];
+    const heston_case& c = cases[GetParam()];
     const call_option o = option_of(c);
     const settings s = heston::surface_settings();
     const heston::grid g = heston::grid_of(c.parameters, o, s);
@@ -319,21 +314,20 @@ TEST_P(heston_surface, greeks_read_off_the_grid_match_the_semi_closed_form)
             const double centre = exact(spot), up = exact(spot + h), down = exact(spot - h);
             const heston::greeks r = heston::read_off(g, values, spot, scale * o.variance);
             const std::string where = "S = " + std::to_string(spot) + ", v = " + std::to_string(scale * o.variance);
-            EXPECT_NEAR(r.value, centre, bar.value) << where;
-            EXPECT_NEAR(r.delta, (up - down) / (2.0 * h), bar.delta) << where;
-            EXPECT_NEAR(r.gamma, (up - 2.0 * centre + down) / (h * h), bar.gamma) << where;
+            EXPECT_NEAR(r.value, centre, 1e-3) << where;
+            EXPECT_NEAR(r.delta, (up - down) / (2.0 * h), 1e-3) << where;
+            EXPECT_NEAR(r.gamma, (up - 2.0 * centre + down) / (h * h), 1e-4) << where;
         }
     }
 }
 
-std::string surface_case_name(const ::testing::TestParamInfo<surface_bar>& info)
+std::string surface_case_name(const ::testing::TestParamInfo<std::size_t>& info)
 {
-    return cases[info.param.test_case].name;
+    return cases[info.param].name;
 }
 
 INSTANTIATE_TEST_SUITE_P(cases_a_to_d, heston_surface,
-                         ::testing::Values(surface_bar{0, 8e-3, 3e-3, 6e-4}, surface_bar{1, 1e-3, 1e-3, 1e-4},
-                                           surface_bar{2, 9e-3, 1.2e-3, 2.5e-4}, surface_bar{3, 1e-3, 1e-3, 1e-4}),
+                         ::testing::Values(std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}),
                          surface_case_name);
 
 // At a node the read-out is the node's value, and the cubic's derivatives reproduce a cubic

@@ -94,11 +94,15 @@ pde_multi_discrete::pde_multi_discrete(
                                                  second_derivative_weights_[d].data(),
                                                  dimension_flags_[d], stencil_sizes_[d]);
         inverse_spans_.emplace_back(n);
+        window_first_weights_.emplace_back(stencil_sizes_[d] * n);
+        if (dims > 1)
+            derivative_bands_.emplace_back(stencil_sizes_[d], size_);
     }
     for (std::size_t i = 0; i < dims; ++i) {
         for (std::size_t j = i + 1; j < dims; ++j) {
             mixed_pairs_.emplace(std::pair{i, j}, cross_.size());
             cross_.emplace_back(size_);
+            cross_bands_.emplace_back(stencil_sizes_[i], size_);
         }
     }
     active_.resize(dims);
@@ -124,6 +128,10 @@ bool pde_multi_discrete::update(const std::vector<pde_boundary_config>& configs,
     for (std::size_t d = 0; d < dims; ++d)
         assemble(d, configs[d], windows[d]);
     hold_across_dimensions();
+    if (!mixed_pairs_.empty()) {
+        for (std::size_t d = 0; d < dims; ++d)
+            assemble_derivative(d);
+    }
     for (const auto& [pair, number] : mixed_pairs_)
         update_cross(pair.first, pair.second, number, windows);
     remember_update(configs, windows);
@@ -185,6 +193,7 @@ void pde_multi_discrete::assemble(std::size_t d, const pde_boundary_config& conf
         rows::hold(bands, size_, stencil, layouts_[d], k, 0.0);
     for (std::size_t k = hi + 1; k < n; ++k)
         rows::hold(bands, size_, stencil, layouts_[d], k, 0.0);
+    window_first_weights_[d] = first_derivative_weights_[d];
     if (hi - lo >= 2) {
         const pde_model_coefficients& c = *coefficients_[d];
         const auto fill = stencil == 3 ? rows::fill<3, true> : rows::fill<5, true>;
@@ -203,6 +212,23 @@ void pde_multi_discrete::write_row(std::size_t d, std::size_t k, const double* s
     const auto fill = stencil_sizes_[d] == 3 ? rows::fill<3, false> : rows::fill<5, false>;
     fill(bands_[d].data(), size_, layouts_[d], k, k, c.diffusion().data(), c.convection().data(),
          nullptr, second, first, operator_weights);
+    std::copy(first, first + stencil_sizes_[d], window_first_weights_[d].data() + k * stencil_sizes_[d]);
+}
+
+// D_d: the window's first-derivative weights at the nodes strictly inside it, zero rows
+// elsewhere.
+void pde_multi_discrete::assemble_derivative(std::size_t d)
+{
+    matrix<double>& bands = derivative_bands_[d];
+    bands = 0.0;
+    const std::size_t stencil = stencil_sizes_[d];
+    const double* weights = window_first_weights_[d].data();
+    for (std::size_t k = inside_[d].first; k <= inside_[d].last; ++k) {
+        rows::for_each_position(layouts_[d], k, [&](std::size_t p) {
+            for (std::size_t b = 0; b < stencil; ++b)
+                bands.data()[b * size_ + p] = weights[k * stencil + b];
+        });
+    }
 }
 
 void pde_multi_discrete::assemble_next_to_ends(std::size_t d,
@@ -333,11 +359,17 @@ void pde_multi_discrete::update_cross(std::size_t i, std::size_t j, std::size_t 
     }
     const double* a_i = coefficients_[i]->diffusion().data();
     const double* a_j = coefficients_[j]->diffusion().data();
-    const double* span_i = inverse_spans_[i].data();
-    const double* span_j = inverse_spans_[j].data();
     double* g = cross_[pair].data();
-    walk_pair(i, j, [&](std::size_t p, std::size_t k, std::size_t l) {
-        g[p] = 2.0 * span_i[k] * span_j[l] * std::sqrt(a_i[p] * a_j[p]);
+    walk_pair(i, j, [&](std::size_t p, std::size_t, std::size_t) { g[p] = 2.0 * std::sqrt(a_i[p] * a_j[p]); });
+    // diag(g) D_i at the same points, zero rows elsewhere.
+    matrix<double>& bands = cross_bands_[pair];
+    bands = 0.0;
+    double* x = bands.data();
+    const std::size_t stencil = stencil_sizes_[i];
+    const double* weights = window_first_weights_[i].data();
+    walk_pair(i, j, [&](std::size_t p, std::size_t k, std::size_t) {
+        for (std::size_t a = 0; a < stencil; ++a)
+            x[a * size_ + p] = g[p] * weights[k * stencil + a];
     });
 }
 

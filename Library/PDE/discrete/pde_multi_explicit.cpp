@@ -39,6 +39,8 @@ pde_multi_explicit::pde_multi_explicit(std::shared_ptr<const pde_multi_discrete>
                          "correlation (", pair.first, ", ", pair.second, ") = ", rho,
                          " is not in [-1, 1]");
     }
+    if (!discrete_->mixed_pairs().empty())
+        derivative_ = vector<double>(discrete_->size());
 }
 
 pde_multi_explicit::pde_multi_explicit(std::shared_ptr<const pde_multi_discrete> discrete, double a,
@@ -59,6 +61,21 @@ void pde_multi_explicit::apply_operator(vector<double>& out, const vector<double
     }
 }
 
+namespace {
+
+// out += scale * B in along dimension d, B of the dimension's stencil size.
+void multiply_along(const pde_multi_discrete& discrete, std::size_t d, vector<double>& out, const vector<double>& in,
+                    const matrix<double>& bands, double scale)
+{
+    const details::banded_layout& l = discrete.layout(d);
+    if (discrete.stencil_size(d) == 3)
+        tridiagonal_operations::multiply(out, in, bands, l.outer, l.n, l.inner, scale, false);
+    else
+        pentadiagonal_operations::multiply(out, in, bands, l.outer, l.n, l.inner, scale, false);
+}
+
+}  // namespace
+
 void pde_multi_explicit::apply_mixed(vector<double>& out, const vector<double>& in) const
 {
     if (correlation_.size() == 0)
@@ -70,28 +87,28 @@ void pde_multi_explicit::apply_mixed(vector<double>& out, const vector<double>& 
         const double rho = correlation_(pair.first, pair.second);
         if (rho == 0.0)
             continue;
-        if (d_ == 0.0)
-            apply_pair<false>(out.data(), in.data(), pair.first, pair.second, number, rho);
-        else
-            apply_pair<true>(out.data(), in.data(), pair.first, pair.second, number, rho);
+        // g D_i D_j u: D_j u into the work vector, then diag(g) D_i of it.
+        derivative_ = 0.0;
+        multiply_along(*discrete_, pair.second, derivative_, in, discrete_->derivative_bands(pair.second), 1.0);
+        multiply_along(*discrete_, pair.first, out, derivative_, discrete_->cross_bands(number), rho * c_);
+        if (d_ != 0.0)
+            apply_product(out.data(), in.data(), pair.first, pair.second, number, rho);
     }
 }
 
-template <bool WithProduct>
-void pde_multi_explicit::apply_pair(double* out, const double* in, std::size_t i, std::size_t j,
-                                    std::size_t pair, double rho) const
+void pde_multi_explicit::apply_product(double* out, const double* in, std::size_t i, std::size_t j,
+                                       std::size_t pair, double rho) const
 {
     const double* g = discrete_->cross_coefficients(pair).data();
+    const double* span_i = discrete_->inverse_spans(i).data();
+    const double* span_j = discrete_->inverse_spans(j).data();
     const std::size_t si = discrete_->layout(i).inner;
     const std::size_t sj = discrete_->layout(j).inner;
-    const double along = rho * c_ * (d_ + 1.0);    // u[+i+j] + u[-i-j]
-    const double across = rho * c_ * (d_ - 1.0);   // u[-i+j] + u[+i-j]
-    const double product = rho * 2.0 * c_ * d_;    // 2 u - the four neighbours
-    discrete_->for_each_cross_point(i, j, [&](std::size_t p) {
-        double term = along * (in[p + si + sj] + in[p - si - sj]) + across * (in[p - si + sj] + in[p + si - sj]);
-        if constexpr (WithProduct)
-            term += product * (2.0 * in[p] - in[p + si] - in[p - si] - in[p + sj] - in[p - sj]);
-        out[p] += g[p] * term;
+    const double weight = rho * c_ * d_;
+    discrete_->for_each_cross_point(i, j, [&](std::size_t p, std::size_t k, std::size_t l) {
+        const double corners = in[p + si + sj] + in[p - si - sj] + in[p - si + sj] + in[p + si - sj];
+        const double neighbours = in[p + si] + in[p - si] + in[p + sj] + in[p - sj];
+        out[p] += weight * g[p] * span_i[k] * span_j[l] * (corners + 4.0 * in[p] - 2.0 * neighbours);
     });
 }
 

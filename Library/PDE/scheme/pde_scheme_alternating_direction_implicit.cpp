@@ -80,9 +80,9 @@ pde_scheme_alternating_direction_implicit::pde_scheme_alternating_direction_impl
 void pde_scheme_alternating_direction_implicit::initialize(const matrix<double>& correlation)
 {
     const std::size_t dims = discrete_->dimensions();
-    // The correctors re-apply the predictor's cross operator (the same second-difference
-    // product weight): the schemes' stability analysis assumes it (see the header).
-    const double product = 1.0 / static_cast<double>(dims);
+    // Every stage applies the same cross operator, without the second-difference product
+    // (see the header).
+    constexpr double product = 0.0;
     explicit_ = std::make_shared<pde_multi_explicit>(discrete_, 0.0, -1.0, 1.0, product, correlation);
     double theta = 0.5;
     switch (type_) {

@@ -19,8 +19,8 @@ namespace korvex {
 //
 // The operator of the step is A = A0 + A_1 + ... + A_D: A_d = -B_d the part along axis d
 // (pde_multi_discrete), A0 the cross-derivative terms and the reaction, applied
-// explicitly. With X(u) the cross pass with the second-difference product weighted 1/D
-// (pde_multi_explicit), R(u) = sum_d c_d u, F(u) = sum_d A_d u + X(u) + R(u), and Solve(x)
+// explicitly. With X(u) the cross pass (pde_multi_explicit, without the second-difference
+// product), R(u) = sum_d c_d u, F(u) = sum_d A_d u + X(u) + R(u), and Solve(x)
 // the sweeps x <- (I + theta B_d)^-1 x for d = 0 ... D-1, each step works on increments
 // (Z, W) of every result row u:
 //   adi_douglas (theta 1/2):           Z = F(u); Solve(Z); u += Z + R(Z) / 2.
@@ -41,22 +41,27 @@ namespace korvex {
 // of dimension d: with a_d = sigma_d^2 dt / 2 this is the rho sigma_i sigma_j dt term of the
 // PDE. The matrix is copied.
 //
-// One cross operator in every stage. The correctors re-apply exactly the operator of the
-// first explicit stage, X with the product weight 1/D: the stability analyses of these
-// schemes (in 't Hout and Welfert, 2007, 2009) assume that the corrector re-applies the
-// predictor's A0. A corrector with another cross operator (without the product term) makes
-// Hundsdorfer-Verwer diverge on ordinary Heston grids once the steps are short enough
-// (200 x 100 sinh grids, case A, rho = -0.9: from 200 steps; 400 x 200, case C: a growing
-// mode at 100 steps). Measured on the Heston cases of in 't Hout and Foulon (spot x variance
-// 200 x 100, 25 to 800 steps): with weight 1/D in both stages every scheme is stable, and
-// Hundsdorfer-Verwer errs about half as much as with no product term in both (case A
-// -7.5e-4 against -9.5e-4, case C 1.0e-4 against -3.4e-4). The step matrices, formed
-// column by column on 50 x 25 points of cases A to C, have spectral radius at most 1 (1
-// exactly for the u = S mode of a call without dividends) from 20 to 1,280 steps for every
-// scheme, and at 5 steps (a fifth of a year each) for all but Hundsdorfer-Verwer: with this
-// theta it is stable for moderate steps only, and at such long steps grows a mode where the
-// variance convection dominates (spectral radius 1.85 on case B, whose sigma is 0.04; 1.05
-// and 1.10 on A and C). For a few long steps take modified Craig-Sneyd.
+// One cross operator in every stage, without the second-difference product. The
+// correctors re-apply exactly the operator of the first explicit stage: the stability
+// analyses of these schemes (in 't Hout and Welfert, 2007, 2009) assume that the corrector
+// re-applies the predictor's A0, and a corrector with another cross operator (the product
+// term in the predictor only) made Hundsdorfer-Verwer diverge on ordinary Heston grids
+// once the steps were short enough (200 x 100 sinh grids, case A, rho = -0.9: from 200
+// steps; 400 x 200, case C: a growing mode at 100 steps). The cross pass is the product of
+// the axes' first-derivative stencils (pde_multi_discrete), of fourth order with 5-point
+// stencils; the product of second differences (d > 0 in pde_multi_explicit) is a term of
+// second order that would spoil it: on the Heston cases of in 't Hout and Foulon with
+// 5-point stencils on 200 x 50 points it took the largest error over K / 2 ... 3 K / 2 from
+// 5e-4 to 1.9e-3 (case A, d = 1/2). With the same cross operator in every stage every
+// scheme is stable from 25 to 800 steps on these cases (spot x variance 40 x 20 to
+// 200 x 100 points). Hundsdorfer-Verwer with this theta is stable for moderate steps only:
+// the step matrices, formed column by column on 50 x 25 points of cases A to C, have
+// spectral radius at most 1 (1 exactly for the u = S mode of a call without dividends)
+// from 20 to 1,280 steps for every scheme, and at 5 steps (a fifth of a year each) for all
+// but Hundsdorfer-Verwer, which grows a mode where the variance convection dominates
+// (spectral radius 1.85 on case B, whose sigma is 0.04; 1.05 and 1.10 on A and C); on
+// 200 x 50 points with 5-point stencils its values on case B err 2e-2 and 5e-2 with 20 and
+// 30 steps (1.3e-4 with 50). For few long steps take modified Craig-Sneyd.
 //
 // Damping: Douglas and Craig-Sneyd (theta 1/2) barely damp stiff components, such as those
 // of a payoff kink: they need more steps than the other two.
