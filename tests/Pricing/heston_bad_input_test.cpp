@@ -134,13 +134,13 @@ std::vector<refused> refusals()
          {"check_settings", grid_file, 73},
          "the scheme must be adi_modified_craig_sneyd, adi_craig_sneyd, adi_hundsdorfer_verwer or adi_douglas, got 4"},
         {"explicit_grid_too_large",
-         [call] { price(call, heston_grid_of(2000, 1000, 100)); },
+         [call] { price(call, heston_grid_of(3000, 1000, 101)); },
          {"check_size", grid_file, 91},
-         "a grid of 2000 spot points, 1000 variance points and 100 time steps has more than 100000000 points"},
+         "a grid of 3000 spot points, 1000 variance points and 101 time steps has more than 300000000 points"},
         {"accuracy_beyond_reach",
          [] { price(option(false, 100.0, 365.0, exercise_type::american), with_accuracy(1e-6)); },
          {"check_size", grid_file, 94},
-         "the accuracy target 1e-06 needs a grid of more than 100000000 points"},
+         "the accuracy target 1e-06 needs a grid of more than 300000000 points"},
     };
     return cases;
 }

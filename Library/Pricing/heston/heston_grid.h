@@ -29,7 +29,7 @@ struct heston_grid
     // of the four alternating-direction schemes.
     static heston_grid of(const heston_problem& problem, const heston_settings& settings);
 
-    static constexpr double max_points = 1e8;
+    static constexpr double max_points = 3e8;
 };
 
 // The payoff at the spot nodes, smoothed at the strike (a node of the axis) by the
