@@ -105,4 +105,15 @@ double black_scholes_problem::payoff(double s) const noexcept
     return std::max(sign * (s - strike), 0.0);
 }
 
+void check_vanilla_option(const vanilla_option& option, const datetime& valuation_date)
+{
+    check_option(option, valuation_date);
+}
+
+double discount_factor_to_expiry(const discount_curve& curve, const char* name, const datetime& valuation_date,
+                                 const datetime& expiry)
+{
+    return discount_factor(curve, name, valuation_date, expiry);
+}
+
 }  // namespace korvex::pricing::details

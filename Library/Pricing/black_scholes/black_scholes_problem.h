@@ -49,4 +49,11 @@ struct black_scholes_problem
     double payoff(double s) const noexcept;
 };
 
+// The checks of black_scholes_problem::of on a vanilla option that every pricer shares: the
+// strike and the expiry against the valuation date, and a curve's discount factor to expiry
+// (`name` "rate" or "carry"), returned when positive and finite.
+void check_vanilla_option(const vanilla_option& option, const datetime& valuation_date);
+double discount_factor_to_expiry(const discount_curve& curve, const char* name, const datetime& valuation_date,
+                                 const datetime& expiry);
+
 }  // namespace korvex::pricing::details

@@ -1,0 +1,190 @@
+#include "Pricing/heston/heston_grid.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Pricing/number_text.h"
+#include "core/check_fail.h"
+#include "math/root_finding_algorithms.h"
+
+namespace korvex::pricing::details {
+
+namespace {
+
+constexpr const char* source = "Library/Pricing/heston/heston_grid";
+
+// The grid's shape, after in 't Hout and Foulon (2010) with scales that follow the model:
+// the spot nodes K + c sinh(xi), c = spot_spread K sqrt(vbar T) (plus half the distance of
+// the spot from the strike), up to spot_max max(S, K); the variance nodes d sinh(zeta),
+// d = variance_spread vbar, up to variance_max max(v0, vbar); xi and zeta evenly spaced.
+// vbar is the mean expected variance over the option's life, at least variance_floor.
+constexpr double spot_max = 8.0;
+constexpr double spot_spread = 1.2;
+constexpr double variance_max = 30.0;
+constexpr double variance_spread = 0.5;
+constexpr double variance_floor = 1e-4;
+
+// The accuracy rule: with e the target relative to max(S, K) sqrt(vbar T), m the distance
+// |ln(K / S)| / sqrt(vbar T) of the strike from the spot in standard deviations and
+// k = (1 + vol_of_variance_rule sigma) min(1 + |rho| m, 2) e^(-1/2),
+//     spot points n_S = spot_rule k, variance points n_v = variance_rule k,
+//     steps N = time_rule k (European) or american_time_rule k (American, the finer run of
+//     the extrapolated pair),
+// each at least its minimum; the constants are fitted to measured errors.
+constexpr double vol_of_variance_rule = 3.0;
+constexpr double spot_rule = 1.2;
+constexpr double variance_rule = 0.6;
+constexpr double time_rule = 0.12;
+constexpr double american_time_rule = 0.24;
+constexpr std::size_t min_spot = 16;
+constexpr std::size_t min_variance = 8;
+constexpr std::size_t min_time = 4;
+
+constexpr std::size_t least_spot = 8;
+constexpr std::size_t least_variance = 5;
+
+double grid_variance(const heston_problem& p)
+{
+    return std::max(p.mean_variance(), variance_floor);
+}
+
+std::size_t count(double points, std::size_t minimum)
+{
+    const double n = std::ceil(points);
+    return n < heston_grid::max_points ? std::max(static_cast<std::size_t>(n), minimum)
+                                       : static_cast<std::size_t>(heston_grid::max_points);
+}
+
+void check_settings(const heston_settings& s)
+{
+    using korvex::details::check_fail;
+    using korvex::details::concat;
+    if (!(std::isfinite(s.accuracy) && s.accuracy > 0.0))
+        check_fail({"check_settings", source, __LINE__},
+                   concat("the accuracy target must be positive and finite, got ", number_text(s.accuracy)));
+    if (s.spot_points != 0 && s.spot_points < least_spot)
+        check_fail({"check_settings", source, __LINE__},
+                   concat("at least ", least_spot, " spot points are needed, got ", s.spot_points));
+    if (s.variance_points != 0 && s.variance_points < least_variance)
+        check_fail({"check_settings", source, __LINE__},
+                   concat("at least ", least_variance, " variance points are needed, got ", s.variance_points));
+    if (s.scheme && *s.scheme != adi_modified_craig_sneyd && *s.scheme != adi_craig_sneyd &&
+        *s.scheme != adi_hundsdorfer_verwer && *s.scheme != adi_douglas)
+        check_fail({"check_settings", source, __LINE__},
+                   concat("the scheme must be adi_modified_craig_sneyd, adi_craig_sneyd, adi_hundsdorfer_verwer or "
+                          "adi_douglas, got ",
+                          static_cast<int>(*s.scheme)));
+}
+
+// Refuses a grid of more than max_points points (spot times variance points times steps).
+void check_size(std::size_t ns, std::size_t nv, const heston_grid& g, const heston_settings& s)
+{
+    using korvex::details::check_fail;
+    using korvex::details::concat;
+    const std::size_t steps = g.time_steps;
+    const double runs = g.extrapolate ? 1.5 : 1.0;
+    const double points = static_cast<double>(ns) * static_cast<double>(nv) * static_cast<double>(steps) * runs;
+    if (points <= heston_grid::max_points)
+        return;
+    const auto limit = static_cast<long long>(heston_grid::max_points);
+    if (s.spot_points != 0 && s.variance_points != 0 && s.time_steps != 0)
+        check_fail({"check_size", source, __LINE__},
+                   concat("a grid of ", ns, " spot points, ", nv, " variance points and ", steps,
+                          " time steps has more than ", limit, " points"));
+    check_fail({"check_size", source, __LINE__},
+               concat("the accuracy target ", s.accuracy, " needs a grid of more than ", limit, " points"));
+}
+
+// Spot nodes from 0 to about S_max with the strike on node `strike_node`: the stretch is
+// adjusted so that the node nearest the strike lands on it and the lowest node on 0.
+std::vector<double> spot_axis(const heston_problem& p, std::size_t n, std::size_t& strike_node)
+{
+    const double k = p.strike;
+    const double c = spot_spread * k * std::sqrt(grid_variance(p) * p.years) + 0.5 * std::fabs(p.spot - k);
+    const double lowest = std::asinh(-k / c);
+    const double highest = std::asinh((spot_max * std::max(p.spot, k) - k) / c);
+    const double step = (highest - lowest) / static_cast<double>(n - 1);
+    strike_node = std::clamp<std::size_t>(static_cast<std::size_t>(std::lround(-lowest / step)), 2, n - 3);
+    const double stretch = k / std::sinh(static_cast<double>(strike_node) * step);
+    std::vector<double> axis(n);
+    for (std::size_t j = 0; j < n; ++j)
+        axis[j] = k + stretch * std::sinh((static_cast<double>(j) - static_cast<double>(strike_node)) * step);
+    axis[0] = 0.0;
+    axis[strike_node] = k;
+    return axis;
+}
+
+// Variance nodes d sinh(j h) from 0 to V_max. When v0 > 0, the node nearest v0 on the
+// nominal grid keeps its index and h and d are solved for so that it lands on v0 while the
+// last node stays at V_max; v0 = 0 is node 0 of the nominal grid.
+std::vector<double> variance_axis(const heston_problem& p, std::size_t n)
+{
+    const double v0 = p.model->v0();
+    const double last = static_cast<double>(n - 1);
+    const double v_max = variance_max * std::max(v0, grid_variance(p));
+    double d = variance_spread * grid_variance(p);
+    double step = std::asinh(v_max / d) / last;
+    if (v0 > 0.0) {
+        const auto node = static_cast<double>(std::clamp<std::size_t>(
+            static_cast<std::size_t>(std::lround(std::asinh(v0 / d) / step)), 1, n - 2));
+        // sinh(last h) / sinh(node h) = V_max / v0, increasing in h.
+        const auto ratio_gap = [&](double h) {
+            return std::log(std::sinh(last * h) / std::sinh(node * h)) - std::log(v_max / v0);
+        };
+        double fitted = step;
+        if (root_finding_algorithms::brent(ratio_gap, 1e-6 / last, 50.0 / last, fitted, 1e-15, 0.0, 200)) {
+            step = fitted;
+            d = v0 / std::sinh(node * step);
+        }
+    }
+    std::vector<double> axis(n);
+    for (std::size_t j = 0; j < n; ++j)
+        axis[j] = d * std::sinh(static_cast<double>(j) * step);
+    // The fitted node holds v0 exactly.
+    for (double& v : axis)
+        if (std::fabs(v - v0) <= 1e-12 * v0)
+            v = v0;
+    return axis;
+}
+
+}  // namespace
+
+heston_grid heston_grid::of(const heston_problem& p, const heston_settings& s)
+{
+    check_settings(s);
+    const double scale = std::max(p.spot, p.strike) * std::sqrt(grid_variance(p) * p.years);
+    const double moneyness = std::fabs(std::log(p.strike / p.spot)) / std::sqrt(grid_variance(p) * p.years);
+    const double refinement = (1.0 + vol_of_variance_rule * p.model->sigma()) *
+                              std::min(1.0 + std::fabs(p.model->rho()) * moneyness, 2.0) /
+                              std::sqrt(s.accuracy / scale);
+    const std::size_t ns = s.spot_points != 0 ? s.spot_points : count(spot_rule * refinement, min_spot);
+    const std::size_t nv = s.variance_points != 0 ? s.variance_points : count(variance_rule * refinement, min_variance);
+    const double rule_time = (p.american ? american_time_rule : time_rule) * refinement;
+    heston_grid g;
+    g.time_steps = s.time_steps != 0 ? s.time_steps : count(rule_time, min_time);
+    if (p.american && s.time_steps == 0)
+        g.time_steps += g.time_steps % 2;
+    g.extrapolate = p.american && g.time_steps >= 2;
+    check_size(ns, nv, g, s);
+    g.scheme = s.scheme.value_or(adi_modified_craig_sneyd);
+    g.spot = spot_axis(p, ns, g.strike_node);
+    g.variance = variance_axis(p, nv);
+    return g;
+}
+
+std::vector<double> smoothed_heston_payoff(const heston_problem& p, const heston_grid& g)
+{
+    // The kernel's integral of max(y, 0) about the nodes -2 ... 2 (y in spacings), less max(k, 0).
+    static constexpr double fourth_order[5] = {-1.0 / 720.0, -1.0 / 36.0, 17.0 / 120.0, -1.0 / 36.0, -1.0 / 720.0};
+    std::vector<double> payoff(g.spot.size());
+    for (std::size_t j = 0; j < payoff.size(); ++j)
+        payoff[j] = p.payoff(g.spot[j]);
+    // A put's kink is a call's less the line S - K, which the kernel leaves as it is.
+    const std::size_t k = g.strike_node;
+    const double h = 0.5 * (g.spot[k + 1] - g.spot[k - 1]);
+    for (std::size_t j = 0; j < 5; ++j)
+        payoff[k - 2 + j] += h * fourth_order[j];
+    return payoff;
+}
+
+}  // namespace korvex::pricing::details

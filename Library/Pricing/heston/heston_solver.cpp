@@ -1,0 +1,148 @@
+#include "Pricing/heston/heston_solver.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "PDE/coefficients/pde_model_coefficients.h"
+#include "PDE/grid/space_grid.h"
+#include "PDE/grid/time_grid.h"
+#include "PDE/storage/pde_storage.h"
+#include "Vectorization/expressions/matrix.h"
+
+namespace korvex::pricing::details {
+
+namespace {
+
+constexpr std::size_t spot_stencil = 5;
+constexpr std::size_t variance_stencil = 3;
+constexpr double days_per_year = 365.0;
+
+// Equal steps from the valuation date to expiry, walked backward.
+std::shared_ptr<const time_grid> make_time_grid(const heston_problem& p, std::size_t steps)
+{
+    const double start = p.valuation_date.as_float();
+    const double days = p.expiry.as_float() - start;
+    std::vector<datetime> inner;
+    inner.reserve(steps);
+    for (std::size_t j = 1; j < steps; ++j)
+        inner.emplace_back(start + days * static_cast<double>(j) / static_cast<double>(steps));
+    const time_grid_config config(time_grid_config::fixed_step, time_grid_config::backward, false, 0.0, 0, 0.0);
+    return std::make_shared<const time_grid>(config, p.valuation_date, p.expiry, std::vector<datetime>{}, inner);
+}
+
+std::shared_ptr<const space_grid> space_grid_of(const std::vector<double>& points)
+{
+    const space_grid_config config(space_grid_config::explicit_points, false, false, space_grid_config::identity,
+                                   0.0, 1.0, 0.0);
+    return std::make_shared<const space_grid>(config, points.size(), points.front(), points.back(), 0.0, points);
+}
+
+// One backward solve of the grid.
+class heston_run
+{
+public:
+    heston_run(const heston_problem& problem, const heston_grid& grid, std::size_t steps)
+        : p_(problem),
+          g_(grid),
+          ns_(grid.spot.size()),
+          nv_(grid.variance.size()),
+          times_(make_time_grid(problem, steps)),
+          spot_part_(std::make_shared<pde_model_coefficients>(std::vector<std::size_t>{ns_, nv_}, false)),
+          variance_part_(std::make_shared<pde_model_coefficients>(std::vector<std::size_t>{ns_, nv_}, false))
+    {
+        variance_part_->reaction_ = tensor<double>({0});
+        matrix<double> correlation(2, 2);
+        correlation = 1.0;
+        correlation(0, 1) = correlation(1, 0) = p_.model->rho();
+        scheme_ = pde_scheme::create_scheme(times_, {space_grid_of(g_.spot), space_grid_of(g_.variance)},
+                                            {spot_part_, variance_part_}, {spot_stencil, variance_stencil},
+                                            {false, false}, g_.scheme, false, correlation);
+    }
+
+    std::vector<double> solve()
+    {
+        pde_storage storage(1, 1, {ns_, nv_});
+        double* u = storage.result().data();
+        const std::vector<double> payoff = smoothed_heston_payoff(p_, g_);
+        for (std::size_t k = 0; k < ns_; ++k)
+            std::fill(u + k * nv_, u + (k + 1) * nv_, payoff[k]);
+        for (std::size_t i = times_->size() - 1; i > 0; --i) {
+            scheme_->initialize(i);
+            set_coefficients(times_->date(i), times_->date(i - 1));
+            scheme_->diffuse(storage, {}, 1.0);
+            if (p_.american)
+                project(u);
+        }
+        return std::vector<double>(u, u + ns_ * nv_);
+    }
+
+private:
+    // The step from `from` back to `to`; the tensors are rewritten only when the step's
+    // length or integrated rates change, so that the scheme can keep its factorisations.
+    void set_coefficients(const datetime& from, const datetime& to)
+    {
+        const double years = (from.as_float() - to.as_float()) / days_per_year;
+        const double rate = -p_.rate->log_df(to, from);  // integral of r over the step
+        const double carry = -p_.carry->log_df(to, from);
+        if (years == filled_[0] && rate == filled_[1] && carry == filled_[2])
+            return;
+        filled_[0] = years;
+        filled_[1] = rate;
+        filled_[2] = carry;
+        const heston_parameters& m = *p_.model;
+        for (std::size_t k = 0; k < ns_; ++k) {
+            const double s = g_.spot[k];
+            for (std::size_t l = 0; l < nv_; ++l) {
+                const std::size_t n = k * nv_ + l;
+                const double v = g_.variance[l];
+                spot_part_->diffusion_[n] = 0.5 * v * s * s * years;
+                spot_part_->convection_[n] = (rate - carry) * s;
+                spot_part_->reaction_[n] = -rate;
+                variance_part_->diffusion_[n] = 0.5 * m.sigma() * m.sigma() * v * years;
+                variance_part_->convection_[n] = m.kappa() * (m.eta() - v) * years;
+            }
+        }
+    }
+
+    void project(double* u) const
+    {
+        for (std::size_t k = 0; k < ns_; ++k) {
+            const double exercise = p_.payoff(g_.spot[k]);
+            for (std::size_t l = 0; l < nv_; ++l)
+                u[k * nv_ + l] = std::max(u[k * nv_ + l], exercise);
+        }
+    }
+
+    const heston_problem& p_;
+    const heston_grid& g_;
+    std::size_t ns_;
+    std::size_t nv_;
+    std::shared_ptr<const time_grid> times_;
+    std::shared_ptr<pde_model_coefficients> spot_part_;
+    std::shared_ptr<pde_model_coefficients> variance_part_;
+    std::shared_ptr<pde_scheme> scheme_;
+    double filled_[3] = {-1.0, 0.0, 0.0};
+};
+
+}  // namespace
+
+std::vector<double> solve_heston(const heston_problem& problem, const heston_grid& grid)
+{
+    std::vector<double> fine = heston_run(problem, grid, grid.time_steps).solve();
+    if (!grid.extrapolate)
+        return fine;
+    // First-order errors c / N cancel in (N V_N - M V_M) / (N - M).
+    const std::size_t coarse_steps = grid.time_steps / 2;
+    const std::vector<double> coarse = heston_run(problem, grid, coarse_steps).solve();
+    const auto n = static_cast<double>(grid.time_steps);
+    const auto m = static_cast<double>(coarse_steps);
+    const std::size_t nv = grid.variance.size();
+    for (std::size_t k = 0; k < fine.size(); ++k) {
+        // The combination may fall below the exercise value, which the option is worth at least.
+        const double extrapolated = (n * fine[k] - m * coarse[k]) / (n - m);
+        fine[k] = std::max(extrapolated, problem.payoff(grid.spot[k / nv]));
+    }
+    return fine;
+}
+
+}  // namespace korvex::pricing::details
