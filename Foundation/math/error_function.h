@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "math/math_export.h"
 
 namespace korvex {
@@ -17,6 +19,12 @@ struct KORVEX_MATH_API error_function
     // x < 0: 2 exp(x^2) - erfcx(-x), with x^2 carried to twice the working precision; it
     // overflows to +inf below x = -26.64. erfcx(+inf) = 0, erfcx(-inf) = +inf, NaN gives NaN.
     static double erfcx(double x);
+
+    // out[i] = erfcx(x[i]) for i < size: the same polynomials (equal to the function above
+    // up to the fused multiply-adds a compiler may form), as loops that the compiler
+    // vectorises where the arguments lie in the polynomials' range (0 to 62.5); other
+    // points take the function above. `out` may be `x`.
+    static void erfcx(std::size_t size, const double* x, double* out);
 };
 
 }  // namespace korvex

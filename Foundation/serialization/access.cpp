@@ -283,38 +283,71 @@ T get_little_endian(const char* in)
     return value;
 }
 
-// Checks the header of a binary file's content and returns its payload's size.
-std::size_t checked_payload_size(const std::string& path, std::string_view content)
+// Where binary content comes from, for the messages: a file ("<path>" ... file) or bytes
+// in memory (The binary record ... record).
+struct binary_origin
+{
+    std::string subject;
+    const char* kind;
+};
+
+binary_origin file_origin(const std::string& path) { return {details::concat('"', path, '"'), "file"}; }
+const binary_origin bytes_origin{"The binary record", "record"};
+
+[[noreturn]] void fail(const SourceLocation& location, const binary_origin& origin, std::string_view what)
+{
+    details::check_fail(location, details::concat(origin.subject, ' ', what));
+}
+
+// The header of a binary file's content (or bytes) for a payload.
+struct binary_header_bytes
+{
+    char data[access::binary_header_size];
+};
+
+binary_header_bytes binary_header(const std::uint8_t* payload, std::size_t size)
+{
+    binary_header_bytes header{};
+    std::memcpy(header.data, access::binary_magic, 8);
+    put_little_endian(header.data + 8, access::binary_format_version);
+    put_little_endian(header.data + 12, crc32c(payload, size));
+    put_little_endian(header.data + 16, static_cast<std::uint64_t>(size));
+    return header;
+}
+
+// Checks the header of a binary file's content (or bytes) and returns its payload's size.
+std::size_t checked_payload_size(const binary_origin& origin, std::string_view content)
 {
     const std::string_view magic(access::binary_magic, 8);
     const std::size_t size = content.size();
     if (size == 0)
-        fail({"checked_payload_size", source_file, __LINE__}, path,
-             "is empty, not a korvex binary file");
+        fail({"checked_payload_size", source_file, __LINE__}, origin,
+             details::concat("is empty, not a korvex binary ", origin.kind));
     if (content.substr(0, 8) != magic.substr(0, std::min<std::size_t>(size, 8)))
-        fail({"checked_payload_size", source_file, __LINE__}, path, "is not a korvex binary file");
+        fail({"checked_payload_size", source_file, __LINE__}, origin,
+             details::concat("is not a korvex binary ", origin.kind));
     if (size < access::binary_header_size)
-        fail({"checked_payload_size", source_file, __LINE__}, path,
+        fail({"checked_payload_size", source_file, __LINE__}, origin,
              details::concat("is truncated: ", size, " bytes, shorter than the ",
                              access::binary_header_size, "-byte header"));
     const auto version = get_little_endian<std::uint32_t>(content.data() + 8);
     if (version != access::binary_format_version)
-        fail({"checked_payload_size", source_file, __LINE__}, path,
+        fail({"checked_payload_size", source_file, __LINE__}, origin,
              details::concat("has binary format version ", version, "; this build reads version ",
                              access::binary_format_version));
     const auto announced = get_little_endian<std::uint64_t>(content.data() + 16);
     const std::size_t present = size - access::binary_header_size;
     if (announced > present)
-        fail({"checked_payload_size", source_file, __LINE__}, path,
+        fail({"checked_payload_size", source_file, __LINE__}, origin,
              details::concat("is truncated: the header announces ", announced,
                              " payload bytes, only ", present, " are present"));
     if (announced < present)
-        fail({"checked_payload_size", source_file, __LINE__}, path,
+        fail({"checked_payload_size", source_file, __LINE__}, origin,
              details::concat("is corrupted: the header announces ", announced,
                              " payload bytes, but ", present, " follow"));
     const auto checksum = get_little_endian<std::uint32_t>(content.data() + 12);
     if (crc32c(content.data() + access::binary_header_size, present) != checksum)
-        fail({"checked_payload_size", source_file, __LINE__}, path,
+        fail({"checked_payload_size", source_file, __LINE__}, origin,
              "is corrupted: its checksum does not match its content");
     return present;
 }
@@ -405,22 +438,36 @@ void access::read_json(const std::string& path, nlohmann::ordered_json& document
 
 void access::write_binary(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
-    char header[binary_header_size];
-    std::memcpy(header, binary_magic, 8);
-    put_little_endian(header + 8, binary_format_version);
-    put_little_endian(header + 12, crc32c(bytes.data(), bytes.size()));
-    put_little_endian(header + 16, static_cast<std::uint64_t>(bytes.size()));
+    const auto header = binary_header(bytes.data(), bytes.size());
     write_atomically(path,
-                     {std::string_view(header, sizeof header),
+                     {std::string_view(header.data, binary_header_size),
                       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())});
 }
 
 void access::read_binary(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
     std::vector<std::uint8_t> content = read_file<std::vector<std::uint8_t>>(path);
-    (void)checked_payload_size(path, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
+    (void)checked_payload_size(file_origin(path),
+                               std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
     content.erase(content.begin(), content.begin() + binary_header_size);
     bytes = std::move(content);
+}
+
+std::vector<std::uint8_t> access::binary_bytes(const std::vector<std::uint8_t>& payload)
+{
+    const auto header = binary_header(payload.data(), payload.size());
+    std::vector<std::uint8_t> bytes(binary_header_size + payload.size());
+    std::memcpy(bytes.data(), header.data, binary_header_size);
+    if (!payload.empty())
+        std::memcpy(bytes.data() + binary_header_size, payload.data(), payload.size());
+    return bytes;
+}
+
+std::vector<std::uint8_t> access::binary_payload(std::span<const std::uint8_t> bytes)
+{
+    (void)checked_payload_size(bytes_origin,
+                               std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return std::vector<std::uint8_t>(bytes.begin() + binary_header_size, bytes.end());
 }
 
 }  // namespace korvex::serialization

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,10 @@ namespace korvex::serialization {
 //
 // Every failure raises `Error` whose message names the path; failures of the system
 // (missing file, permissions, full disk) add the system's reason (strerror).
+//
+// binary_bytes and binary_payload do the same in memory (pickles, messages): the header
+// and the payload as one byte string, and the payload of such a string, checked as a file
+// is; their messages name "The binary record" where a file's name its path.
 class KORVEX_SERIALIZATION_API access
 {
 public:
@@ -57,6 +62,9 @@ public:
 
     static void write_binary(const std::string& path, const std::vector<std::uint8_t>& bytes);
     static void read_binary(const std::string& path, std::vector<std::uint8_t>& bytes);
+
+    static std::vector<std::uint8_t> binary_bytes(const std::vector<std::uint8_t>& payload);
+    static std::vector<std::uint8_t> binary_payload(std::span<const std::uint8_t> bytes);
 
     static constexpr char binary_magic[9] = "KORVEXBF";
     static constexpr std::uint32_t binary_format_version = 1;

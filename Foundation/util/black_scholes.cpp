@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <span>
 
+#include "math/error_function.h"
 #include "math/normal_distribution.h"
 #include "util/analytics_common.h"
 
@@ -91,9 +95,9 @@ double asymptotic_difference(double h, double t)
 // Y(h + t) - Y(h - t) for t < small_t and -10 <= h <= 0: the Taylor series
 // 2 sum over odd k of t^k / k! Y^(k)(h), whose odd derivatives are polynomials in h^2 and
 // a = Y'(h) = 1 + h Y(h); seven terms reach full precision.
-double small_t_difference(double h, double t)
+[[gnu::always_inline]] inline double small_t_difference(double h, double t, double y_of_h)
 {
-    const double a = 1.0 + h * Y(h), w = t * t, h2 = h * h;
+    const double a = 1.0 + h * y_of_h, w = t * t, h2 = h * h;
     const double y3 = (-1.0 + 3.0 * a + a * h2) / 6.0;
     const double y5 = (-7.0 + 15.0 * a + h2 * (-1.0 + 10.0 * a + a * h2)) / 120.0;
     const double y7 = (-57.0 + 105.0 * a + h2 * (-18.0 + 105.0 * a + h2 * (-1.0 + 21.0 * a + a * h2))) / 5040.0;
@@ -138,7 +142,7 @@ normalised_call otm_call(double x, double s, double b_max, double* gap = nullptr
         if (x < s * asymptotic_threshold && 0.5 * s * s + x < s * (small_t_threshold + asymptotic_threshold)) {
             value = vega * asymptotic_difference(h, t);
         } else if (t < small_t_threshold) {
-            value = vega * small_t_difference(h, t);
+            value = vega * small_t_difference(h, t, Y(h));
         } else if (h + t > 0.85) {
             const double complement = vega * (Y(-h - t) + Y(h - t));
             if (gap != nullptr)
@@ -383,20 +387,45 @@ double refine(double x, double b_max, double beta, double s, double left, double
     return s;
 }
 
-// s = sigma sqrt(T) of the out-of-the-money call (x <= 0) with normalised price beta,
-// 0 < beta < b_max = exp(x/2), and beta_gap = b_max - beta as computed from the price
-// without cancellation.
-double implied_deviation(double beta, double beta_gap, double x, double b_max, const stopping_rule& rule)
+// Where the iteration starts: s, the bracket [left, right] known to hold the root, and the
+// objective of the region.
+enum class objective_kind
 {
-    const double s_c = std::sqrt(std::fabs(2.0 * x));
-    const normalised_call centre = s_c > 0.0 ? otm_call(x, s_c, b_max) : normalised_call{0.0, inverse_sqrt_two_pi};
-    const double b_c = centre.value, v_c = centre.vega;
-    const auto middle = [&](double s, const normalised_call& b, double) { return middle_objective(x, s, beta, b); };
+    lower,
+    middle,
+    upper
+};
 
+struct iteration_start
+{
+    double s, left, right;
+    objective_kind kind;
+};
+
+// The initial guess evaluates b at the centre s_c = sqrt(2 |x|) (the inflection point of b)
+// and then at one more point: s_l below the centre, s_h above it.
+double centre_point(double x) { return std::sqrt(std::fabs(2.0 * x)); }
+
+normalised_call centre_call(double x, double s_c, double b_max)
+{
+    return s_c > 0.0 ? otm_call(x, s_c, b_max) : normalised_call{0.0, inverse_sqrt_two_pi};
+}
+
+double second_point(double beta, double b_max, double s_c, const normalised_call& centre)
+{
+    if (beta < centre.value)
+        return s_c - centre.value / centre.vega;
+    return centre.vega > DBL_MIN ? s_c + (b_max - centre.value) / centre.vega : s_c;
+}
+
+// Jaeckel's rational guesses from b at s_c and at s_2 = second_point(...): in the lowest and
+// highest regions through the maps above, in the middle ones directly in s.
+iteration_start start_of(double beta, double x, double b_max, double s_c, const normalised_call& centre, double s_2,
+                         const normalised_call& second)
+{
+    const double b_c = centre.value, v_c = centre.vega;
     if (beta < b_c) {
-        const double s_l = s_c - b_c / v_c;
-        const normalised_call left = otm_call(x, s_l, b_max);
-        const double b_l = left.value;
+        const double s_l = s_2, b_l = second.value;
         if (beta < b_l) {
             const map_at f_l = lower_map(x, s_l);
             const double r =
@@ -406,28 +435,20 @@ double implied_deviation(double beta, double beta_gap, double x, double b_max, c
                 const double u = beta / b_l;
                 f = (f_l.f * u + b_l * (1.0 - u)) * u;
             }
-            const double s = inverse_lower_map(x, f), ln_beta = std::log(beta);
-            return refine(x, b_max, beta, s, DBL_MIN, s_l, rule,
-                          [&](double si, const normalised_call& b, double) {
-                              return lower_objective(x, si, ln_beta, b);
-                          });
+            return {inverse_lower_map(x, f), DBL_MIN, s_l, objective_kind::lower};
         }
-        const double v_l = left.vega;
+        const double v_l = second.vega;
         const double r =
             control_for_curvature(end_of_interval::right, b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, 0.0, false);
-        const double s = rational_cubic(beta, b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, r);
-        return refine(x, b_max, beta, s, s_l, s_c, rule, middle);
+        return {rational_cubic(beta, b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, r), s_l, s_c, objective_kind::middle};
     }
 
-    const double s_h = v_c > DBL_MIN ? s_c + (b_max - b_c) / v_c : s_c;
-    const normalised_call high = otm_call(x, s_h, b_max);
-    const double b_h = high.value;
+    const double s_h = s_2, b_h = second.value;
     if (beta <= b_h) {
-        const double v_h = high.vega;
+        const double v_h = second.vega;
         const double r =
             control_for_curvature(end_of_interval::left, b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, 0.0, false);
-        const double s = rational_cubic(beta, b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, r);
-        return refine(x, b_max, beta, s, s_c, s_h, rule, middle);
+        return {rational_cubic(beta, b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, r), s_c, s_h, objective_kind::middle};
     }
 
     const map_at f_h = upper_map(x, s_h);
@@ -441,12 +462,291 @@ double implied_deviation(double beta, double beta_gap, double x, double b_max, c
         const double h = b_max - b_h, u = (beta - b_h) / h;
         f = (f_h.f * (1.0 - u) + 0.5 * h * u) * (1.0 - u);
     }
-    const double s = inverse_upper_map(f);
-    if (beta > 0.5 * b_max)
-        return refine(x, b_max, beta, s, s_h, DBL_MAX, rule, [&](double si, const normalised_call& b, double gap) {
-            return upper_objective(x, si, beta, beta_gap, b, gap);
-        });
-    return refine(x, b_max, beta, s, s_h, DBL_MAX, rule, middle);
+    return {inverse_upper_map(f), s_h, DBL_MAX, beta > 0.5 * b_max ? objective_kind::upper : objective_kind::middle};
+}
+
+// The Householder steps from `start`, on the objective of its region.
+double refine_from(const iteration_start& start, double x, double b_max, double beta, double beta_gap,
+                   const stopping_rule& rule)
+{
+    switch (start.kind) {
+    case objective_kind::lower: {
+        const double ln_beta = std::log(beta);
+        return refine(x, b_max, beta, start.s, start.left, start.right, rule,
+                      [&](double s, const normalised_call& b, double) { return lower_objective(x, s, ln_beta, b); });
+    }
+    case objective_kind::upper:
+        return refine(x, b_max, beta, start.s, start.left, start.right, rule,
+                      [&](double s, const normalised_call& b, double gap) {
+                          return upper_objective(x, s, beta, beta_gap, b, gap);
+                      });
+    case objective_kind::middle: break;
+    }
+    return refine(x, b_max, beta, start.s, start.left, start.right, rule,
+                  [&](double s, const normalised_call& b, double) { return middle_objective(x, s, beta, b); });
+}
+
+// s = sigma sqrt(T) of the out-of-the-money call (x <= 0) with normalised price beta,
+// 0 < beta < b_max = exp(x/2), and beta_gap = b_max - beta as computed from the price
+// without cancellation.
+double implied_deviation(double beta, double beta_gap, double x, double b_max, const stopping_rule& rule)
+{
+    const double s_c = centre_point(x);
+    const normalised_call centre = centre_call(x, s_c, b_max);
+    const double s_2 = second_point(beta, b_max, s_c, centre);
+    const normalised_call second = otm_call(x, s_2, b_max);
+    return refine_from(start_of(beta, x, b_max, s_c, centre, s_2, second), x, b_max, beta, beta_gap, rule);
+}
+
+// ---------------------------------------------------------------------------------------
+// Many options at once: the same algorithm, with the evaluations of b and the Householder
+// steps as loops over the options of a block ("lanes") that the compiler vectorises. They
+// need exp and log in forms it can vectorise: below, to about one unit in the last place.
+
+constexpr std::size_t lane_block = 128;
+
+// exp(a) for |a| <= 708: a = k ln 2 + r with |r| <= ln(2)/2 (Cody and Waite's two-part
+// ln 2, the first part exact in k ln2_high), Taylor's polynomial of degree 13 in r (its
+// remainder is below 5e-18), and 2^k set in the exponent bits. At most 0.8 ulp.
+inline double exp_lane(double a)
+{
+    constexpr double log2_e = 1.4426950408889634074;
+    constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
+    constexpr double shifter = 0x1.8p52;  // adding it rounds to an integer, held in the low bits
+    const double shifted = a * log2_e + shifter;
+    const double k = shifted - shifter;
+    const double r = (a - k * ln2_high) - k * ln2_low;
+    constexpr double inverse_factorials[14] = {1.0,
+                                               1.0,
+                                               1.0 / 2.0,
+                                               1.0 / 6.0,
+                                               1.0 / 24.0,
+                                               1.0 / 120.0,
+                                               1.0 / 720.0,
+                                               1.0 / 5040.0,
+                                               1.0 / 40320.0,
+                                               1.0 / 362880.0,
+                                               1.0 / 3628800.0,
+                                               1.0 / 39916800.0,
+                                               1.0 / 479001600.0,
+                                               1.0 / 6227020800.0};
+    double p = inverse_factorials[13];
+    for (int i = 12; i >= 0; --i)
+        p = p * r + inverse_factorials[i];
+    const std::uint64_t k_bits = std::bit_cast<std::uint64_t>(shifted);  // k in its low bits
+    return p * std::bit_cast<double>((k_bits + 1023u) << 52);
+}
+
+// log(y) for positive normal y: y = 2^k m with sqrt(1/2) <= m < sqrt(2), and log(m) =
+// 2 atanh(f), f = (m - 1) / (m + 1), |f| <= 0.1716, by its series to f^23. At most 1.5 ulp.
+inline double log_lane(double y)
+{
+    constexpr std::uint64_t sqrt_half_bits = 0x3fe6a09e667f3bcd;
+    constexpr std::uint64_t one_bits = 0x3ff0000000000000;
+    constexpr std::uint64_t mantissa = 0x000fffffffffffff;
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(y) + (one_bits - sqrt_half_bits);
+    const double m = std::bit_cast<double>((bits & mantissa) + sqrt_half_bits);
+    // The biased exponent k + 1023 as a double, through the bits of 2^52 + it.
+    const double k = std::bit_cast<double>((bits >> 52) | 0x4330000000000000) - (0x1p52 + 1023.0);
+    const double f = (m - 1.0) / (m + 1.0), f2 = f * f;
+    double q = 1.0 / 23.0;
+    for (int n = 21; n >= 3; n -= 2)
+        q = q * f2 + 1.0 / n;
+    constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
+    return k * ln2_high + (k * ln2_low + 2.0 * f * (1.0 + f2 * q));
+}
+
+// gaussian_factor with exp_lane; `valid` is false where exp_lane's range does not hold.
+inline double gaussian_factor_lane(double x, double s, bool& valid)
+{
+    const double h = x / s, t = 0.5 * s;
+    const double hh = h * h, tt = t * t;
+    const double sum = hh + tt;
+    valid = sum < 1400.0;
+    const double h_rest = std::fma(-h, s, x) / s;
+    const double hh_rest = std::fma(h, h, -hh) + 2.0 * h * h_rest;
+    const double tt_rest = std::fma(t, t, -tt);
+    const double sum_rest = hh >= tt ? (hh - sum) + tt : (tt - sum) + hh;
+    const double e = exp_lane(valid ? -0.5 * sum : 0.0);
+    return std::fma(e, -0.5 * (sum_rest + hh_rest + tt_rest), e);
+}
+
+// The lanes of a block: the option's x, b_max and the point s where b is wanted; b, b' and
+// b_max - b come back.
+struct lanes
+{
+    std::size_t count = 0;
+    double x[lane_block], b_max[lane_block], s[lane_block];
+    double value[lane_block], vega[lane_block], gap[lane_block];
+    double erfcx_arguments[2 * lane_block];  // the work space of evaluate()
+};
+
+// otm_call(x, s, b_max, &gap) for every lane. The regions of the Taylor series in t, of the
+// complement and of the Y form, which need Y only through erfcx of non-negative arguments
+// (and exp), run as loops; the asymptotic series, underflows and points that are not
+// positive take otm_call itself.
+void evaluate(lanes& l)
+{
+    constexpr double inverse_sqrt_two = 0.70710678118654752440;
+    constexpr double sqrt_two_pi = 2.50662827463100050242;
+    const std::size_t n = l.count;
+    double* u = l.erfcx_arguments;
+    bool scalar[lane_block];
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = l.x[i], s = l.s[i];
+        const double h = x / s, t = 0.5 * s;
+        bool valid = true;
+        l.vega[i] = inverse_sqrt_two_pi * gaussian_factor_lane(x, s, valid);
+        // Bitwise operators: no branches in the loop.
+        const bool asymptotic = (x < s * asymptotic_threshold) &
+                                (0.5 * s * s + x < s * (small_t_threshold + asymptotic_threshold));
+        scalar[i] = !valid | asymptotic | !(s > 0.0) | !(s < DBL_MAX) | !(l.b_max[i] > 0.0);
+        // Y(h) for the Taylor series in t; Y(-|h + t|) and Y(h - t) for the other regions.
+        u[i] = (t < small_t_threshold ? -h : std::fabs(h + t)) * inverse_sqrt_two;
+        u[n + i] = (t - h) * inverse_sqrt_two;
+    }
+    error_function::erfcx(2 * n, u, u);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double h = l.x[i] / l.s[i], t = 0.5 * l.s[i], z = h + t;
+        const double y_of_minus_abs_z = sqrt_half_pi * u[i];  // Y(-|h + t|), or Y(h) at small t
+        const double y_of_h_minus_t = sqrt_half_pi * u[n + i];
+        // Y(z) for 0 < z <= 0.85: sqrt(2 pi) exp(z^2/2) - Y(-z), exp(z^2/2) as exponential_of_square.
+        const double zp = z > 0.0 ? z : 0.0, zz = zp * zp;
+        const double e = exp_lane(0.5 * zz);
+        const double y_of_z =
+            z > 0.0 ? sqrt_two_pi * std::fma(e, 0.5 * std::fma(zp, zp, -zz), e) - y_of_minus_abs_z : y_of_minus_abs_z;
+        const double vega = l.vega[i];
+        const double complement = vega * (y_of_minus_abs_z + y_of_h_minus_t);
+        const double y_form = vega * (y_of_z - y_of_h_minus_t);
+        const double series = vega * small_t_difference(h, t, y_of_minus_abs_z);
+        const bool small_t = t < small_t_threshold, near_bound = z > 0.85;
+        // One condition per select: nested ones become branches.
+        const double outside_series = near_bound ? l.b_max[i] - complement : y_form;
+        const double value = small_t ? series : outside_series;
+        const double gap_outside_series = near_bound ? complement : l.b_max[i] - value;
+        l.value[i] = value;
+        l.gap[i] = small_t ? l.b_max[i] - value : gap_outside_series;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (scalar[i]) {
+            const normalised_call b = otm_call(l.x[i], l.s[i], l.b_max[i], &l.gap[i]);
+            l.value[i] = b.value;
+            l.vega[i] = b.vega;
+        }
+}
+
+// An option of a block: what the scalar function computes before its iteration.
+struct prepared_option
+{
+    std::size_t index;  // in the caller's arrays
+    double x, b_max, beta, beta_gap, root_expiry;
+};
+
+// The Householder steps of refine() on the lanes, for the first `steps` iterations (where
+// refine() never bisects: its bracket and reversal rules act from the second step on). A lane
+// whose step refine() would replace by bisection (underflow, overflow, a point outside the
+// bracket) is marked in `scalar`, left where it is, for refine() itself.
+void step_lanes(lanes& l, const prepared_option* options, const iteration_start* starts, int steps,
+                const stopping_rule& rule, double* s, bool* done, bool* scalar)
+{
+    // Side by side, and every flag a double (0 or 1), so that the loop below vectorises.
+    constexpr double active = 0.0, converged = 1.0, by_refine = 2.0;
+    const std::size_t n = l.count;
+    double left[lane_block], right[lane_block], ln_beta[lane_block], beta[lane_block], beta_gap[lane_block];
+    double lower[lane_block], upper[lane_block], state[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {
+        s[j] = starts[j].s;
+        left[j] = starts[j].left;
+        right[j] = starts[j].right;
+        beta[j] = options[j].beta;
+        beta_gap[j] = options[j].beta_gap;
+        lower[j] = starts[j].kind == objective_kind::lower ? 1.0 : 0.0;
+        upper[j] = starts[j].kind == objective_kind::upper ? 1.0 : 0.0;
+        ln_beta[j] = lower[j] > 0.0 ? std::log(beta[j]) : -1.0;
+        state[j] = active;
+    }
+    for (int iteration = 0; iteration < steps; ++iteration) {
+        std::copy_n(s, n, l.s);
+        evaluate(l);
+        const double first = iteration == 0 ? 1.0 : 0.0;
+        for (std::size_t j = 0; j < n; ++j) {
+            const double sj = s[j], b = l.value[j], vega = l.vega[j], gap = l.gap[j];
+            const bool outside = (first == 0.0) & !((sj > left[j]) & (sj < right[j]));
+            right[j] = (b > beta[j]) & (sj < right[j]) ? sj : right[j];
+            left[j] = (b < beta[j]) & (sj > left[j]) ? sj : left[j];
+            const vega_ratios c = ratios(l.x[j], sj);
+            // The three objectives' terms, of which the region's is kept.
+            const double ln_b = log_lane(b >= DBL_MIN ? b : 1.0), p = vega / b;
+            const double lower_halley = c.second - p * (1.0 + 2.0 / ln_b);
+            const double lower_third = c.third + 2.0 * p * p * (1.0 + 3.0 / ln_b * (1.0 + 1.0 / ln_b)) -
+                                       3.0 * c.second * p * (1.0 + 2.0 / ln_b);
+            const double log_ratio = ln_b / ln_beta[j];
+            const double gap_ratio = beta_gap[j] / gap;
+            const bool gap_ratio_valid = (gap_ratio >= DBL_MIN) & (gap_ratio <= DBL_MAX);
+            const double g = log_lane(gap_ratio_valid ? gap_ratio : 1.0), gp = vega / gap;
+            const bool is_lower = lower[j] > 0.0, is_upper = upper[j] > 0.0;
+            const step_terms terms{
+                is_lower ? (ln_beta[j] - ln_b) * ln_b / ln_beta[j] / p : is_upper ? -g / gp : (beta[j] - b) / vega,
+                is_lower ? lower_halley : is_upper ? c.second + gp : c.second,
+                is_lower ? lower_third : is_upper ? c.third + gp * (2.0 * gp + 3.0 * c.second) : c.third,
+                is_lower ? 2.0 * eps / p * log_ratio * log_ratio
+                         : is_upper ? 2.0 * eps * beta[j] / (beta_gap[j] * gp) : 2.0 * eps * beta[j] / vega};
+            const double step = householder_step(terms);
+            // Bitwise operators: no branches in the loop.
+            const bool bad = outside | !(b >= DBL_MIN) | !(vega > 0.0) | !(std::fabs(step) <= DBL_MAX) |
+                             (is_upper & !gap_ratio_valid);
+            const double ds = step > -0.5 * sj ? step : -0.5 * sj;
+            const double next = sj + ds, change = std::fabs(ds) / next;
+            const bool stop = (change <= rule.tolerance) | (std::fabs(ds) <= terms.resolution) |
+                              (convergence_factor * (change * change) * (change * change) <= rule.tolerance);
+            const bool moving = state[j] == active;
+            s[j] = moving & !bad ? next : sj;
+            const double moved = bad ? by_refine : stop ? converged : active;
+            state[j] = moving ? moved : state[j];
+        }
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        done[j] = state[j] == converged;
+        scalar[j] = state[j] == by_refine;
+    }
+}
+
+// The options of a block that have an iteration to run: their initial guesses with the
+// evaluations of b on lanes, then the first steps on lanes, then refine() for what is left.
+void solve_block(const prepared_option* options, std::size_t n, const stopping_rule& rule, double* volatility)
+{
+    lanes l;
+    l.count = n;
+    double s_c[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {
+        l.x[j] = options[j].x;
+        l.b_max[j] = options[j].b_max;
+        s_c[j] = centre_point(options[j].x);
+        l.s[j] = s_c[j] > 0.0 ? s_c[j] : 1.0;  // the centre at x = 0 is known
+    }
+    evaluate(l);
+    normalised_call centre[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {
+        centre[j] = s_c[j] > 0.0 ? normalised_call{l.value[j], l.vega[j]} : normalised_call{0.0, inverse_sqrt_two_pi};
+        l.s[j] = second_point(options[j].beta, options[j].b_max, s_c[j], centre[j]);
+    }
+    evaluate(l);
+    iteration_start starts[lane_block];
+    for (std::size_t j = 0; j < n; ++j)
+        starts[j] = start_of(options[j].beta, options[j].x, options[j].b_max, s_c[j], centre[j], l.s[j],
+                             {l.value[j], l.vega[j]});
+
+    constexpr int lane_steps = 2;  // refine() usually stops after two steps
+    const int steps = std::min(rule.iterations, lane_steps);
+    double s[lane_block];
+    bool done[lane_block], scalar[lane_block];
+    step_lanes(l, options, starts, steps, rule, s, done, scalar);
+    for (std::size_t j = 0; j < n; ++j) {
+        const prepared_option& o = options[j];
+        if (scalar[j] || (!done[j] && rule.iterations > steps))
+            s[j] = refine_from(starts[j], o.x, o.b_max, o.beta, o.beta_gap, rule);
+        volatility[o.index] = s[j] / o.root_expiry;
+    }
 }
 
 void check_common_inputs(const char* function, int line, double strike, double forward, double expiry,
@@ -510,6 +810,50 @@ double black_scholes::implied_volatility(double strike, double forward, double e
     const double beta = std::min(time_value / root_forward_strike, b_max * (1.0 - eps));
     const double beta_gap = (bound - price / annuity) / root_forward_strike;
     return implied_deviation(beta, beta_gap, x, b_max, {tolerance, iterations}) / std::sqrt(expiry);
+}
+
+void black_scholes::implied_volatilities(std::span<const double> strike, std::span<const double> forward,
+                                         std::span<const double> expiry, std::span<const double> price,
+                                         std::span<const double> annuity, std::span<const double> sign,
+                                         std::span<double> volatility, double tolerance, int iterations)
+{
+    const std::size_t n = volatility.size();
+    for (const std::span<const double> input : {strike, forward, expiry, price, annuity, sign})
+        if (input.size() != n)
+            details::check_fail(here("implied_volatilities", __LINE__),
+                                details::concat("The inputs hold ", input.size(), " values for ", n, " volatilities"));
+    details::require(tolerance >= 0.0, here("implied_volatilities", __LINE__), "The tolerance must be non-negative",
+                     tolerance);
+    details::require(iterations >= 0, here("implied_volatilities", __LINE__),
+                     "The iteration count must be non-negative", iterations);
+    const stopping_rule rule{tolerance, iterations};
+    prepared_option options[lane_block];
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double k = strike[i], f = forward[i], t = expiry[i], p = price[i], a = annuity[i], w = sign[i];
+        // What implied_volatility() computes before its iteration, for the usual inputs; the
+        // others (refused, or of no time value) are its own.
+        const double intrinsic = std::max(w * (f - k), 0.0);
+        const double bound = w > 0.0 ? f : k;
+        const double time_value = p / a - intrinsic;
+        if (!(details::is_positive_finite(k) && details::is_positive_finite(f) && details::is_positive_finite(t) &&
+              details::is_option_sign(w) && details::is_positive_finite(a) && std::isfinite(p) && p / a < bound &&
+              time_value > 0.0)) {
+            volatility[i] = implied_volatility(k, f, t, p, a, w, tolerance, iterations);
+            continue;
+        }
+        const double x = -std::fabs(details::log_moneyness(f, k));
+        const double b_max = std::exp(0.5 * x);
+        const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
+        options[count++] = {i, x, b_max, std::min(time_value / root_forward_strike, b_max * (1.0 - eps)),
+                            (bound - p / a) / root_forward_strike, std::sqrt(t)};
+        if (count == lane_block || i + 1 == n) {
+            solve_block(options, count, rule, volatility.data());
+            count = 0;
+        }
+    }
+    if (count > 0)
+        solve_block(options, count, rule, volatility.data());
 }
 
 }  // namespace korvex

@@ -681,19 +681,47 @@ void write_to_binary(const std::string& path, const std::shared_ptr<const T>& ob
     serialization::access::write_binary(path, stream.GetRawData());
 }
 
+// A new T read from a binary record (a payload whose header was checked), through `stream`,
+// which then holds what follows the record. Our writer leaves nothing after it: more bytes
+// mean other content.
+template <class T>
+std::shared_ptr<const T> read_record(multi_process_stream& stream, std::vector<std::uint8_t> payload)
+{
+    stream.SetRawData(std::move(payload));
+    std::shared_ptr<T> obj = serialization_access::create<T>();
+    load(stream, *obj);
+    return obj;
+}
+
 template <class T>
 std::shared_ptr<const T> read_from_binary(const std::string& path)
 {
     std::vector<std::uint8_t> bytes;
     serialization::access::read_binary(path, bytes);
     multi_process_stream stream;
-    stream.SetRawData(std::move(bytes));
-    std::shared_ptr<T> obj = serialization_access::create<T>();
-    load(stream, *obj);
-    // Our writer leaves nothing after the record: more bytes mean another file's content.
+    std::shared_ptr<const T> obj = read_record<T>(stream, std::move(bytes));
     if (stream.bytes_left() != 0)
         check_fail(SourceLocation{"read_from_binary", serialization_source, __LINE__},
                    concat('"', path, "\" holds ", stream.bytes_left(), " bytes after its record"));
+    return obj;
+}
+
+template <class T>
+std::vector<std::uint8_t> write_to_bytes(const std::shared_ptr<const T>& obj)
+{
+    multi_process_stream stream;
+    save(stream, obj);
+    return serialization::access::binary_bytes(stream.GetRawData());
+}
+
+template <class T>
+std::shared_ptr<const T> read_from_bytes(std::span<const std::uint8_t> bytes)
+{
+    multi_process_stream stream;
+    std::shared_ptr<const T> obj = read_record<T>(stream, serialization::access::binary_payload(bytes));
+    if (stream.bytes_left() != 0)
+        check_fail(SourceLocation{"read_from_bytes", serialization_source, __LINE__},
+                   concat("The binary record holds ", stream.bytes_left(), " bytes after its object's record"));
     return obj;
 }
 
@@ -778,7 +806,7 @@ struct serialization_access::constructing_allocator : std::allocator<T>
 
 }  // namespace korvex::details
 
-// The five entry points declared by KORVEX_PERSISTABLE(T), for T's source file.
+// The seven entry points declared by KORVEX_PERSISTABLE(T), for T's source file.
 #define KORVEX_DEFINE_PERSISTENCE(T)                                                      \
     void T::write_to_json(const std::string& path, const std::shared_ptr<const T>& obj)   \
     {                                                                                     \
@@ -799,6 +827,14 @@ struct serialization_access::constructing_allocator : std::allocator<T>
     std::string T::json_to_string(const std::shared_ptr<const T>& obj)                    \
     {                                                                                     \
         return ::korvex::details::json_to_string<T>(obj);                                 \
+    }                                                                                     \
+    std::vector<std::uint8_t> T::write_to_bytes(const std::shared_ptr<const T>& obj)      \
+    {                                                                                     \
+        return ::korvex::details::write_to_bytes<T>(obj);                                 \
+    }                                                                                     \
+    std::shared_ptr<const T> T::read_from_bytes(std::span<const std::uint8_t> bytes)      \
+    {                                                                                     \
+        return ::korvex::details::read_from_bytes<T>(bytes);                              \
     }
 
 // Defines the four record functions of a class whose record is its class tag followed by a

@@ -10,8 +10,10 @@
 //
 // The functions are vectorcall functions (see pybind/fast_call.h) so that a scalar call
 // costs little more than the formula; the module itself is set up by pybind11.
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <string>
 
 #include <pybind11/pybind11.h>
@@ -68,9 +70,35 @@ const std::array<parameter, 1> q_parameter{{{"q"}}};
 
 KORVEX_ELEMENTWISE(black_scholes_price, price_parameters,
                    black_scholes::price(x[0], x[1], x[2], x[3], x[4], x[5]))
-KORVEX_ELEMENTWISE(black_scholes_implied_volatility, black_implied_parameters,
-                   black_scholes::implied_volatility(x[0], x[1], x[2], x[3], x[4], x[5], x[6],
-                                                     iteration_count(x[7], __LINE__)))
+// Arrays go through the library's function over many options, a block at a time (one
+// tolerance and iteration count per block; otherwise option by option).
+void black_implied_block(const std::array<const double*, 8>& x, std::size_t count, double* out)
+{
+    const auto constant = [count](const double* values) {
+        return std::all_of(values, values + count, [values](double v) { return v == values[0]; });
+    };
+    if (!(constant(x[6]) && constant(x[7]))) {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = black_scholes::implied_volatility(x[0][i], x[1][i], x[2][i], x[3][i], x[4][i], x[5][i], x[6][i],
+                                                       iteration_count(x[7][i], __LINE__));
+        return;
+    }
+    const auto column = [count](const double* values) { return std::span<const double>(values, count); };
+    black_scholes::implied_volatilities(column(x[0]), column(x[1]), column(x[2]), column(x[3]), column(x[4]),
+                                        column(x[5]), std::span<double>(out, count), x[6][0],
+                                        iteration_count(x[7][0], __LINE__));
+}
+
+PyObject* black_scholes_implied_volatility(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
+{
+    return elementwise_call(
+        "black_scholes_implied_volatility", black_implied_parameters, args, nargs, kwnames,
+        [](const auto& x) {
+            return black_scholes::implied_volatility(x[0], x[1], x[2], x[3], x[4], x[5], x[6],
+                                                     iteration_count(x[7], __LINE__));
+        },
+        black_implied_block);
+}
 KORVEX_ELEMENTWISE(bachelier_price, price_parameters, bachelier::price(x[0], x[1], x[2], x[3], x[4], x[5]))
 KORVEX_ELEMENTWISE(bachelier_implied_volatility, bachelier_implied_parameters,
                    bachelier::implied_volatility(x[0], x[1], x[2], x[3], x[4], x[5]))

@@ -12,37 +12,6 @@ namespace py = pybind11;
 namespace korvex::python {
 namespace {
 
-// A container and its identifiers in order: the order they were added in, or a file's
-// order (ascending hashes) for a container that was read. The library container offers
-// lookups only, so the identifiers are kept beside it.
-struct container_handle
-{
-    std::shared_ptr<any_container> map = std::make_shared<any_container>();
-    std::vector<any_id> ids;
-};
-
-// The identifiers of a container, in the order of its JSON record.
-std::vector<any_id> ids_of(const any_container& container)
-{
-    nlohmann::ordered_json record;
-    details::save(record, container);
-    std::vector<any_id> ids;
-    nlohmann::ordered_json& entries = record["data_map"];
-    for (std::size_t i = 0; entries.is_array() && i < entries.size(); ++i) {
-        any_id id;
-        details::load(entries[i][0], id);
-        ids.push_back(std::move(id));
-    }
-    return ids;
-}
-
-container_handle handle_of(std::shared_ptr<const any_container> container)
-{
-    container_handle handle{held(std::move(container)), {}};
-    handle.ids = ids_of(*handle.map);
-    return handle;
-}
-
 any_id id_from(py::handle id)
 {
     if (!py::isinstance<market_data_id>(id))
@@ -61,9 +30,9 @@ any_object object_from(py::handle object)
 
 py::object id_object(const any_id& id) { return py::cast(held(id.get())); }
 
-py::object value_of(const container_handle& c, const any_id& id)
+py::object value_of(const any_container& c, const any_id& id)
 {
-    return py::cast(held(c.map->at(id).get<market_data>()));
+    return py::cast(held(c.at(id).get<market_data>()));
 }
 
 // (ids, objects) from a mapping or an iterable of (identifier, object) pairs.
@@ -80,24 +49,18 @@ void split_entries(py::handle entries, std::vector<std::shared_ptr<const any_id>
     }
 }
 
-void add_entries(container_handle& c, py::handle entries)
+void add_entries(any_container& c, py::handle entries)
 {
     std::vector<std::shared_ptr<const any_id>> ids;
     std::vector<std::shared_ptr<const any_object>> objects;
     split_entries(entries, ids, objects);
-    std::vector<any_id> added;
-    for (const auto& id : ids)
-        if (!c.map->contains(*id) && std::find(added.begin(), added.end(), *id) == added.end())
-            added.push_back(*id);
-    c.map->update(ids, objects);
-    c.ids.insert(c.ids.end(), added.begin(), added.end());
+    c.update(ids, objects);
 }
 
-container_handle make_container(py::handle entries, py::handle objects)
+std::shared_ptr<any_container> make_container(py::handle entries, py::handle objects)
 {
-    container_handle c;
     if (entries.is_none())
-        return c;
+        return std::make_shared<any_container>();
     std::vector<std::shared_ptr<const any_id>> ids;
     std::vector<std::shared_ptr<const any_object>> values;
     if (objects.is_none()) {
@@ -108,16 +71,13 @@ container_handle make_container(py::handle entries, py::handle objects)
         for (py::handle object : objects)
             values.push_back(std::make_shared<const any_object>(object_from(object)));
     }
-    c.map = std::make_shared<any_container>(ids, values);
-    for (const auto& id : ids)
-        c.ids.push_back(*id);
-    return c;
+    return std::make_shared<any_container>(ids, values);
 }
 
-py::list keys_of(const container_handle& c)
+py::list keys_of(const any_container& c)
 {
     py::list keys;
-    for (const any_id& id : c.ids)
+    for (const any_id& id : c.ids())
         keys.append(id_object(id));
     return keys;
 }
@@ -126,7 +86,7 @@ py::list keys_of(const container_handle& c)
 
 void add_container(py::module_& module)
 {
-    py::class_<container_handle> container(
+    class_<any_container> container(
         module, "any_container",
         "A mapping from market data identifiers to market objects: any_container({id: curve,\n"
         "...}), any_container([(id, curve), ...]) or any_container(ids, objects). Supports in,\n"
@@ -135,63 +95,62 @@ void add_container(py::module_& module)
         "constructor refuses an identifier given twice (\"Duplicated key in data container\").");
     container
         .def(py::init(&make_container), py::arg("entries") = py::none(), py::arg("objects") = py::none())
-        .def("__len__", [](const container_handle& c) { return c.map->size(); })
+        .def("__len__", [](const any_container& c) { return c.size(); })
         .def("__contains__",
-             [](const container_handle& c, py::handle id) {
-                 return py::isinstance<market_data_id>(id) && c.map->contains(id_from(id));
+             [](const any_container& c, py::handle id) {
+                 return py::isinstance<market_data_id>(id) && c.contains(id_from(id));
              })
         .def("__getitem__",
-             [](const container_handle& c, py::handle id) {
+             [](const any_container& c, py::handle id) {
                  const any_id key = id_from(id);
-                 if (!c.map->contains(key))
+                 if (!c.contains(key))
                      throw py::key_error(py::repr(id).cast<std::string>());
                  return value_of(c, key);
              })
         .def(
             "get",
-            [](const container_handle& c, py::handle id, py::object otherwise) {
-                if (!py::isinstance<market_data_id>(id) || !c.map->contains(id_from(id)))
+            [](const any_container& c, py::handle id, py::object otherwise) {
+                if (!py::isinstance<market_data_id>(id) || !c.contains(id_from(id)))
                     return otherwise;
                 return value_of(c, id_from(id));
             },
             py::arg("id"), py::arg("default") = py::none())
-        .def("__iter__", [](const container_handle& c) { return py::iter(keys_of(c)); })
+        .def("__iter__", [](const any_container& c) { return py::iter(keys_of(c)); })
         .def("keys", &keys_of, "The identifiers, in order.")
         .def(
             "values",
-            [](const container_handle& c) {
+            [](const any_container& c) {
                 py::list values;
-                for (const any_id& id : c.ids)
+                for (const any_id& id : c.ids())
                     values.append(value_of(c, id));
                 return values;
             },
             "The objects, in the order of the identifiers.")
         .def(
             "items",
-            [](const container_handle& c) {
+            [](const any_container& c) {
                 py::list items;
-                for (const any_id& id : c.ids)
+                for (const any_id& id : c.ids())
                     items.append(py::make_tuple(id_object(id), value_of(c, id)));
                 return items;
             },
             "(identifier, object) pairs, in order.")
         .def("update", &add_entries, py::arg("entries"),
              "Adds the entries whose identifier is not held yet; a held identifier keeps its object.")
-        .def("__repr__", [](const container_handle& c) {
+        .def("__repr__", [](const any_container& c) {
+            const std::vector<any_id> ids = c.ids();
             std::string text = "any_container({";
-            for (std::size_t i = 0; i < c.ids.size(); ++i) {
+            for (std::size_t i = 0; i < ids.size(); ++i) {
                 if (i == 3) {
-                    text += ", ... (" + std::to_string(c.ids.size()) + " entries)";
+                    text += ", ... (" + std::to_string(ids.size()) + " entries)";
                     break;
                 }
-                text += (i ? ", " : "") + py::repr(id_object(c.ids[i])).cast<std::string>() + ": " +
-                        py::repr(value_of(c, c.ids[i])).cast<std::string>();
+                text += (i ? ", " : "") + py::repr(id_object(ids[i])).cast<std::string>() + ": " +
+                        py::repr(value_of(c, ids[i])).cast<std::string>();
             }
             return text + "})";
         });
-    def_persistence<any_container, container_handle>(
-        container, [](std::shared_ptr<const any_container> map) { return handle_of(std::move(map)); },
-        [](const container_handle& c) { return std::shared_ptr<const any_container>(c.map); });
+    def_persistence<any_container>(container);
 }
 
 }  // namespace korvex::python

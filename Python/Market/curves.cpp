@@ -33,6 +33,23 @@ void def_query(Class& cls, const char* name, const char* doc)
         py::arg("d1"), py::arg("d2") = py::none(), doc);
 }
 
+// The same for a query from the valuation date that the curve also answers over many
+// dates at once: (Curve::*Batch)(dates, out).
+template <class Curve, double (Curve::*Query)(const datetime&, const datetime&) const,
+          void (Curve::*Batch)(std::span<const datetime>, std::span<double>) const, class Class>
+void def_batch_query(Class& cls, const char* name, const char* doc)
+{
+    cls.def(
+        name,
+        [name](const Curve& curve, py::handle d1, py::handle d2) {
+            return date_query(
+                curve.valuation_date(), d1, d2, name,
+                [&curve](const datetime& a, const datetime& b) { return (curve.*Query)(a, b); },
+                [&curve](std::span<const datetime> dates, std::span<double> out) { (curve.*Batch)(dates, out); });
+        },
+        py::arg("d1"), py::arg("d2") = py::none(), doc);
+}
+
 template <class Curve>
 std::string curve_repr(const char* name, const Curve& curve, const std::string& content)
 {
@@ -128,7 +145,7 @@ void add_curves(py::module_& module)
             "A datetime.date (datetime.datetime with a time of day; a float when not a date).");
 
     derived_class<discount_curve, market_data> discount(module, "discount_curve", "A discount curve.");
-    def_query<discount_curve, &discount_curve::df>(
+    def_batch_query<discount_curve, &discount_curve::df, &discount_curve::dfs>(
         discount, "df", "The discount factor from d1 to d2. " KORVEX_FROM_VALUATION_DATE);
     def_query<discount_curve, &discount_curve::log_df>(
         discount, "log_df", "The logarithm of the discount factor from d1 to d2. " KORVEX_FROM_VALUATION_DATE);
@@ -140,7 +157,7 @@ void add_curves(py::module_& module)
         "on (dates[k-1], dates[k]], the first before the first pillar, the last after the last.");
 
     derived_class<survival_curve, market_data> survival(module, "survival_curve", "A credit (survival) curve.");
-    def_query<survival_curve, &survival_curve::survival_probability>(
+    def_batch_query<survival_curve, &survival_curve::survival_probability, &survival_curve::survival_probabilities>(
         survival, "survival_probability", "The probability of surviving from d1 to d2. " KORVEX_FROM_VALUATION_DATE);
     def_query<survival_curve, &survival_curve::log_survival_probability>(
         survival, "log_survival_probability",

@@ -6,8 +6,10 @@
 // Python holds them as std::shared_ptr<T> (pybind11 holders cannot be const), through which
 // only const members are ever called.
 
+#include <algorithm>
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 
 #include <pybind11/pybind11.h>
@@ -58,6 +60,42 @@ pybind11::object date_query(const datetime& from, pybind11::handle d1, pybind11:
     return broadcast(dates, name, [&query](const std::array<double, 2>& x) {
         return query(datetime(x[0]), datetime(x[1]));
     });
+}
+
+// date_query(from, d1, d2, name, query), except that an array d1 without d2 goes to
+// batch(dates, out), the object's own query over many dates from the valuation date, in
+// blocks of dates copied from the array (chunks over the cores for long arrays).
+template <class Query, class Batch>
+pybind11::object date_query(const datetime& from, pybind11::handle d1, pybind11::handle d2, const char* name,
+                            Query query, Batch batch)
+{
+    if (!d2.is_none())
+        return date_query(from, d1, d2, name, query);
+    const operand dates = date_operand(d1, name, "d1");
+    if (dates.is_scalar())
+        return pybind11::float_(query(from, datetime(dates.value)));
+    const pybind11::array& serials = dates.values();
+    pybind11::array_t<double> result(std::vector<pybind11::ssize_t>(serials.shape(), serials.shape() + serials.ndim()));
+    const double* in = dates.data();
+    double* out = result.mutable_data();
+    const auto work = [&](std::size_t begin, std::size_t end) {
+        constexpr std::size_t block = 512;
+        std::array<datetime, block> chunk;
+        for (std::size_t i = begin; i < end; i += block) {
+            const std::size_t count = std::min(block, end - i);
+            for (std::size_t k = 0; k < count; ++k)
+                chunk[k] = in[i + k];
+            batch(std::span<const datetime>(chunk.data(), count), std::span<double>(out + i, count));
+        }
+    };
+    const auto n = static_cast<std::size_t>(result.size());
+    if (n < gil_release_size) {
+        work(0, n);
+    } else {
+        pybind11::gil_scoped_release unlocked;
+        run_chunks(n, work);
+    }
+    return result;
 }
 
 void add_conventions(pybind11::module_& module);

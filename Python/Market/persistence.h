@@ -10,40 +10,31 @@
 #include <pybind11/pybind11.h>
 
 #include "market_bindings.h"
-#include "Serialization/serialization_impl.h"
-#include "core/check_fail.h"
-#include "core/multi_process_stream.h"
 
 namespace korvex::python {
 
-// The binary record of an object, as its binary file holds it after the file's header.
+// What write_binary would put in a file, as Python bytes: pickles carry the header and its
+// checksum, so a damaged pickle is refused.
 template <class T>
-pybind11::bytes record_bytes(const std::shared_ptr<const T>& object)
+pybind11::bytes pickled_bytes(const std::shared_ptr<const T>& object)
 {
-    multi_process_stream stream;
-    details::save(stream, object);
-    const std::vector<std::uint8_t>& bytes = stream.GetRawData();
+    const std::vector<std::uint8_t> bytes = T::write_to_bytes(object);
     return pybind11::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-// A new T read from its binary record; Error for a record that is damaged, truncated or
-// followed by more bytes.
+// A new T read from pickled_bytes(); Error for bytes that are damaged, truncated or longer.
 template <class T>
-std::shared_ptr<T> from_record_bytes(const pybind11::bytes& record)
+std::shared_ptr<const T> from_pickled_bytes(const pybind11::bytes& bytes)
 {
-    const std::string text = record;
-    multi_process_stream stream;
-    stream.SetRawData(std::vector<std::uint8_t>(text.begin(), text.end()));
-    std::shared_ptr<T> object = details::serialization_access::create<T>();
-    details::load(stream, *object);
-    if (stream.bytes_left() != 0)
-        details::check_fail(SourceLocation{"from_record_bytes", "Python/Market/persistence", __LINE__},
-                            details::concat("The pickled record is followed by ", stream.bytes_left(), " bytes"));
-    return object;
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(bytes.ptr(), &data, &size) != 0)
+        throw pybind11::error_already_set();
+    return T::read_from_bytes({reinterpret_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)});
 }
 
-// Adds to a Python class of T: the static read_json and read_binary, the methods write_json,
-// write_binary and json_to_string, and pickling through the binary record. The methods take
+// Adds to a Python class of T: the static read_json, read_binary and from_bytes, the methods
+// write_json, write_binary, json_to_string and to_bytes, and pickling through to_bytes. The methods take
 // their object as a Self; `wrap` turns a std::shared_ptr<const T> into what Python receives,
 // `unwrap` a Self into a std::shared_ptr<const T>.
 template <class T, class Self, class Class, class Wrap, class Unwrap>
@@ -82,8 +73,16 @@ void def_persistence(Class& cls, Wrap wrap, Unwrap unwrap)
         .def(
             "json_to_string", [unwrap](const Self& self) { return T::json_to_string(unwrap(self)); },
             "The object's JSON record, indented by 2 spaces.")
-        .def(py::pickle([unwrap](const Self& self) { return record_bytes<T>(unwrap(self)); },
-                        [wrap](const py::bytes& record) { return wrap(from_record_bytes<T>(record)); }));
+        .def(
+            "to_bytes", [unwrap](const Self& self) { return pickled_bytes<T>(unwrap(self)); },
+            "The content write_binary would give a file (header, checksum and record), as bytes.")
+        .def_static(
+            "from_bytes", [wrap](const py::bytes& data) { return wrap(from_pickled_bytes<T>(data)); },
+            py::arg("data"),
+            "Reads the object from bytes given by to_bytes (or a binary file's content); damaged,\n"
+            "truncated or extended bytes raise Error.")
+        .def(py::pickle([unwrap](const Self& self) { return pickled_bytes<T>(unwrap(self)); },
+                        [wrap](const py::bytes& bytes) { return wrap(from_pickled_bytes<T>(bytes)); }));
 }
 
 // The same for a class whose Python objects hold the T itself.

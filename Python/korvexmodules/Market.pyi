@@ -42,6 +42,12 @@ class _Persistable:
         """Writes the object to a binary file (checksummed), atomically."""
     def json_to_string(self) -> str:
         """The object's JSON record, indented by 2 spaces."""
+    def to_bytes(self) -> bytes:
+        """The content write_binary would give a file (header, checksum and record), as bytes."""
+    @classmethod
+    def from_bytes(cls: type[_Self], data: bytes) -> _Self:
+        """Reads the object from bytes given by to_bytes (or a binary file's content); damaged,
+        truncated or extended bytes raise Error."""
 
 class calendar:
     """Weekends off (use_weekends) and a list of holidays; years 1 to 9999."""

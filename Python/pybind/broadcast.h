@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <type_traits>
 #include <vector>
 
 #include <pybind11/numpy.h>
@@ -55,11 +57,19 @@ std::vector<pybind11::ssize_t> broadcast_shape(operand* operands, std::size_t co
 // Arrays at least this long are computed with the GIL released.
 constexpr std::size_t gil_release_size = 1024;
 
+// The absence of a block kernel in broadcast().
+struct no_block_kernel
+{
+};
+
 // result[i] = kernel(values of the operands at i) over the broadcast shape. All scalars give
 // a Python float, otherwise a new float64 array of the broadcast shape. The first element
-// that throws ends the call with its exception.
-template <std::size_t N, class Kernel>
-pybind11::object broadcast(std::array<operand, N>& operands, const char* function, Kernel kernel)
+// that throws ends the call with its exception. With a `block` kernel, arrays are computed
+// by block(columns, count, out) instead: columns[k] holds the values of operand k at count
+// consecutive elements, whose results go to out[0 ... count-1].
+template <std::size_t N, class Kernel, class Block = no_block_kernel>
+pybind11::object broadcast(std::array<operand, N>& operands, const char* function, Kernel kernel,
+                           Block block = {})
 {
     bool all_scalars = true;
     for (const operand& o : operands)
@@ -85,8 +95,24 @@ pybind11::object broadcast(std::array<operand, N>& operands, const char* functio
     double* out = result.mutable_data();
     const auto n = static_cast<std::size_t>(result.size());
     const auto work = [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i)
-            out[i] = kernel(values_at(i));
+        if constexpr (std::is_same_v<Block, no_block_kernel>) {
+            for (std::size_t i = begin; i < end; ++i)
+                out[i] = kernel(values_at(i));
+        } else {
+            // Blocks of the operands' values side by side, for block(columns, count, out).
+            constexpr std::size_t size = 256;
+            std::array<std::array<double, size>, N> block_values;
+            std::array<const double*, N> columns;
+            for (std::size_t k = 0; k < N; ++k)
+                columns[k] = block_values[k].data();
+            for (std::size_t i = begin; i < end; i += size) {
+                const std::size_t count = std::min(size, end - i);
+                for (std::size_t k = 0; k < N; ++k)
+                    for (std::size_t j = 0; j < count; ++j)
+                        block_values[k][j] = data[k][(i + j) * steps[k]];
+                block(columns, count, out + i);
+            }
+        }
     };
     if (n < gil_release_size) {
         work(0, n);

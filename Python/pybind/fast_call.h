@@ -31,9 +31,10 @@ bool bind_arguments(const char* function, const parameter* parameters, std::size
 // The body of an element-wise module function of N float-or-array parameters: binds the
 // arguments, converts them (number_operand) and broadcasts `kernel` over them. Returns a new
 // reference, or null with the Python error set.
-template <std::size_t N, class Kernel>
+template <std::size_t N, class Kernel, class Block = no_block_kernel>
 PyObject* elementwise_call(const char* function, const std::array<parameter, N>& parameters,
-                           PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, Kernel kernel)
+                           PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, Kernel kernel,
+                           Block block = {})
 {
     std::array<PyObject*, N> slots{};
     if (!bind_arguments(function, parameters.data(), N, args, nargs, kwnames, slots.data()))
@@ -51,7 +52,7 @@ PyObject* elementwise_call(const char* function, const std::array<parameter, N>&
         for (std::size_t k = 0; k < N; ++k)
             operands[k] = slots[k] == nullptr ? scalar_operand(*parameters[k].default_value)
                                               : number_operand(slots[k], function, parameters[k].name);
-        return broadcast(operands, function, kernel).release().ptr();
+        return broadcast(operands, function, kernel, block).release().ptr();
     } catch (...) {
         set_python_error();
         return nullptr;

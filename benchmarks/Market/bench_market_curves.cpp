@@ -4,10 +4,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,22 @@ void BM_korvex_piecewise_dfs_1000(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * query_count);
 }
 BENCHMARK(BM_korvex_piecewise_dfs_1000);
+
+// The same dates in a shuffled order: each date's pillar is searched for.
+void BM_korvex_piecewise_dfs_1000_shuffled(benchmark::State& state)
+{
+    const discount_curve_piecewise_constant curve(valuation, pillar_dates(pillar_count, 365.0),
+                                                  pillar_rates(pillar_count), act_365());
+    std::vector<datetime> dates = query_dates();
+    std::shuffle(dates.begin(), dates.end(), std::mt19937(7));
+    std::vector<double> factors(dates.size());
+    for (auto _ : state) {
+        curve.dfs(dates, factors);
+        benchmark::DoNotOptimize(factors.data());
+    }
+    state.SetItemsProcessed(state.iterations() * query_count);
+}
+BENCHMARK(BM_korvex_piecewise_dfs_1000_shuffled);
 
 void BM_korvex_flat_dfs_1000(benchmark::State& state)
 {

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "util/black_scholes.h"
@@ -98,6 +99,98 @@ void BM_korvex_black_implied_volatility(benchmark::State& state)
     });
 }
 BENCHMARK(BM_korvex_black_implied_volatility);
+
+// The grid's options side by side, for the function over many options.
+struct option_columns
+{
+    std::vector<double> strike, forward, expiry, price, annuity, sign, volatility, implied;
+
+    explicit option_columns(const std::vector<option_point>& points)
+    {
+        for (const option_point& p : points) {
+            strike.push_back(p.strike);
+            forward.push_back(p.forward);
+            expiry.push_back(p.expiry);
+            price.push_back(p.price);
+            annuity.push_back(1.0);
+            sign.push_back(p.sign);
+            volatility.push_back(p.volatility);
+        }
+        implied.resize(points.size());
+    }
+
+    void solve()
+    {
+        black_scholes::implied_volatilities(strike, forward, expiry, price, annuity, sign, implied);
+    }
+};
+
+// The options of the Python timing script's chain: forwards 80 to 120, expiries 0.1 to 5,
+// volatilities 5% to 80%, strikes within 3 standard deviations, out of the money.
+std::vector<option_point> chain_points(std::size_t count)
+{
+    std::mt19937_64 generator(11);
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    std::vector<option_point> points;
+    for (std::size_t i = 0; i < count; ++i) {
+        option_point p{};
+        p.forward = 80.0 + 40.0 * uniform(generator);
+        p.expiry = 0.1 + 4.9 * uniform(generator);
+        p.volatility = 0.05 + 0.75 * uniform(generator);
+        p.strike = p.forward * std::exp((6.0 * uniform(generator) - 3.0) * p.volatility * std::sqrt(p.expiry));
+        p.sign = p.strike >= p.forward ? 1.0 : -1.0;
+        p.price = black_scholes::price(p.strike, p.forward, p.expiry, p.volatility, 1.0, p.sign);
+        points.push_back(p);
+    }
+    return points;
+}
+
+// The grid through implied_volatilities(): time per option and the worst relative error in
+// units of eps times max(1, condition number), as for the scalar function.
+void BM_korvex_black_implied_volatilities(benchmark::State& state)
+{
+    option_columns columns(black_points());
+    for (auto _ : state) {
+        columns.solve();
+        benchmark::DoNotOptimize(columns.implied.data());
+    }
+    double worst_scaled = 0.0;
+    for (std::size_t i = 0; i < black_points().size(); ++i)
+        worst_scaled = std::max(worst_scaled, std::fabs(columns.implied[i] / columns.volatility[i] - 1.0) /
+                                                  (std::numeric_limits<double>::epsilon() *
+                                                   std::max(1.0, testing::black_condition(black_points()[i]))));
+    report_time_per_call(state, black_points().size());
+    state.counters["worst_error_in_eps_condition"] = worst_scaled;
+}
+BENCHMARK(BM_korvex_black_implied_volatilities);
+
+void run_chain(benchmark::State& state, bool batch)
+{
+    const std::vector<option_point> points = chain_points(100000);
+    option_columns columns(points);
+    for (auto _ : state) {
+        if (batch) {
+            columns.solve();
+        } else {
+            for (std::size_t i = 0; i < points.size(); ++i)
+                columns.implied[i] = black_scholes::implied_volatility(points[i].strike, points[i].forward,
+                                                                       points[i].expiry, points[i].price, 1.0,
+                                                                       points[i].sign);
+        }
+        benchmark::DoNotOptimize(columns.implied.data());
+    }
+    double worst = 0.0;
+    for (std::size_t i = 0; i < points.size(); ++i)
+        worst = std::max(worst, std::fabs(columns.implied[i] / points[i].volatility - 1.0));
+    report_time_per_call(state, points.size());
+    state.counters["worst_error"] = worst;
+}
+
+// 10^5 options of the chain, one by one and through implied_volatilities().
+void BM_korvex_black_implied_volatility_chain(benchmark::State& state) { run_chain(state, false); }
+BENCHMARK(BM_korvex_black_implied_volatility_chain)->Unit(benchmark::kMillisecond);
+void BM_korvex_black_implied_volatilities_chain(benchmark::State& state) { run_chain(state, true); }
+BENCHMARK(BM_korvex_black_implied_volatilities_chain)->Unit(benchmark::kMillisecond);
 
 void BM_korvex_bachelier_implied_volatility(benchmark::State& state)
 {

@@ -408,15 +408,18 @@ protected:
     temporary_folder folder;
 };
 
-TEST_F(AnyContainerFiles, EveryRegisteredClassRoundTripsThroughBothFormats)
+TEST_F(AnyContainerFiles, EveryRegisteredClassRoundTripsThroughBothFormatsAndBytes)
 {
     const auto market = shared(sample_market());
     any_container::write_to_json(folder.file("market.json"), market);
     any_container::write_to_binary(folder.file("market.bin"), market);
+    const std::vector<std::uint8_t> bytes = any_container::write_to_bytes(market);
+    EXPECT_EQ(bytes, file_bytes(folder.file("market.bin")));
     const std::vector<any_id> ids = sample_ids();
     const std::vector<any_object> objects = sample_objects();
     for (const auto& read : {any_container::read_from_json(folder.file("market.json")),
-                             any_container::read_from_binary(folder.file("market.bin"))}) {
+                             any_container::read_from_binary(folder.file("market.bin")),
+                             any_container::read_from_bytes(bytes)}) {
         EXPECT_EQ(read->size(), ids.size());
         for (std::size_t i = 0; i < ids.size(); ++i) {
             ASSERT_TRUE(read->contains(ids[i])) << i;
@@ -425,6 +428,45 @@ TEST_F(AnyContainerFiles, EveryRegisteredClassRoundTripsThroughBothFormats)
             expect_same_bits(object_numbers(object), object_numbers(objects[i]));
         }
     }
+}
+
+TEST_F(AnyContainerFiles, DamagedOrExtendedBytesAreRefused)
+{
+    std::vector<std::uint8_t> bytes = any_container::write_to_bytes(one_entry_market());
+    bytes[bytes.size() / 2] ^= 0x10;
+    EXPECT_EQ(error_of([&] { any_container::read_from_bytes(bytes); }).message(),
+              "The binary record is corrupted: its checksum does not match its content");
+
+    multi_process_stream payload;
+    details::save(payload, one_entry_market());
+    payload << 1.0;
+    const Error e = error_of([&] {
+        any_container::read_from_bytes(serialization::access::binary_bytes(payload.GetRawData()));
+    });
+    EXPECT_EQ(e.message(), "The binary record holds 9 bytes after its object's record");
+    EXPECT_EQ(e.location().function, std::string("read_from_bytes"));
+}
+
+TEST(AnyContainerIds, InsertionOrderOrTheRecordsOrder)
+{
+    std::vector<any_id> ids = sample_ids();
+    std::vector<any_object> objects = sample_objects();
+    std::reverse(ids.begin(), ids.end());
+    std::reverse(objects.begin(), objects.end());
+    const any_id last = ids.back();
+    ids.pop_back();
+    objects.pop_back();
+    any_container market(ids, objects);
+    market.update({shared(any_id(ids[0])), shared(last), shared(last)},
+                  {shared(any_object(flat_curve())), shared(any_object(flat_curve())), shared(any_object(flat_curve()))});
+    ids.push_back(last);
+    EXPECT_EQ(market.ids(), ids);
+    EXPECT_TRUE(any_container().ids().empty());
+
+    const std::vector<any_id> read = any_container::read_from_bytes(any_container::write_to_bytes(shared(market)))->ids();
+    ASSERT_EQ(read.size(), ids.size());
+    for (std::size_t i = 1; i < read.size(); ++i)
+        EXPECT_LT(read[i - 1].identifier()->hash(), read[i].identifier()->hash());
 }
 
 TEST_F(AnyContainerFiles, NullMarkerGivesAnEmptyContainer)

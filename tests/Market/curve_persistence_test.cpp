@@ -293,7 +293,7 @@ TEST(CurveRecords, TermStructureOfDifferentLengthsIsReadButNotQueried)
     const Error e = error_of([&] { read->df(jan_2024, jun_2025); });
     EXPECT_EQ(e.message(), "The term structure has 3 pillar dates but 1 values");
     EXPECT_EQ(e.location(),
-              (SourceLocation{"check_queryable", "Library/Util/term_structure/term_structure", 118}));
+              (SourceLocation{"check_queryable", "Library/Util/term_structure/term_structure", 119}));
 }
 
 struct json_failure
@@ -480,7 +480,7 @@ TEST_F(CurveBinaryFiles, BytesAfterTheRecordAreRefused)
     serialization::access::write_binary(path, bytes);
     const Error e = error_of([&] { discount_curve_piecewise_constant::read_from_binary(path); });
     EXPECT_EQ(e.message(), "\"" + path + "\" holds 9 bytes after its record");
-    EXPECT_EQ(e.location(), (SourceLocation{"read_from_binary", "Library/Serialization/serialization_impl", 695}));
+    EXPECT_EQ(e.location(), (SourceLocation{"read_from_binary", "Library/Serialization/serialization_impl", 704}));
 }
 
 TEST_F(CurveBinaryFiles, OtherFilesAreRefusedWithTheirPath)

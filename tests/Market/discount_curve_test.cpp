@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,16 @@ TEST(DiscountCurve, VectorFormsBroadcastOneValue)
         for (std::size_t i = 0; i < dates.size(); ++i)
             EXPECT_EQ(factors[i], curve->df(curve->valuation_date(), dates[i]));
         EXPECT_TRUE(curve->dfs({}).empty());
+        // Unsorted dates, dates before the valuation date and on pillars, into a span.
+        std::vector<datetime> unsorted(dates.rbegin(), dates.rend());
+        unsorted.insert(unsorted.end(), {jun_2025, datetime(45000.0), jan_2026, jan_2024});
+        std::vector<double> into(unsorted.size());
+        curve->dfs(unsorted, into);
+        for (std::size_t i = 0; i < unsorted.size(); ++i)
+            EXPECT_EQ(into[i], curve->df(curve->valuation_date(), unsorted[i])) << i;
+        const Error e = error_of([&] { curve->dfs(unsorted, std::span(into).first(3)); });
+        EXPECT_EQ(e.message(), "The output holds 3 values for 15 dates");
+        EXPECT_EQ(e.location().function, std::string("dfs"));
 
         const vector<double> normalized = curve->log_normalized_discounting();
         ASSERT_EQ(normalized.size(), 1u);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,16 @@ TEST(SurvivalCurve, VectorFormsBroadcastOneValue)
         curve->survival_probability(empty, jun_2025);
         curve->log_survival_probability(empty, mar_2024, jun_2025);
         EXPECT_EQ(empty.size(), 0u);
+
+        std::vector<datetime> dates = probe_dates();
+        dates.insert(dates.end(), {jun_2025, datetime(45000.0), jan_2026, jan_2024});
+        std::vector<double> probabilities(dates.size());
+        curve->survival_probabilities(dates, probabilities);
+        for (std::size_t i = 0; i < dates.size(); ++i)
+            EXPECT_EQ(probabilities[i], curve->survival_probability(jan_2024, dates[i])) << i;
+        const Error e = error_of([&] { curve->survival_probabilities(dates, std::span(probabilities).first(3)); });
+        EXPECT_EQ(e.message(), "The output holds 3 values for 15 dates");
+        EXPECT_EQ(e.location().function, std::string("survival_probabilities"));
     }
 }
 

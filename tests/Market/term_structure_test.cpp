@@ -130,25 +130,72 @@ double reference_integral(const std::vector<datetime>& x, const std::vector<doub
     return std::fma(years(x[i2], d2), value(d2), sum);
 }
 
-TEST(TermStructureIntegral, SameBitsAsSearchingEveryValue)
+double years(const datetime& a, const datetime& b) { return (b - a) / 365.0; }
+
+// Dates every 2.5 days from 0 to 40.
+std::vector<datetime> query_dates()
 {
-    const auto years = [](const datetime& a, const datetime& b) { return (b - a) / 365.0; };
-    const std::vector<datetime> repeated{datetime(10.0), datetime(20.0), datetime(20.0), datetime(30.0)};
-    const std::vector<double> rates{0.011, 0.023, 0.037, 0.041};
     std::vector<datetime> dates;
     for (double d = 0.0; d <= 40.0; d += 2.5)
         dates.emplace_back(d);
+    return dates;
+}
+
+// visit(structure, pillars, values, type) for structures of every type, with a repeated
+// pillar and with a single one.
+template <class Visit>
+void for_each_structure(const Visit& visit)
+{
+    const std::vector<datetime> repeated{datetime(10.0), datetime(20.0), datetime(20.0), datetime(30.0)};
+    const std::vector<double> rates{0.011, 0.023, 0.037, 0.041};
     for (const std::vector<datetime>& x : {repeated, std::vector<datetime>{datetime(15.0)}})
         for (const int type : {0, 1, 2}) {
             const std::vector<double> y(rates.begin(), rates.begin() + static_cast<std::ptrdiff_t>(x.size()));
-            const structure s(x, y, type);
-            for (const datetime& d1 : dates)
-                for (const datetime& d2 : dates)
-                    if (!(d2 < d1)) {
-                        EXPECT_EQ(s.integral(d1, d2, years), reference_integral(x, y, type, d1, d2))
-                            << type << " " << d1.as_float() << " " << d2.as_float();
-                    }
+            visit(structure(x, y, type), x, y, type);
         }
+}
+
+TEST(TermStructureIntegral, SameBitsAsSearchingEveryValue)
+{
+    const std::vector<datetime> dates = query_dates();
+    for_each_structure([&](const structure& s, const std::vector<datetime>& x, const std::vector<double>& y, int type) {
+        for (const datetime& d1 : dates)
+            for (const datetime& d2 : dates)
+                if (!(d2 < d1)) {
+                    EXPECT_EQ(s.integral(d1, d2, years), reference_integral(x, y, type, d1, d2))
+                        << type << " " << d1.as_float() << " " << d2.as_float();
+                }
+    });
+}
+
+TEST(TermStructureIntegral, BatchOverEndsInAnyOrderHasTheSameBits)
+{
+    const std::vector<datetime> ascending = query_dates();
+    // Ascending, then descending, then jumping about, with a date that is not a number.
+    std::vector<datetime> ends = ascending;
+    ends.insert(ends.end(), ascending.rbegin(), ascending.rend());
+    for (const double d : {35.0, 5.0, 20.0, 12.5, 40.0, 0.0, 30.0, 20.0})
+        ends.emplace_back(d);
+    ends.emplace_back(std::nan(""));
+    for_each_structure([&](const structure& s, const std::vector<datetime>&, const std::vector<double>&, int type) {
+        const std::vector<double> fractions = s.inner_fractions(years);
+        for (const datetime& d1 : ascending) {
+            std::vector<double> out(ends.size());
+            s.integrals(d1, ends, out, years, fractions.data());
+            for (std::size_t i = 0; i < ends.size(); ++i) {
+                const double expected = s.integral(d1, ends[i], years, fractions.data());
+                if (std::isnan(expected))
+                    EXPECT_TRUE(std::isnan(out[i]));
+                else
+                    EXPECT_EQ(out[i], expected) << type << " " << d1.as_float() << " " << ends[i].as_float();
+            }
+        }
+    });
+    const structure none({}, {}, 0);
+    std::vector<double> out(1);
+    EXPECT_EQ(error_of([&] { none.integrals(datetime(1.0), std::vector<datetime>{datetime(2.0)}, out, days); })
+                  .message(),
+              "The term structure has no pillars");
 }
 
 TEST(TermStructureIntegral, ContinuousAcrossEveryPillarInBothDates)
@@ -175,7 +222,7 @@ TEST(TermStructureIntegral, StructuresThatCannotBeQueriedAreRefused)
     const Error e = error_of([&] { none.integral(datetime(1.0), datetime(2.0), days); });
     EXPECT_EQ(e.message(), "The term structure has no pillars");
     EXPECT_EQ(e.location(),
-              (SourceLocation{"check_queryable", "Library/Util/term_structure/term_structure", 116}));
+              (SourceLocation{"check_queryable", "Library/Util/term_structure/term_structure", 117}));
     EXPECT_EQ(error_of([&] { none.value_at(datetime(1.0)); }).message(),
               "The term structure has no pillars");
 }

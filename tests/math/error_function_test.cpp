@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "math/error_function.h"
 
@@ -59,6 +60,36 @@ TEST(erfcx, is_continuous_where_the_approximations_meet)
     }
     EXPECT_NEAR(error_function::erfcx(62.5) / error_function::erfcx(std::nextafter(62.5, 100.0)),
                 1.0, 4.0 * eps);
+}
+
+// The array form: the references, both sides of every piece's end, the limits, in place.
+TEST(erfcx, array_form_gives_the_values_of_the_scalar_form)
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> x{inf, -inf, -26.7, 0.0, -0.0, 62.5, std::nextafter(62.5, 100.0), 1e-320};
+    for (const reference_value& r : erfcx_references)
+        x.push_back(r.x);
+    for (int k = 0; k <= 47; ++k) {
+        const double join = 400.0 / (6.0 + 2.0 * k) - 4.0;
+        x.insert(x.end(), {std::nextafter(join, 0.0), join, std::nextafter(join, 100.0)});
+    }
+    for (int i = 0; i < 300; ++i)  // more than one block
+        x.push_back(0.25 * i);
+    std::vector<double> out(x.size());
+    error_function::erfcx(x.size(), x.data(), out.data());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double scalar = error_function::erfcx(x[i]);
+        if (std::isinf(scalar))
+            EXPECT_EQ(out[i], scalar) << "x = " << x[i];
+        else
+            EXPECT_NEAR(out[i], scalar, 2.0 * eps * scalar) << "x = " << x[i];
+    }
+    std::vector<double> in_place = x;
+    error_function::erfcx(in_place.size(), in_place.data(), in_place.data());
+    EXPECT_EQ(in_place, out);
+    std::vector<double> nan{std::nan("")};
+    error_function::erfcx(1, nan.data(), nan.data());
+    EXPECT_TRUE(std::isnan(nan[0]));
 }
 
 TEST(erfcx, follows_the_ieee_limits)

@@ -44,6 +44,24 @@ def test_black_price_and_implied_volatility_against_quantlib():
     np.testing.assert_allclose(vols, peer, rtol=1e-9)
 
 
+def test_arrays_of_implied_volatilities_agree_with_the_scalar_calls():
+    # Arrays go through the library's batch function, a block at a time: the same volatilities
+    # to a few ulp, with one or many tolerances and iteration counts, and in-the-money options.
+    prices = A.black_scholes_price(STRIKES, FORWARDS, EXPIRIES, VOLS, ANNUITIES, SIGNS)
+    itm = -SIGNS
+    itm_prices = A.black_scholes_price(STRIKES, FORWARDS, EXPIRIES, VOLS, ANNUITIES, itm)
+    tolerances = np.where(RNG.random(N) < 0.5, 1e-3, 2.220446049250313e-16)
+    for signs, quoted, tolerance, iterations in [(SIGNS, prices, 2.220446049250313e-16, 20),
+                                                 (itm, itm_prices, 2.220446049250313e-16, 20),
+                                                 (SIGNS, prices, 0.0, 1), (SIGNS, prices, tolerances, 20)]:
+        vols = A.black_scholes_implied_volatility(STRIKES, FORWARDS, EXPIRIES, quoted, ANNUITIES, signs,
+                                                  tolerance, iterations)
+        scalar = [A.black_scholes_implied_volatility(*map(float, option), iterations=iterations)
+                  for option in zip(STRIKES, FORWARDS, EXPIRIES, quoted, ANNUITIES, signs,
+                                    np.broadcast_to(tolerance, N))]
+        np.testing.assert_allclose(vols, scalar, rtol=1e-14 if iterations > 1 else 1e-9)
+
+
 def test_bachelier_price_and_implied_volatility_against_quantlib():
     normal_vols = VOLS / 50.0
     forwards = FORWARDS / 4000.0 - 0.02  # rates, some negative

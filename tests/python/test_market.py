@@ -154,6 +154,20 @@ def test_date_arrays_in_every_form():
         list(np.array(PILLARS, dtype="datetime64[D]"))
 
 
+@pytest.mark.parametrize("curve, query", [
+    (M.discount_curve_piecewise_constant(TODAY, PILLARS, RATES), "df"),
+    (M.survival_curve_piecewise_constant(TODAY, PILLARS, RATES), "survival_probability"),
+    (M.discount_curve_flat(TODAY, 0.05), "df")])
+def test_array_queries_equal_the_date_by_date_queries(curve, query):
+    # Long (split over threads), shuffled, before the valuation date, on pillars, NaN; 2-D.
+    dates = np.concatenate([RNG.permutation(np.linspace(45000.0, 50000.0, 3001)),
+                            [serial(p) for p in PILLARS], [np.nan]]).reshape(-1, 2)
+    values = getattr(curve, query)(dates)
+    assert values.shape == dates.shape
+    expected = [getattr(curve, query)(float(d)) for d in dates.ravel()]
+    np.testing.assert_array_equal(values.ravel(), expected)
+
+
 def test_piecewise_rates_are_a_read_only_view_that_keeps_the_curve_alive():
     rates = M.discount_curve_piecewise_constant(TODAY, PILLARS, RATES).rates
     assert rates.tolist() == RATES and not rates.flags.writeable and not rates.flags.owndata
@@ -198,12 +212,13 @@ def test_round_trips_through_files_and_pickle(obj, tmp_path):
     obj.write_json(tmp_path / "o.json")
     obj.write_binary(str(tmp_path / "o.bin"))
     copies = [cls.read_json(tmp_path / "o.json"), cls.read_binary(tmp_path / "o.bin"),
-              pickle.loads(pickle.dumps(obj, protocol=pickle.HIGHEST_PROTOCOL))]
+              pickle.loads(pickle.dumps(obj, protocol=pickle.HIGHEST_PROTOCOL)), cls.from_bytes(obj.to_bytes())]
+    assert obj.to_bytes() == (tmp_path / "o.bin").read_bytes()
     record = with_default_calendars(obj.json_to_string())
     for copy in copies:
         assert type(copy) is cls and copy is not obj and copy.json_to_string() == record
         if isinstance(obj, M.any_container):  # a read container lists its entries by hash
-            assert sorted(copy.keys()) == sorted(obj.keys())
+            assert copy.keys() == sorted(obj.keys(), key=lambda key: key.hash)
         else:
             assert repr(copy) == repr(obj)
     if isinstance(obj, M.discount_curve):
@@ -220,15 +235,27 @@ def test_pickles_of_the_other_classes():
 
 
 def test_damaged_pickles_and_files_raise():
-    data = pickle.dumps(M.discount_curve_piecewise_constant(TODAY, PILLARS, RATES))
-    record = M.discount_curve_piecewise_constant(TODAY, PILLARS, RATES).__getstate__()
-    for damaged in [record[:-5], record[:20], record + b"x"]:
-        with pytest.raises(Error):
+    curve = M.discount_curve_piecewise_constant(TODAY, PILLARS, RATES)
+    state = curve.__getstate__()
+    assert state[:8] == b"KORVEXBF"  # the binary file's header, checksum included
+    flipped = bytearray(state)
+    flipped[len(state) // 2] ^= 1
+    payload = len(state) - 24
+    for damaged, message in [
+            (state[:-5], f"The binary record is truncated: the header announces {payload} payload bytes, "
+                         f"only {payload - 5} are present"),
+            (state + b"x", f"The binary record is corrupted: the header announces {payload} payload bytes, "
+                           f"but {payload + 1} follow"),
+            (bytes(flipped), "The binary record is corrupted: its checksum does not match its content"),
+            (b"", "The binary record is empty, not a korvex binary record")]:
+        with pytest.raises(Error) as raised:
             M.discount_curve_piecewise_constant.__new__(M.discount_curve_piecewise_constant).__setstate__(damaged)
-    with pytest.raises(Error) as raised:
-        M.discount_curve_piecewise_constant.__new__(M.discount_curve_piecewise_constant).__setstate__(record + b"x")
-    assert raised.value.message == "The pickled record is followed by 1 bytes"
-    assert pickle.loads(data).rates.tolist() == RATES
+        assert raised.value.message == message
+    assert pickle.loads(pickle.dumps(curve)).rates.tolist() == RATES
+    assert curve.to_bytes() == state
+    assert M.discount_curve_piecewise_constant.from_bytes(state).rates.tolist() == RATES
+    with pytest.raises(Error, match="checksum"):
+        M.any_container.from_bytes(bytes(flipped))
     with pytest.raises(Error, match="does-not-exist"):
         M.any_container.read_binary("/does-not-exist/market.bin")
 

@@ -78,7 +78,7 @@ TEST(AccessJson, TextThatIsNotJsonNamesThePath)
         write_file_text(folder.file("bad.json"), text);
         nlohmann::ordered_json document;
         const Error e = error_of([&] { access::read_json(folder.file("bad.json"), document); });
-        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 397}));
+        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 430}));
         EXPECT_NE(e.message().find("\"" + folder.file("bad.json") + "\" is not valid JSON: "),
                   std::string::npos)
             << e.message();
@@ -93,7 +93,7 @@ TEST(AccessJson, NumberTooLargeForADoubleNamesThePath)
     write_file_text(path, "{\"root\": {\"rates\": 1e400}}");
     nlohmann::ordered_json document;
     const Error e = error_of([&] { access::read_json(path, document); });
-    EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 397}));
+    EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 430}));
     EXPECT_EQ(e.message(), "\"" + path +
                                "\" is not valid JSON: [json.exception.out_of_range.406] number "
                                "overflow parsing '1e400'");
@@ -115,7 +115,7 @@ TEST(AccessJson, NestingDeeperThan512LevelsIsRefused)
     for (const std::size_t depth : {100000u, 512u}) {
         write_file_text(path, nested_document(depth));
         const Error e = error_of([&] { access::read_json(path, document); });
-        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 401}));
+        EXPECT_EQ(e.location(), (SourceLocation{"read_json", access_file, 434}));
         EXPECT_EQ(e.message(), "\"" + path + "\" nests arrays and objects deeper than 512 levels");
         EXPECT_EQ(document, (nlohmann::ordered_json{{"kept", true}}));
     }
@@ -401,6 +401,32 @@ TEST(AccessBinary, FilesThatAreNotOursAreRefused)
     write_file_bytes(path, longer);
     EXPECT_EQ(error_of([&] { access::read_binary(path, bytes); }).message(),
               "\"" + path + "\" is corrupted: the header announces 100 payload bytes, but 101 follow");
+}
+
+TEST(AccessBinary, BytesInMemoryAreTheFileAndAreCheckedAsOne)
+{
+    temporary_folder folder;
+    const std::string path = folder.file("a.bin");
+    access::write_binary(path, sample_payload());
+    const std::vector<std::uint8_t> bytes = access::binary_bytes(sample_payload());
+    ASSERT_EQ(bytes, file_bytes(path));
+    EXPECT_EQ(access::binary_payload(bytes), sample_payload());
+    EXPECT_TRUE(access::binary_payload(access::binary_bytes({})).empty());
+
+    EXPECT_EQ(error_of([&] { access::binary_payload({}); }).message(),
+              "The binary record is empty, not a korvex binary record");
+    EXPECT_EQ(error_of([&] { access::binary_payload(std::span(bytes).first(30)); }).message(),
+              "The binary record is truncated: the header announces 100 payload bytes, only 6 are present");
+    const std::vector<std::uint8_t> other{'{', '}'};
+    EXPECT_EQ(error_of([&] { access::binary_payload(other); }).message(),
+              "The binary record is not a korvex binary record");
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::vector<std::uint8_t> damaged = bytes;
+        damaged[i] ^= 0x01;
+        const Error e = error_of([&] { access::binary_payload(damaged); });
+        EXPECT_EQ(e.message().substr(0, 18), "The binary record ") << i;
+        EXPECT_EQ(e.location().function, std::string("checked_payload_size"));
+    }
 }
 
 TEST(AccessBinary, HugeAnnouncedLengthAllocatesNothing)

@@ -223,6 +223,95 @@ TEST(BlackScholesImpliedVolatility, IntrinsicValueGivesZeroVolatility)
     EXPECT_EQ(black_scholes::implied_volatility(90.0, 100.0, 1.0, std::nextafter(10.0, 0.0), 1.0, 1.0), 0.0);
 }
 
+// The options of the grid, near the upper bound, in the money, of tiny and of no time value,
+// side by side.
+struct option_arrays
+{
+    std::vector<double> strike, forward, expiry, price, annuity, sign;
+
+    void add(double k, double f, double t, double p, double a, double w)
+    {
+        strike.push_back(k);
+        forward.push_back(f);
+        expiry.push_back(t);
+        price.push_back(p);
+        annuity.push_back(a);
+        sign.push_back(w);
+    }
+
+    std::vector<double> implied(double tolerance = eps, int iterations = 20) const
+    {
+        std::vector<double> volatility(strike.size());
+        black_scholes::implied_volatilities(strike, forward, expiry, price, annuity, sign, volatility, tolerance,
+                                            iterations);
+        return volatility;
+    }
+};
+
+option_arrays every_kind_of_option(std::vector<double>& conditions)
+{
+    option_arrays options;
+    std::vector<testing::option_point> points = testing::black_grid();
+    points.insert(points.end(), near_bound_points.begin(), near_bound_points.end());
+    for (const testing::option_point& p : points) {
+        options.add(p.strike, p.forward, p.expiry, p.price, 1.0, p.sign);
+        conditions.push_back(testing::black_condition(p));
+    }
+    for (double strike : {80.0, 100.0, 130.0})
+        for (double sign : {1.0, -1.0}) {
+            options.add(strike, 100.0, 2.0, black_scholes::price(strike, 100.0, 2.0, 0.25, 0.9, sign), 0.9, sign);
+            conditions.push_back(1.0);
+        }
+    for (double price : {1e-300, 1e-310, 0.0, 10.0}) {
+        options.add(90.0, 100.0, 1.0, 10.0 + price, 1.0, 1.0);
+        conditions.push_back(1.0);
+    }
+    return options;
+}
+
+// Same algorithm, same accuracy: within a few eps times the condition number of the scalar
+// function's volatility (both are within such a bound of the true one).
+TEST(BlackScholesImpliedVolatilities, AgreeWithTheScalarFunctionOnEveryKindOfOption)
+{
+    std::vector<double> conditions;
+    const option_arrays options = every_kind_of_option(conditions);
+    for (const auto& [tolerance, iterations] : {std::pair{eps, 20}, std::pair{0.0, 0}, std::pair{0.0, 1},
+                                                std::pair{1e-3, 20}}) {
+        const std::vector<double> batch = options.implied(tolerance, iterations);
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            const double scalar =
+                black_scholes::implied_volatility(options.strike[i], options.forward[i], options.expiry[i],
+                                                  options.price[i], options.annuity[i], options.sign[i], tolerance,
+                                                  iterations);
+            const double bound = std::max(tolerance > eps ? 1e-9 : 0.0, 16.0 * eps * std::max(1.0, conditions[i]));
+            EXPECT_LE(std::fabs(batch[i] - scalar), bound * scalar)
+                << i << ": K " << options.strike[i] << " T " << options.expiry[i] << " price " << options.price[i]
+                << " iterations " << iterations;
+        }
+    }
+}
+
+TEST(BlackScholesImpliedVolatilities, RefuseWhatTheScalarFunctionRefuses)
+{
+    option_arrays options;
+    for (int i = 0; i < 300; ++i)
+        options.add(110.0, 100.0, 1.0, 2.0, 1.0, 1.0);
+    options.price[200] = -1e-3;
+    const Error error = error_of([&] { options.implied(); });
+    EXPECT_EQ(error.message(),
+              "The price -0.001 is below the intrinsic value 0 of the option; it has no implied volatility");
+    EXPECT_STREQ(error.location().function, "implied_volatility");
+
+    std::vector<double> short_output(299);
+    const Error sizes = error_of([&] {
+        black_scholes::implied_volatilities(options.strike, options.forward, options.expiry, options.price,
+                                            options.annuity, options.sign, short_output);
+    });
+    EXPECT_EQ(sizes.message(), "The inputs hold 300 values for 299 volatilities");
+    EXPECT_STREQ(sizes.location().function, "implied_volatilities");
+    EXPECT_EQ(error_of([&] { options.implied(-1.0); }).message(), "The tolerance must be non-negative, not -1");
+}
+
 struct refused_case
 {
     const char* name;

@@ -319,6 +319,15 @@ const any_container::entry* any_container::find(const any_id& id) const
     }
 }
 
+std::vector<any_id> any_container::ids() const
+{
+    std::vector<any_id> held;
+    held.reserve(entries_.size());
+    for (const entry& stored : entries_)
+        held.push_back(stored.id);
+    return held;
+}
+
 bool any_container::contains(const any_id& id) const
 {
     return find(id) != nullptr;

@@ -60,6 +60,11 @@ public:
     // A copy of the holder stored under `id`, sharing its object.
     any_object at(const any_id& id) const;
     std::size_t size() const noexcept { return entries_.size(); }
+    // The identifiers held, in the order they were added: the constructor's list, then the
+    // new ones of each update in their order. A container read from a file lists them in the
+    // order of its record (ascending hashes, a repeated identifier once, where it first
+    // stands), so a container and its copy through a file may list them differently.
+    std::vector<any_id> ids() const;
 
     KORVEX_PERSISTABLE(any_container);
 

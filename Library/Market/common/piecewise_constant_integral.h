@@ -54,4 +54,35 @@ inline double piecewise_constant_integral(const piecewise_constant_rates& rates,
         fractions.data());
 }
 
+// piecewise_constant_integral(rates, convention, fractions, d1, ends[i]) into out[i] for
+// every i, bit for bit (term_structure::integrals).
+inline void piecewise_constant_integrals(const piecewise_constant_rates& rates,
+                                         const day_count_convention& convention,
+                                         const std::vector<double>& fractions, const datetime& d1,
+                                         std::span<const datetime> ends, std::span<double> out)
+{
+    rates.integrals(
+        d1, ends, out, [&convention](const datetime& a, const datetime& b) { return convention.fraction(a, b); },
+        fractions.data());
+}
+
+// exp(-piecewise_constant_integral(...)) from d1 to each of `ends` into `out`: discount
+// factors or survival probabilities over many dates.
+inline void exponentials_of_minus_integrals(const piecewise_constant_rates& rates,
+                                            const day_count_convention& convention,
+                                            const std::vector<double>& fractions, const datetime& d1,
+                                            std::span<const datetime> ends, std::span<double> out)
+{
+    piecewise_constant_integrals(rates, convention, fractions, d1, ends, out);
+    for (double& value : out)
+        value = std::exp(-value);
+}
+
+// Refuses with Error a batch query whose output is not as long as its input.
+inline void check_batch_sizes(std::size_t dates, std::size_t out, const SourceLocation& where)
+{
+    if (dates != out)
+        check_fail(where, concat("The output holds ", out, " values for ", dates, " dates"));
+}
+
 }  // namespace korvex::details

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
@@ -189,6 +190,64 @@ private:
     std::vector<datetime> x_;
     Values y_;
     std::int32_t type_ = 0;
+
+public:
+    // integral(d1, ends[i], fraction, inner_fractions) into out[i] for every i (`out` as
+    // long as `ends`), equal to it bit for bit: the partial sums from d1 up to each pillar
+    // are formed once, in integral()'s order, and each end adds its last term. The pillar
+    // of an end is found from the previous end's by a few steps forward (ascending ends cost
+    // no search), otherwise by bisection; pillars must be ascending, as the curves ensure.
+    // Ends before d1 (and NaN) take integral() itself.
+    template <class Fraction>
+    void integrals(const datetime& d1, std::span<const datetime> ends, std::span<double> out,
+                   const Fraction& fraction, const double* inner_fractions = nullptr) const
+    {
+        if (ends.empty())
+            return;
+        check_queryable();
+        const std::size_t i1 = datetime_helper::find_index(d1, x_, true);
+        const double start_value = y_[start_index(d1, i1)];
+        const std::vector<double> sums = partial_sums(d1, i1, start_value, fraction, inner_fractions);
+        std::size_t i2 = 0;
+        for (std::size_t i = 0; i < ends.size(); ++i) {
+            const datetime& d2 = ends[i];
+            if (!(d1 <= d2)) {
+                out[i] = integral(d1, d2, fraction, inner_fractions);
+                continue;
+            }
+            i2 = last_pillar_not_after(d2, i2);
+            out[i] = i1 > i2 ? fraction(d1, d2) * start_value
+                             : std::fma(fraction(x_[i2], d2), y_[end_index(d2, i2)], sums[i2]);
+        }
+    }
+
+private:
+    // sums[k] for k >= i1: what integral(d1, d2) has summed before its last term when the
+    // last pillar not after d2 is k (i1 being the first pillar not before d1).
+    template <class Fraction>
+    std::vector<double> partial_sums(const datetime& d1, std::size_t i1, double start_value,
+                                     const Fraction& fraction, const double* inner_fractions) const
+    {
+        std::vector<double> sums(x_.size());
+        sums[i1] = std::fma(fraction(d1, x_[i1]), start_value, 0.0);
+        for (std::size_t k = i1; k + 1 < x_.size(); ++k)
+            sums[k + 1] = inner_sum(k, k + 1, sums[k], fraction, inner_fractions);
+        return sums;
+    }
+
+    // find_index(d, x, false), starting from the answer `from` for an earlier date.
+    std::size_t last_pillar_not_after(const datetime& d, std::size_t from) const
+    {
+        constexpr std::size_t steps = 4;
+        if (x_[from] <= d || from == 0) {
+            std::size_t k = from;
+            for (std::size_t n = 0; n < steps && k + 1 < x_.size() && x_[k + 1] <= d; ++n)
+                ++k;
+            if (k + 1 == x_.size() || d < x_[k + 1])
+                return k;
+        }
+        return datetime_helper::find_index(d, x_, false);
+    }
 };
 
 }  // namespace korvex

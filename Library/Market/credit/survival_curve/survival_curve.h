@@ -1,5 +1,7 @@
 #pragma once
 
+#include <span>
+
 #include "Market/common/market_data.h"
 #include "Market/market_export.h"
 #include "Vectorization/expressions/vector.h"
@@ -23,6 +25,10 @@ public:
     virtual void survival_probability(vector<double>& out, const datetime& d) const;
     // Probability of surviving from d1 to d2.
     virtual double survival_probability(const datetime& d1, const datetime& d2) const = 0;
+    // survival_probability(valuation date, dates[i]) into probabilities[i] for every date,
+    // equal to it date by date; `probabilities` must be as long as `dates` (Error
+    // otherwise). Curves with pillars sum over them once for all the dates.
+    virtual void survival_probabilities(std::span<const datetime> dates, std::span<double> probabilities) const;
 
 protected:
     survival_curve() = default;

@@ -51,6 +51,17 @@ double survival_curve_piecewise_constant::survival_probability(const datetime& d
     return std::exp(survival_curve_piecewise_constant::log_survival_probability(d1, d2));
 }
 
+void survival_curve_piecewise_constant::survival_probabilities(std::span<const datetime> dates,
+                                                               std::span<double> probabilities) const
+{
+    details::check_batch_sizes(dates.size(), probabilities.size(), {"survival_probabilities", source_file, __LINE__});
+    if (!convention_)
+        details::check_fail({"survival_probabilities", source_file, __LINE__}, "convention_ is null");
+    validate();
+    details::exponentials_of_minus_integrals(*rates_term_structure_, *convention_, pillar_fractions_, valuation_date_,
+                                             dates, probabilities);
+}
+
 template <class Self, class Visit>
 void survival_curve_piecewise_constant::members(Self& self, Visit&& visit)
 {

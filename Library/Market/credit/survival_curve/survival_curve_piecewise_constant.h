@@ -35,6 +35,7 @@ public:
     double log_survival_probability(const datetime& d1, const datetime& d2) const override;
     using survival_curve::survival_probability;
     double survival_probability(const datetime& d1, const datetime& d2) const override;
+    void survival_probabilities(std::span<const datetime> dates, std::span<double> probabilities) const override;
 
     const std::shared_ptr<const rates_type>& rates_term_structure() const noexcept
     {

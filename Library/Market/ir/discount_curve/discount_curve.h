@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "Market/common/market_data.h"
@@ -26,6 +27,10 @@ public:
     // One element, 1.0.
     virtual vector<double> log_normalized_discounting() const;
 
+    // df(valuation date, dates[i]) into factors[i] for every date, equal to df() date by
+    // date; `factors` must be as long as `dates` (Error otherwise). Curves with pillars sum
+    // over them once for all the dates.
+    virtual void dfs(std::span<const datetime> dates, std::span<double> factors) const;
     // df(valuation date, dates[i]) for every date, in order.
     std::vector<double> dfs(const std::vector<datetime>& dates) const;
 

@@ -51,6 +51,16 @@ double discount_curve_piecewise_constant::df(const datetime& d1, const datetime&
     return std::exp(discount_curve_piecewise_constant::log_df(d1, d2));
 }
 
+void discount_curve_piecewise_constant::dfs(std::span<const datetime> dates, std::span<double> factors) const
+{
+    details::check_batch_sizes(dates.size(), factors.size(), {"dfs", source_file, __LINE__});
+    if (!convention_)
+        details::check_fail({"dfs", source_file, __LINE__}, "convention_ is null");
+    validate();
+    details::exponentials_of_minus_integrals(*rates_term_structure_, *convention_, pillar_fractions_, valuation_date_,
+                                             dates, factors);
+}
+
 template <class Self, class Visit>
 void discount_curve_piecewise_constant::members(Self& self, Visit&& visit)
 {

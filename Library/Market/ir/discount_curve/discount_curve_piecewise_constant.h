@@ -35,6 +35,8 @@ public:
     using discount_curve::log_df;
     double log_df(const datetime& d1, const datetime& d2) const override;
     double df(const datetime& d1, const datetime& d2) const override;
+    using discount_curve::dfs;
+    void dfs(std::span<const datetime> dates, std::span<double> factors) const override;
 
     const std::shared_ptr<const rates_type>& rates_term_structure() const noexcept
     {
