@@ -7,9 +7,16 @@
 #include <string>
 #include <vector>
 
+#include <span>
+#include <string_view>
+
 #include <pybind11/pybind11.h>
 
 #include "market_bindings.h"
+#include "Serialization/serialization_impl.h"
+#include "core/check_fail.h"
+#include "core/multi_process_stream.h"
+#include "serialization/access.h"
 
 namespace korvex::python {
 
@@ -22,7 +29,24 @@ pybind11::bytes pickled_bytes(const std::shared_ptr<const T>& object)
     return pybind11::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-// A new T read from pickled_bytes(); Error for bytes that are damaged, truncated or longer.
+// A new T from the bare binary record that pickles held before they carried the file's
+// header, so those pickles still load; Error for a record that is damaged, truncated or
+// followed by more bytes.
+template <class T>
+std::shared_ptr<const T> from_record_bytes(std::span<const std::uint8_t> record)
+{
+    multi_process_stream stream;
+    stream.SetRawData(std::vector<std::uint8_t>(record.begin(), record.end()));
+    std::shared_ptr<T> object = details::serialization_access::create<T>();
+    details::load(stream, *object);
+    if (stream.bytes_left() != 0)
+        details::check_fail(SourceLocation{"from_record_bytes", "Python/Market/persistence", __LINE__},
+                            details::concat("The pickled record is followed by ", stream.bytes_left(), " bytes"));
+    return object;
+}
+
+// A new T read from pickled_bytes(), or from an older pickle's bare record; Error for bytes
+// that are damaged, truncated or longer.
 template <class T>
 std::shared_ptr<const T> from_pickled_bytes(const pybind11::bytes& bytes)
 {
@@ -30,7 +54,11 @@ std::shared_ptr<const T> from_pickled_bytes(const pybind11::bytes& bytes)
     Py_ssize_t size = 0;
     if (PyBytes_AsStringAndSize(bytes.ptr(), &data, &size) != 0)
         throw pybind11::error_already_set();
-    return T::read_from_bytes({reinterpret_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)});
+    const std::span<const std::uint8_t> view{reinterpret_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)};
+    const std::string_view magic = serialization::access::binary_magic;
+    if (view.size() >= magic.size() && std::string_view(data, magic.size()) != magic)
+        return from_record_bytes<T>(view);
+    return T::read_from_bytes(view);
 }
 
 // Adds to a Python class of T: the static read_json, read_binary and from_bytes, the methods

@@ -212,7 +212,9 @@ def test_round_trips_through_files_and_pickle(obj, tmp_path):
     obj.write_json(tmp_path / "o.json")
     obj.write_binary(str(tmp_path / "o.bin"))
     copies = [cls.read_json(tmp_path / "o.json"), cls.read_binary(tmp_path / "o.bin"),
-              pickle.loads(pickle.dumps(obj, protocol=pickle.HIGHEST_PROTOCOL)), cls.from_bytes(obj.to_bytes())]
+              pickle.loads(pickle.dumps(obj, protocol=pickle.HIGHEST_PROTOCOL)), cls.from_bytes(obj.to_bytes()),
+              cls.__new__(cls)]
+    copies[-1].__setstate__(obj.to_bytes()[24:])  # older pickles held the bare record
     assert obj.to_bytes() == (tmp_path / "o.bin").read_bytes()
     record = with_default_calendars(obj.json_to_string())
     for copy in copies:
