@@ -96,6 +96,16 @@ void add_black_scholes(py::module_& module)
                                    return s.scheme ? py::cast(*s.scheme) : py::none();
                                })
         .def_readonly("vega", &black_scholes_settings::vega)
+        .def(py::pickle(
+            [](const black_scholes_settings& s) {
+                return py::make_tuple(s.accuracy, s.space_points, s.time_steps,
+                                      s.scheme ? py::cast(*s.scheme) : py::none(), s.vega);
+            },
+            [](py::tuple state) {
+                const py::tuple f = pickled_fields(state, 5, "black_scholes_settings");
+                return make_settings(f[0].cast<double>(), f[1].cast<std::size_t>(), f[2].cast<std::size_t>(), f[3],
+                                     f[4].cast<bool>());
+            }))
         .def("__repr__", &settings_text);
 
     py::class_<black_scholes_result>(

@@ -13,6 +13,14 @@ namespace korvex::python {
 
 std::string float_text(double value) { return py::repr(py::float_(value)).cast<std::string>(); }
 
+py::tuple pickled_fields(py::handle state, std::size_t size, const char* type_name)
+{
+    if (!py::isinstance<py::tuple>(state) || py::len(state) != size)
+        throw py::value_error(std::string("a pickled ") + type_name + " is a tuple of " + std::to_string(size) +
+                              " items, not " + py::repr(state).cast<std::string>());
+    return py::reinterpret_borrow<py::tuple>(state);
+}
+
 py::array_t<double> array_view(const std::vector<double>& values, py::handle owner)
 {
     py::array_t<double> view(static_cast<py::ssize_t>(values.size()), values.data(), owner);

@@ -88,6 +88,10 @@ pde_scheme_type scheme_from(pybind11::handle value, const char* function);
 // The scheme's name, "crank_nicolson" and so on.
 const char* scheme_name(pde_scheme_type scheme);
 
+// The fields of a pickled object: `state` must be a tuple of `size` items (ValueError
+// naming `type_name` otherwise).
+pybind11::tuple pickled_fields(pybind11::handle state, std::size_t size, const char* type_name);
+
 // repr of a float, as Python writes it.
 std::string float_text(double value);
 
