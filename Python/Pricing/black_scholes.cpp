@@ -142,8 +142,8 @@ void add_black_scholes(py::module_& module)
                "Prices a sequence of options (vanilla_option and barrier_option mixed) in one call with\n"
                "the GIL released, as price_black_scholes does one by one: markets is one\n"
                "black_scholes_market for all or a sequence of one per option; threads the threads that\n"
-               "share the options (0: one per core). Returns a batch_result: an option that cannot be\n"
-               "priced gets its error text and NaN values, the others are priced.");
+               "share the options (0, or more than the cores: one per core). Returns a batch_result: an\n"
+               "option that cannot be priced gets its error text and NaN values, the others are priced.");
 }
 
 }  // namespace korvex::python

@@ -36,9 +36,10 @@ batch_result::batch_result(std::size_t n)
 
 std::size_t thread_count(std::size_t n, std::size_t threads)
 {
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    return std::max<std::size_t>(1, std::min(threads, n));
+    // The rows are pure computation: threads beyond the cores would only share them.
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t wanted = threads == 0 ? cores : std::min(threads, cores);
+    return std::max<std::size_t>(1, std::min(wanted, n));
 }
 
 namespace {

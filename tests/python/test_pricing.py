@@ -202,6 +202,14 @@ def test_columns_accept_serials_names_codes_and_pandas():
     assert len(empty) == 0 and empty.price.shape == (0,)
 
 
+def test_fx_market_prices_as_the_equity_one():
+    option = P.vanilla_option("call", 1.1, days_later(700))
+    curves = M.discount_curve_piecewise_constant(TODAY, [days_later(400)], [0.03]), M.discount_curve_flat(TODAY, 0.01)
+    fx = P.black_scholes_market(M.fx_spot(TODAY, 1.05), *curves, 0.1)
+    equity = P.black_scholes_market(P.market(M.equity_spot(TODAY, 1.05), *curves), 0.1)
+    assert P.price_black_scholes(option, fx).price == P.price_black_scholes(option, equity).price
+
+
 def test_columns_infer_the_barrier_direction_and_refuse_rows_alone():
     expiry = days_later(365)
     result = P.price_black_scholes_columns(MARKET, ["call", "call", "swap", "put"], 100.0, expiry,
@@ -213,6 +221,9 @@ def test_columns_infer_the_barrier_direction_and_refuse_rows_alone():
     assert result.errors[2] == "price_black_scholes_columns() argument 'type' must be one of 'call', 'put', not 'swap'"
     assert result.errors[3].startswith("the spot 100 has already reached the up barrier at 100 [check_barrier at ")
     assert result.failed == 2 and "4 instruments, 2 failed" in repr(result)
+    missing = P.price_black_scholes_columns(MARKET, "put", 100.0, np.array(["2025-01-01", "NaT"], "datetime64[D]"),
+                                            settings=COARSE, threads=10**6)
+    assert missing.errors[0] == "" and missing.errors[1].startswith("the expiry must be a finite date, got ")
 
 
 @pytest.mark.parametrize("call, error, text", [
