@@ -243,6 +243,12 @@ def test_columns_infer_the_barrier_direction_and_refuse_rows_alone():
      "price_black_scholes_batch() got 1 options and 2 markets"),
     (lambda: P.vanilla_option("cal", 1.0, 46000.0), ValueError,
      "vanilla_option() argument 'type' must be one of 'call', 'put', not 'cal'"),
+    (lambda: P.vanilla_option(True, 1.0, 46000.0), ValueError,
+     "vanilla_option() argument 'type' must be one of 'call', 'put', not True"),
+    (lambda: P.vanilla_option(2, 1.0, 46000.0), ValueError,
+     "vanilla_option() argument 'type' must be one of 'call', 'put', not 2"),
+    (lambda: P.price_black_scholes(P.vanilla_option(1, 1.0, 46000.0), MARKET, 1e-3), TypeError,
+     "price_black_scholes() argument 'settings' must be black_scholes_settings, not float"),
     (lambda: P.black_scholes_settings(scheme="euler"), ValueError,
      "black_scholes_settings() argument 'scheme' must be one of 'adi_hundsdorfer_verwer', 'adi_douglas', "
      "'adi_craig_sneyd', 'adi_modified_craig_sneyd', 'crank_nicolson', 'two_stage_l_stable', 'implicit_euler', "
