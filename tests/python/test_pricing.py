@@ -17,6 +17,7 @@ from korvexmodules import Analytics as A
 from korvexmodules import Market as M
 from korvexmodules import Pricing as P
 from korvexmodules.Core import Error
+from korvexmodules.Vectorization import vector_IdE
 
 ql = pytest.importorskip("QuantLib")
 
@@ -194,7 +195,7 @@ def test_columns_accept_serials_names_codes_and_pandas():
     table = pandas.DataFrame({"type": ["Call", "put"], "strike": [100.0, 90.0],
                               "expiry": pandas.to_datetime([expiry, expiry])})
     by_names = P.price_black_scholes_columns(MARKET, table["type"], table["strike"], table["expiry"], settings=COARSE)
-    by_codes = P.price_black_scholes_columns(MARKET, np.array([0, 1]), [100.0, 90.0], serial(expiry),
+    by_codes = P.price_black_scholes_columns(MARKET, np.array([0, 1]), vector_IdE([100.0, 90.0]), serial(expiry),
                                              exercise=P.exercise_type.european, settings=COARSE)
     one = P.price_black_scholes(P.vanilla_option(P.option_type.put, 90.0, expiry), MARKET, COARSE)
     assert by_names.price.tolist() == by_codes.price.tolist() and by_codes.price[1] == one.price
