@@ -2,6 +2,7 @@
 the same rows computed one by one, row errors, scenarios, the command's exit code and files,
 and the pictures. The cluster runs are in test_batch_cluster.py."""
 
+import importlib.util
 import os
 import subprocess
 import sys
@@ -207,15 +208,13 @@ def test_result_may_not_replace_an_input(files):
     assert "would replace the input file" in done.stderr
 
 
+@pytest.mark.skipif(any(importlib.util.find_spec(m) for m in ("pyarrow", "fastparquet")),
+                    reason="Parquet files are read here")
 def test_parquet_needs_pyarrow(files, market):
-    pytest.importorskip("pandas")
-    try:
-        import pyarrow  # noqa: F401
-        pytest.skip("pyarrow is installed: Parquet files are read")
-    except ImportError:
-        pass
-    with pytest.raises(BookError, match="Parquet files need pyarrow"):
+    with pytest.raises(BookError, match='Parquet files need pyarrow, which is not installed here; use CSV for ".*book.parquet"'):
         price_book(files / "book.parquet", market, scheduler=IN_PROCESS)
+    with pytest.raises(BookError, match="Parquet files need pyarrow"):
+        price_book(files / "prices.csv", market, files / "result.parquet", scheduler=IN_PROCESS, implied_volatility=True)
 
 
 def is_png(path):

@@ -2,6 +2,7 @@
 market sent once to every worker, the result gathered and written atomically."""
 
 import contextlib
+import importlib.util
 import logging
 import os
 import tempfile
@@ -33,23 +34,21 @@ def is_parquet(path):
     return Path(path).suffix.lower() in PARQUET_SUFFIXES
 
 
-def parquet_refusal(error):
-    return BookError(f"Parquet files need pyarrow, which cannot be imported here ({error}); use CSV")
+def require_parquet(path):
+    """Refuses a Parquet path where pandas has no Parquet engine (Debian packages none)."""
+    if is_parquet(path) and not any(importlib.util.find_spec(m) for m in ("pyarrow", "fastparquet")):
+        raise BookError(f'Parquet files need pyarrow, which is not installed here; use CSV for "{path}"')
 
 
 def read_table(path, what):
     """A CSV file (every cell as text, so that the result keeps it as written) or a Parquet
     file, as a DataFrame."""
+    require_parquet(path)
     try:
         if is_parquet(path):
-            try:
-                return pd.read_parquet(path)
-            except ImportError as error:
-                raise parquet_refusal(error) from None
+            return pd.read_parquet(path)
         return pd.read_csv(path, dtype=str, keep_default_na=False)
     except (OSError, ValueError, pd.errors.ParserError) as error:
-        if isinstance(error, BookError):
-            raise
         raise BookError(f'Cannot read the {what} "{path}": {error}') from None
 
 
@@ -93,10 +92,7 @@ def write_table(frame, path):
     try:
         with os.fdopen(handle, "wb") as file:
             if is_parquet(path):
-                try:
-                    frame.to_parquet(file, index=False)
-                except ImportError as error:
-                    raise parquet_refusal(error) from None
+                frame.to_parquet(file, index=False)
             else:
                 frame.to_csv(file, index=False)
             file.flush()
@@ -112,7 +108,8 @@ def check_output(out, *inputs):
     """Refuses, before any work, a result path whose folder cannot be written or that is one of
     the input files (which the result would replace)."""
     out = Path(out)
-    folder = out.parent if str(out.parent) else Path(".")
+    require_parquet(out)
+    folder = out.parent
     if not folder.is_dir() or not os.access(folder, os.W_OK):
         raise BookError(f'Cannot write the result "{out}": its folder does not exist or is not writable')
     for source in inputs:
@@ -161,8 +158,12 @@ def run_tasks(client, tasks, container, retries, progress):
     import distributed
     # Every worker receives the market once (pickled as its binary record) and keeps it.
     market = client.scatter(container, broadcast=True, hash=False)
-    futures = [client.submit(price_partition, part, market, *rest, retries=retries, pure=False)
-               for part, *rest in tasks]
+    with warnings.catch_warnings():
+        # Each partition travels inside its task, so that the scheduler can run the task again
+        # on another worker when its worker dies (data scattered to a dead worker is lost).
+        warnings.filterwarnings("ignore", "Large object of size")
+        futures = [client.submit(price_partition, part, market, *rest, retries=retries, pure=False)
+                   for part, *rest in tasks]
     try:
         if progress:
             distributed.progress(futures, notebook=False)
