@@ -9,9 +9,11 @@ Submodules:
                                  the normal distribution, element-wise over numpy arrays
     korvexmodules.Market         curves, spots, identifiers, SABR model, volatility surfaces
                                  and any_container, with their files and pickling
+    korvexmodules.Pricing        vanilla and barrier options priced by finite differences,
+                                 one by one or a list in one call
 
 Import the submodule you need: ``from korvexmodules.Math import normalDistribution``.
 """
 
 __version__ = "@PROJECT_VERSION@"
-__all__ = ["Core", "Vectorization", "Math", "Analytics", "Market"]
+__all__ = ["Core", "Vectorization", "Math", "Analytics", "Market", "Pricing"]

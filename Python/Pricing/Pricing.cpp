@@ -1,0 +1,25 @@
+// korvexmodules.Pricing: the pricers of libPricing for Python, on the market objects of
+// korvexmodules.Market.
+#include <pybind11/pybind11.h>
+
+#include "pricing_bindings.h"
+#include "pybind/module_setup.h"
+
+PYBIND11_MODULE(Pricing, module)
+{
+    module.doc() =
+        "Option pricing by finite differences: vanilla and barrier options (instruments), the\n"
+        "market inputs on the spots and curves of korvexmodules.Market, and the pricers with their\n"
+        "settings and results. Each pricer prices one instrument, or a list in one call (the\n"
+        "*_batch form) with the GIL released and the options shared among threads, where an option\n"
+        "that cannot be priced gets its error text and does not stop the others. Errors of the\n"
+        "library raise korvexmodules.Core.Error.";
+    namespace kp = korvex::python;
+    kp::prepare_module(module);
+    pybind11::module_::import("korvexmodules.Market");
+    kp::add_instruments(module);
+    kp::add_markets(module);
+    kp::add_batch_result(module);
+    kp::add_black_scholes(module);
+    kp::add_black_scholes_columns(module);
+}

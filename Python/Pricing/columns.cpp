@@ -1,0 +1,243 @@
+// price_black_scholes_columns: a table of options, one argument per column, priced in one call.
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <pybind11/pybind11.h>
+
+#include "Pricing/black_scholes/price_black_scholes.h"
+#include "pricing_bindings.h"
+#include "pybind/broadcast.h"
+#include "pybind/dates.h"
+
+namespace py = pybind11;
+
+namespace korvex::python {
+namespace {
+
+using namespace korvex::pricing;
+
+constexpr const char* function = "price_black_scholes_columns";
+
+// A column of numbers: one value for every row, or one per row.
+struct number_column
+{
+    std::vector<double> values;
+
+    std::size_t rows() const { return values.size(); }
+    double at(std::size_t row) const { return values[values.size() == 1 ? 0 : row]; }
+};
+
+number_column column_of(const operand& numbers, const char* name)
+{
+    if (numbers.is_scalar())
+        return {{numbers.value}};
+    if (numbers.values().ndim() > 1)
+        throw py::type_error(std::string(function) + "() argument '" + name +
+                             "' must be a number or a one-dimensional array, not an array of " +
+                             std::to_string(numbers.values().ndim()) + " dimensions");
+    return {{numbers.data(), numbers.data() + numbers.values().size()}};
+}
+
+// A column of enumeration values (names, codes or the values themselves): one for every row
+// or one per row. An entry that names no value refuses its row only, with enum_from's text.
+// Where None is allowed it stands for "no value" (nullopt).
+template <class T>
+struct code_column
+{
+    std::vector<std::optional<T>> values;
+    std::unordered_map<std::size_t, std::string> refused;
+
+    std::size_t rows() const { return values.size(); }
+    std::optional<T> at(std::size_t row) const
+    {
+        const std::size_t k = values.size() == 1 ? 0 : row;
+        if (const auto r = refused.find(k); r != refused.end())
+            throw std::invalid_argument(r->second);
+        return values[k];
+    }
+};
+
+template <class T>
+code_column<T> codes_of(py::handle column, const char* name, std::initializer_list<std::pair<const char*, T>> names,
+                        bool none_allowed = false)
+{
+    code_column<T> codes;
+    const auto add = [&](py::handle item) {
+        const bool absent = none_allowed && item.is_none();
+        const std::optional<T> value = absent ? std::nullopt : enum_value(item, names);
+        if (!value && !absent)
+            codes.refused.emplace(codes.values.size(), refused_name_text(item, function, name, names));
+        codes.values.push_back(value);
+    };
+    if (py::isinstance<py::str>(column) || !py::isinstance<py::iterable>(column)) {
+        add(column);
+        return codes;
+    }
+    if (py::isinstance<py::array>(column) && column.cast<py::array>().ndim() != 1)
+        throw py::type_error(std::string(function) + "() argument '" + name +
+                             "' must be one value or a one-dimensional array or sequence of values");
+    for (py::handle item : column)
+        add(item);
+    return codes;
+}
+
+// The table's rows: the length of every column that is not of length one (all equal), else 1.
+std::size_t row_count(std::initializer_list<std::pair<const char*, std::size_t>> columns)
+{
+    const char* first = nullptr;
+    std::size_t rows = 1;
+    for (const auto& [name, length] : columns) {
+        if (length == 1)
+            continue;
+        if (first == nullptr) {
+            first = name;
+            rows = length;
+        } else if (length != rows) {
+            throw py::value_error(std::string(function) + "() argument '" + name + "' has " + std::to_string(length) +
+                                  " rows, '" + first + "' has " + std::to_string(rows));
+        }
+    }
+    return rows;
+}
+
+// The table as read from Python, with the GIL held; its rows are built and priced without it.
+struct option_table
+{
+    code_column<option_type> type;
+    number_column strike;
+    number_column expiry;
+    code_column<exercise_type> exercise;
+    number_column barrier;
+    code_column<barrier_direction> direction;
+    code_column<barrier_kind> kind;
+    number_column rebate;
+    code_column<rebate_payment> payment;
+    number_column volatility;
+
+    std::size_t rows() const
+    {
+        return row_count({{"type", type.rows()},
+                          {"strike", strike.rows()},
+                          {"expiry", expiry.rows()},
+                          {"exercise", exercise.rows()},
+                          {"barrier", barrier.rows()},
+                          {"direction", direction.rows()},
+                          {"kind", kind.rows()},
+                          {"rebate", rebate.rows()},
+                          {"payment", payment.rows()},
+                          {"volatility", volatility.rows()}});
+    }
+
+    // Row i's option: a vanilla where its barrier is NaN, else a barrier option whose
+    // direction, when not given, is where the level lies from the spot.
+    instrument option(std::size_t i, double spot) const
+    {
+        const vanilla_option vanilla{*type.at(i), strike.at(i), datetime(expiry.at(i)), *exercise.at(i)};
+        const double level = barrier.at(i);
+        if (std::isnan(level))
+            return vanilla;
+        const barrier_direction side =
+            direction.at(i).value_or(level < spot ? barrier_direction::down : barrier_direction::up);
+        return barrier_option{vanilla, side, *kind.at(i), level, rebate.at(i), *payment.at(i)};
+    }
+};
+
+number_column numbers(py::handle column, const char* name)
+{
+    return column_of(number_operand(column, function, name), name);
+}
+
+// The market of every row: `market` itself, with the volatility of the row where a
+// volatility column is given.
+struct row_markets
+{
+    std::shared_ptr<const market> base;
+    std::shared_ptr<const black_scholes_market> fixed;  // when no volatility column is given
+
+    black_scholes_market at(const option_table& table, std::size_t i) const
+    {
+        return fixed ? *fixed : black_scholes_market(*base, table.volatility.at(i));
+    }
+};
+
+row_markets markets_of(py::handle market_object, bool volatility_given)
+{
+    if (!volatility_given) {
+        if (!py::isinstance<black_scholes_market>(market_object))
+            throw py::type_error(std::string(function) +
+                                 "() argument 'market' must be a black_scholes_market when no volatility is given, "
+                                 "not " +
+                                 Py_TYPE(market_object.ptr())->tp_name);
+        return {nullptr, market_object.cast<std::shared_ptr<black_scholes_market>>()};
+    }
+    if (!py::isinstance<market>(market_object))
+        throw py::type_error(std::string(function) + "() argument 'market' must be a market, not " +
+                             Py_TYPE(market_object.ptr())->tp_name);
+    return {market_object.cast<std::shared_ptr<market>>(), nullptr};
+}
+
+batch_result price_columns(py::handle market_object, py::handle type, py::handle strike, py::handle expiry,
+                           py::handle exercise, py::handle volatility, py::handle barrier, py::handle direction,
+                           py::handle kind, py::handle rebate, py::handle payment, py::handle settings,
+                           std::size_t threads)
+{
+    const row_markets markets = markets_of(market_object, !volatility.is_none());
+    const double no_barrier = std::numeric_limits<double>::quiet_NaN();
+    const option_table table{
+        codes_of(type, "type", option_types),
+        numbers(strike, "strike"),
+        column_of(date_operand(expiry, function, "expiry"), "expiry"),
+        codes_of(exercise, "exercise", exercise_types),
+        barrier.is_none() ? number_column{{no_barrier}} : numbers(barrier, "barrier"),
+        codes_of(direction, "direction", directions, true),
+        codes_of(kind, "kind", barrier_kinds),
+        numbers(rebate, "rebate"),
+        codes_of(payment, "payment", payments),
+        volatility.is_none() ? number_column{{no_barrier}} : numbers(volatility, "volatility"),
+    };
+    const black_scholes_settings s = black_scholes_settings_from(settings, function);
+    const double spot = markets.fixed ? markets.fixed->spot() : markets.base->spot();
+    return price_rows(table.rows(), threads, [&](std::size_t i, batch_result& out) {
+        out.set(i, price_black_scholes_instrument(table.option(i, spot), markets.at(table, i), s));
+    });
+}
+
+}  // namespace
+
+void add_black_scholes_columns(py::module_& module)
+{
+    module.def(
+        "price_black_scholes_columns", &price_columns, py::arg("market"), py::arg("type"), py::arg("strike"),
+        py::arg("expiry"), py::arg("exercise") = "european", py::arg("volatility") = py::none(),
+        py::arg("barrier") = py::none(), py::arg("direction") = py::none(), py::arg("kind") = "knock_out",
+        py::arg("rebate") = 0.0, py::arg("payment") = "at_expiry", py::arg("settings") = py::none(),
+        py::arg("threads") = 0,
+        "Prices a table of options given by columns, as price_black_scholes does row by row, in one\n"
+        "call with the GIL released, the rows shared among `threads` threads (0: one per core).\n"
+        "Every column is one value for all rows or a one-dimensional array or sequence (a numpy\n"
+        "array, a pandas Series, a list) with one value per row; columns longer than one must have\n"
+        "the same length, the number of rows.\n"
+        "  type, exercise, direction, kind, payment: names ('call', 'PUT'), the enumeration values\n"
+        "    or their integer codes (call 0, put 1; european 0, american 1; down 0, up 1;\n"
+        "    knock_out 0, knock_in 1; at_hit 0, at_expiry 1);\n"
+        "  strike, barrier (the level), rebate, volatility: numbers;\n"
+        "  expiry: dates as korvexmodules.Market accepts them (serial numbers, numpy.datetime64,\n"
+        "    datetime.date); NaT refuses its row.\n"
+        "market: a black_scholes_market, or with a volatility column any market (its spot, rate and\n"
+        "carry curves; a black_scholes_market's own volatility is then replaced row by row).\n"
+        "A row whose barrier is NaN (or every row, barrier None) is a vanilla option; otherwise a\n"
+        "barrier option whose direction, where None, is where the level lies from the market's spot\n"
+        "(below: down, above: up). settings: black_scholes_settings for every row.\n"
+        "Returns a batch_result in the rows' order: a row that cannot be priced (a value the\n"
+        "library refuses, a name that names nothing) gets its error text and NaN values, and the\n"
+        "other rows are priced. Arguments that are not columns of one of these forms, or columns of\n"
+        "different lengths, raise TypeError or ValueError before anything is priced.");
+}
+
+}  // namespace korvex::python
