@@ -14,8 +14,9 @@ import pytest
 from korvexmodules import Analytics, Market
 from korvexmodules.batch import BookError, IN_PROCESS, price_book, read_table
 from korvexmodules.batch.__main__ import MOST_FAILED_ROWS, NOTHING_PRICED, main
-from korvexmodules.batch.partition import HESTON_REFUSAL
-from korvexmodules.batch.references import identifier
+from korvexmodules.batch import read_scenarios
+from korvexmodules.batch.partition import HESTON_REFUSAL, PRICE_COLUMNS
+from korvexmodules.batch.references import BASE, identifier, shifted_curve, shifted_spot
 from korvexmodules.batch.sample import VALUATION, sample_book, sample_implied_volatility_book, sample_market
 from korvexmodules.Core import Error
 
@@ -56,6 +57,74 @@ def test_implied_volatilities_equal_one_by_one_calls(files, market):
     assert (result["error"] == "").all()
     np.testing.assert_array_equal(result["implied_volatility"], expected)
     np.testing.assert_allclose(result["implied_volatility"], book["true_volatility"].astype(float), rtol=1e-9)
+
+
+def shifted_market(row, container, scenario):
+    """The Pricing market of one book row under a scenario."""
+    from korvexmodules import Pricing
+    spot = shifted_spot(container[identifier(row["spot"])], scenario.spot_shift)
+    rate = shifted_curve(container[identifier(row["rate"])], scenario.rate_shift)
+    carry = container[identifier(row["carry"])] if row["carry"] else Market.discount_curve_flat(VALUATION, 0.0)
+    carry = shifted_curve(carry, scenario.carry_shift)
+    return Pricing.black_scholes_market(spot, rate, carry, float(row["volatility"]) + scenario.volatility_shift)
+
+
+def price_one_by_one(book, container, scenario=BASE, accuracy=1e-3):
+    """Price and Greeks of every row of a Black-Scholes book, one Pricing call each."""
+    from korvexmodules import Pricing
+    values = []
+    for _, row in book.iterrows():
+        option = Pricing.vanilla_option(row["type"], float(row["strike"]), np.datetime64(row["expiry"]),
+                                        row["exercise"] or "european")
+        if row["barrier_type"]:
+            direction, kind = row["barrier_type"].split("-and-")
+            option = Pricing.barrier_option(option, direction, "knock_" + kind, float(row["barrier"]),
+                                            float(row.get("rebate") or 0.0))
+        result = Pricing.price_black_scholes(option, shifted_market(row, container, scenario),
+                                             Pricing.black_scholes_settings(accuracy=accuracy))
+        values.append([result.price, result.delta, result.gamma, result.theta, result.vega])
+    return pd.DataFrame(values, columns=list(PRICE_COLUMNS))
+
+
+SCENARIOS = pd.DataFrame({"scenario": ["base", "shocked"], "spot_shift": [0.0, -0.03],
+                          "volatility_shift": [0.0, 0.02], "rate_shift": [0.0, 0.001], "carry_shift": [0.0, -0.002]})
+
+
+def test_prices_under_scenarios_equal_one_by_one_calls(market, tmp_path):
+    book = sample_book(16, seed=5, heston=False)
+    book.to_csv(tmp_path / "book.csv", index=False)
+    text = read_table(tmp_path / "book.csv", "book")
+    result = price_book(text, market, scheduler=IN_PROCESS, partition_size=5, scenarios=SCENARIOS, accuracy=1e-3)
+    assert set(book["exercise"]) == {"european", "american"} and (book["barrier_type"] != "").any()
+    assert (result["error"] == "").all()
+    for k, scenario in enumerate(read_scenarios(SCENARIOS)):
+        rows = result[result["scenario"] == scenario.name].reset_index(drop=True)
+        expected = price_one_by_one(text, market, scenario)
+        for column in PRICE_COLUMNS:
+            np.testing.assert_array_equal(rows[column], expected[column], err_msg=column)
+
+
+@pytest.mark.parametrize("curve", [Market.discount_curve_flat(VALUATION, 0.03, "ACT/360"),
+                                   Market.discount_curve_piecewise_constant(VALUATION, np.array(["2025-01-02", "2027-01-02"], "datetime64[D]"),
+                                                                            [0.03, 0.05])])
+def test_a_curve_shift_is_parallel(curve):
+    dates = np.datetime64(VALUATION) + np.array([1, 200, 1000, 3000]).astype("timedelta64[D]")
+    years = curve.convention.fraction(VALUATION, dates)
+    np.testing.assert_allclose(shifted_curve(curve, 0.01).df(dates), curve.df(dates) * np.exp(-0.01 * years),
+                               rtol=1e-14)
+    assert shifted_spot(Market.equity_spot(VALUATION, 80.0), 0.05).spot() == 84.0
+
+
+def test_a_row_the_pricer_refuses_gets_its_message(market):
+    from korvexmodules import Pricing
+    book = pd.DataFrame([bad_row(id="before"), bad_row(expiry="2023-12-01"),
+                         bad_row(barrier="120", barrier_type="down-and-out"), bad_row(id="after")]).drop(columns="price")
+    result = price_book(book, market, scheduler=IN_PROCESS)
+    for i in (1, 2):
+        with pytest.raises(Error) as refusal:
+            price_one_by_one(book.iloc[[i]].fillna(""), market)
+        assert result["error"][i] == str(refusal.value)
+    assert list(result["error"][[0, 3]]) == ["", ""]
 
 
 def bad_row(**changes):

@@ -1,5 +1,5 @@
 """korvexmodules.batch on a local Dask cluster of two worker processes, shared by the module:
-results equal to the last bit to the in-process run and to the pricer called row by row, a
+prices equal to the last bit to the in-process run and to the pricer called row by row, a
 worker killed during a run, and the command connecting to a running scheduler."""
 
 import logging
@@ -15,7 +15,9 @@ import pandas as pd
 import pytest
 
 from korvexmodules.batch import IN_PROCESS, price_book
+from korvexmodules.batch.partition import PRICE_COLUMNS
 from korvexmodules.batch.sample import sample_book, sample_implied_volatility_book, sample_market
+from test_batch import price_one_by_one
 
 distributed = pytest.importorskip("distributed")
 
@@ -38,12 +40,16 @@ def assert_same_results(result, expected):
         np.testing.assert_array_equal(result[column].to_numpy(), expected[column].to_numpy(), err_msg=column)
 
 
-def test_implied_volatilities_on_the_cluster_equal_the_in_process_run(client, market):
-    book = sample_implied_volatility_book(500)
-    book.loc[[7, 300], "price"] = -1.0
-    on_cluster = price_book(book, market, scheduler=client, partition_size=64, implied_volatility=True)
-    assert_same_results(on_cluster, price_book(book, market, scheduler=IN_PROCESS, implied_volatility=True))
-    assert (on_cluster["error"] != "").sum() == 2
+def test_prices_on_the_cluster_equal_one_by_one_calls(client, market):
+    book = sample_book(12, seed=11, heston=False)
+    book.loc[[4], "volatility"] = -0.2
+    on_cluster = price_book(book, market, scheduler=client, partition_size=3, accuracy=1e-3)
+    assert_same_results(on_cluster, price_book(book, market, scheduler=IN_PROCESS, accuracy=1e-3))
+    assert list(on_cluster["error"] != "") == [i == 4 for i in range(12)]
+    good = book.drop(index=4).fillna("").astype(str)
+    expected = price_one_by_one(good, market)
+    for column in PRICE_COLUMNS:
+        np.testing.assert_array_equal(on_cluster[column].drop(index=4), expected[column], err_msg=column)
 
 
 def test_a_killed_worker_has_its_partitions_recomputed(client, market):

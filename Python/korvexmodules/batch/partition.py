@@ -17,6 +17,9 @@ PRICE_COLUMNS = ("price", "delta", "gamma", "theta", "vega")
 IMPLIED_VOLATILITY_COLUMN = "implied_volatility"
 HESTON_REFUSAL = "the heston model cannot be priced yet: korvexmodules.Pricing has no price_heston"
 ACT_365 = Market.day_count_convention("ACT/365F")
+BARRIER_DIRECTION = {"down-and-out": "down", "down-and-in": "down", "up-and-out": "up", "up-and-in": "up"}
+BARRIER_KIND = {"down-and-out": "knock_out", "down-and-in": "knock_in", "up-and-out": "knock_out",
+                "up-and-in": "knock_in"}
 # Analytics splits arrays of 2^15 elements or more over the machine's cores; shorter slices keep
 # a task on its worker's one core, so that the cluster's workers set the parallelism.
 ONE_THREAD_SLICE = 1 << 14
@@ -152,45 +155,32 @@ def prices(rows, found, scenario, settings):
 
 def price_black_scholes(rows, selected, found, scenario, settings):
     """(price, delta, gamma, theta, vega arrays, error texts) of the rows `selected`, priced by
-    the vectorised Black-Scholes PDE pricer with the GIL released, on this task's one thread."""
+    the vectorised Black-Scholes PDE pricer, one call per market, with the GIL released and on
+    this task's one thread (the cluster's workers set the parallelism)."""
     values = [np.full(len(selected), np.nan) for _ in PRICE_COLUMNS]
+    errors = np.full(len(selected), "", dtype=object)
     try:
         from korvexmodules import Pricing
     except ImportError:
-        return values, ["korvexmodules.Pricing is not built"] * len(selected)
-    errors = [""] * len(selected)
-    options, markets, built = [], [], []
-    black_scholes_markets = {}
-    for k, i in enumerate(selected):
+        errors[:] = "korvexmodules.Pricing is not built"
+        return values, errors
+    pricer_settings = Pricing.black_scholes_settings() if settings.accuracy is None else \
+        Pricing.black_scholes_settings(accuracy=settings.accuracy)
+    for members in found.groups(selected):
+        chosen = selected[members]
         try:
-            volatility = rows.volatility[i] + scenario.volatility_shift
-            key = tuple(found.identities[role][i] for role in Found.ROLES) + (volatility,)
-            if key not in black_scholes_markets:
-                black_scholes_markets[key] = Pricing.black_scholes_market(
-                    *(found.objects[role][i] for role in Found.ROLES), volatility)
-            option = instrument(Pricing, rows, i)
+            market = Pricing.market(*(found.objects[role][chosen[0]] for role in Found.ROLES))
         except Error as error:
-            errors[k] = error_text(error)
+            errors[members] = error_text(error)
             continue
-        options.append(option)
-        markets.append(black_scholes_markets[key])
-        built.append(k)
-    if options:
-        pricer_settings = Pricing.black_scholes_settings() if settings.accuracy is None else \
-            Pricing.black_scholes_settings(accuracy=settings.accuracy)
-        result = Pricing.price_black_scholes_batch(options, markets, pricer_settings, threads=1)
+        barrier_type = rows.barrier_type[chosen]
+        result = Pricing.price_black_scholes_columns(
+            market, type=rows.type[chosen], strike=rows.strike[chosen], expiry=rows.expiry[chosen],
+            exercise=rows.exercise[chosen], volatility=rows.volatility[chosen] + scenario.volatility_shift,
+            barrier=rows.barrier[chosen], direction=[BARRIER_DIRECTION.get(b) for b in barrier_type],
+            kind=[BARRIER_KIND.get(b, "knock_out") for b in barrier_type], rebate=rows.rebate[chosen],
+            payment=rows.rebate_payment[chosen], settings=pricer_settings, threads=1)
         for value, column in zip(values, PRICE_COLUMNS):
-            value[built] = getattr(result, column)
-        for k, error in zip(built, result.errors):
-            errors[k] = error
+            value[members] = getattr(result, column)
+        errors[members] = result.errors
     return values, errors
-
-
-def instrument(Pricing, rows, i):
-    """The vanilla or barrier option of row i."""
-    option = Pricing.vanilla_option(rows.type[i], rows.strike[i], rows.expiry[i], rows.exercise[i])
-    if np.isnan(rows.barrier[i]):
-        return option
-    direction, kind = rows.barrier_type[i].split("-and-")
-    return Pricing.barrier_option(option, direction, "knock_" + kind, rows.barrier[i], rows.rebate[i],
-                                  rows.rebate_payment[i])
