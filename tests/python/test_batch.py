@@ -244,6 +244,9 @@ def test_command_writes_the_result_and_counts_the_failed_rows(files, market):
                                   expected["implied_volatility"])
     assert list(written["error"]) == list(expected["error"])
     assert [name for name in os.listdir(files) if name.endswith(".tmp")] == []
+    umask = os.umask(0o022)
+    os.umask(umask)
+    assert out.stat().st_mode & 0o777 == 0o666 & ~umask  # as open() makes files, not private
 
 
 def test_exit_code_is_capped(files, market):
@@ -293,9 +296,8 @@ def is_png(path):
 
 def test_pictures_are_written(tmp_path, market):
     from korvexmodules.batch import pictures
-    book = sample_book(40, heston=True)
-    result = price_book(book, market, scheduler=IN_PROCESS)
-    result.loc[result["error"] == "", "price"] = np.linspace(1, 10, (result["error"] == "").sum())
+    result = price_book(sample_book(40, heston=True), market, scheduler=IN_PROCESS, accuracy=1e-2)
     written = [pictures.sabr_smile(tmp_path / "sabr.png"), pictures.market_curves(market, tmp_path / "curves.png"),
+               pictures.black_scholes_profile(tmp_path / "profile.png", accuracy=1e-3),
                pictures.price_distribution(result, tmp_path / "book.png")]
     assert all(is_png(path) for path in written)

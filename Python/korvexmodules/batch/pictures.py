@@ -69,14 +69,15 @@ def market_curves(container, path, years=7):
 
 
 def price_distribution(result, path):
-    """Histograms of the priced rows of a book's result, one per kind of instrument."""
+    """Histograms of the prices of a book's priced rows, as percentages of their strikes (so that
+    underlyings of every size compare), one per kind of instrument."""
     priced = result[result["error"] == ""]
     kinds = np.where(priced["model"].str.lower() == "heston", "Heston",
                      np.where(priced["barrier_type"].astype(str) != "", "barrier",
                               np.where(priced["exercise"].str.lower() == "american", "American", "European")))
     figure = Figure(figsize=(7, 4.5))
     axes = figure.subplots()
-    prices = priced["price"].to_numpy(dtype=float)
+    prices = 100 * priced["price"].to_numpy(dtype=float) / priced["strike"].to_numpy(dtype=float)
     bins = np.linspace(0.0, np.percentile(prices, 99) if len(prices) else 1.0, 60)
     for kind in ("European", "American", "barrier", "Heston"):
         chosen = prices[kinds == kind]
@@ -84,7 +85,7 @@ def price_distribution(result, path):
             axes.hist(chosen, bins=bins, histtype="step", linewidth=1.5, label=f"{kind} ({len(chosen)})")
     failed = len(result) - len(priced)
     axes.set_title(f"Prices of the book: {len(priced)} priced, {failed} not", fontsize=10)
-    axes.set_xlabel("price")
+    axes.set_xlabel("price (% of the strike)")
     axes.set_ylabel("options")
     axes.legend()
     return save(figure, path)

@@ -5,7 +5,7 @@ import contextlib
 import importlib.util
 import logging
 import os
-import tempfile
+import uuid
 import warnings
 from pathlib import Path
 
@@ -88,7 +88,9 @@ def write_table(frame, path):
     """Writes CSV or Parquet (by the suffix) to a temporary file beside `path`, then renames it:
     `path` holds either its old content or the whole new table, never part of it."""
     path = Path(path)
-    handle, temporary = tempfile.mkstemp(dir=path.parent, prefix=f".{path.name}.", suffix=".tmp")
+    temporary = path.parent / f".{path.name}.{uuid.uuid4().hex}.tmp"
+    # Created as open() creates files (mode 0666 less the umask), not private as mkstemp's.
+    handle = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
     try:
         with os.fdopen(handle, "wb") as file:
             if is_parquet(path):
