@@ -51,7 +51,8 @@ def price_partition(part, container, scenario=BASE, settings=Settings()):
 
 def positions_by_value(values):
     """{value: positions of the value in the array}."""
-    return pd.Series(values).groupby(values, sort=False).indices
+    codes, distinct = pd.factorize(values)
+    return {distinct[code]: positions for code, positions in pd.Series(codes).groupby(codes).indices.items()}
 
 
 class Found:
@@ -88,7 +89,7 @@ def look_up_market(rows, view):
                 continue
             value, error = view.lookup(reference, role)
             if error:
-                rows.errors[chosen] = error
+                rows.fail(chosen, error)
             else:
                 found.set(role, chosen, value)
     return found
@@ -131,7 +132,7 @@ def invert_slice(rows, chosen, arguments):
             try:
                 volatilities[j] = Analytics.black_scholes_implied_volatility(*(a[j] for a in arguments))
             except Error as error:
-                rows.errors[i] = error_text(error)
+                rows.fail([i], error_text(error))
         return volatilities
 
 
@@ -147,9 +148,7 @@ def prices(rows, found, scenario, settings):
         values, errors = price_black_scholes(rows, black_scholes, found, scenario, settings)
         for column, value in zip(columns, values):
             column[black_scholes] = value
-        for i, error in zip(black_scholes, errors):
-            if error:
-                rows.errors[i] = error
+        rows.fail_each(np.isin(np.arange(n), black_scholes), errors)
     return columns
 
 

@@ -53,34 +53,52 @@ class Rows:
     volatility: np.ndarray
     price: np.ndarray
     heston: dict
+    good: np.ndarray = None  # rows without an error, kept beside the texts
 
     def fail(self, mask, text):
-        """Gives `text` to the rows of `mask` that have no error yet."""
-        self.errors[mask & (self.errors == "")] = text
+        """Gives `text` to the rows of `mask` (booleans or positions) that have no error yet."""
+        chosen = np.zeros(len(self.errors), dtype=bool)
+        chosen[mask] = True
+        chosen &= self.good
+        self.errors[chosen] = text
+        self.good &= ~chosen
 
     def fail_each(self, mask, texts):
         """The same with one text per row of `mask`."""
         for i, text in zip(np.flatnonzero(mask), texts):
-            if not self.errors[i]:
+            if self.good[i] and text:
                 self.errors[i] = text
-
-    @property
-    def good(self):
-        return self.errors == ""
+                self.good[i] = False
 
 
-def text_column(part, name, default=""):
-    """The column as stripped text ("" for an empty cell), or `default` everywhere."""
+def by_distinct_value(values, function):
+    """function applied to each distinct value of an array once (a book repeats its types,
+    references and dates), the results spread back to every element as an object array."""
+    codes, distinct = pd.factorize(values)
+    results = np.empty(len(distinct) + 1, dtype=object)
+    results[:-1] = [function(v) for v in distinct]
+    results[-1] = function(None)  # code -1: an empty cell
+    return results[codes]
+
+
+def text_column(part, name, default="", lower=False):
+    """The column as stripped text ("" for an empty cell; lower-cased with `lower`), or
+    `default` everywhere when the book has no such column."""
     if name not in part.columns:
-        return np.full(len(part), default, dtype=object)
-    column = part[name]
-    text = column.astype(object).where(column.notna(), "").astype(str).str.strip()
-    return text.to_numpy(dtype=object)
+        return np.full(len(part), default)  # fixed-width text: quicker to fill than objects
+
+    def clean(value):
+        text = "" if value is None else str(value).strip()
+        return text.lower() if lower else text
+    return by_distinct_value(part[name], clean)
 
 
 def choice_column(rows, part, name, choices, default):
-    """The column lower-cased, a row whose value is not one of `choices` failing."""
-    values = np.char.lower(text_column(part, name).astype(str)).astype(object)
+    """The column lower-cased, an empty cell `default`, a row whose value is not one of
+    `choices` failing."""
+    if name not in part.columns:
+        return np.full(len(part), default)
+    values = text_column(part, name, default, lower=True)
     values[values == ""] = default
     unknown = ~np.isin(values, choices)
     rows.fail_each(unknown, (f'{name} "{v}" is not one of {", ".join(choices)}' for v in values[unknown]))
@@ -111,9 +129,9 @@ def number_column(rows, part, name, required):
         numbers = part[name].to_numpy(dtype=np.float64)
         blank = np.isnan(numbers)
     else:
-        text = text_column(part, name)
-        numbers = parse_numbers(text)
-        blank = text == ""
+        text = part[name].to_numpy(dtype=object) if name in part.columns else np.full(len(part), "", dtype=object)
+        blank = pd.isna(text) | (text == "")
+        numbers = parse_numbers(np.where(blank, "", text))
         unreadable = np.isnan(numbers) & ~blank
         rows.fail_each(unreadable, (f'{name} "{v}" is not a number' for v in text[unreadable]))
     if required:
@@ -129,8 +147,9 @@ def date_column(rows, part, name):
         text = np.where(np.isnat(dates), "", "-")
     else:
         text = text_column(part, name)
-        dates = pd.to_datetime(pd.Series(text, dtype=object).replace("", None), errors="coerce")
-        dates = dates.to_numpy(dtype="datetime64[ns]")
+        codes, distinct = pd.factorize(text)
+        parsed = pd.to_datetime(pd.Series(distinct, dtype=object).replace("", None), errors="coerce")
+        dates = parsed.to_numpy(dtype="datetime64[ns]")[codes]
     bad = np.isnat(dates)
     rows.fail_each(bad, (f'{name} "{v}" is not a date (YYYY-MM-DD)' if v else f"{name} is empty"
                          for v in text[bad]))
@@ -141,7 +160,8 @@ def parse_rows(part, implied_volatility):
     """The cells of a partition of the book, each row checked on its own."""
     n = len(part)
     rows = Rows(errors=np.full(n, "", dtype=object), **{name: None for name in Rows.__dataclass_fields__
-                                                        if name != "errors"})
+                                                        if name not in ("errors", "good")})
+    rows.good = np.ones(n, dtype=bool)
     rows.type = choice_column(rows, part, "type", OPTION_TYPES, "")
     rows.exercise = choice_column(rows, part, "exercise", EXERCISES, "european")
     rows.model = choice_column(rows, part, "model", MODELS, "black_scholes")
