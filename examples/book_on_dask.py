@@ -15,7 +15,8 @@ from korvexmodules.batch import pictures, read_table
 from korvexmodules.batch.partition import HESTON_REFUSAL
 from korvexmodules.batch.sample import sample_book, sample_market
 
-folder = Path(sys.argv[1] if len(sys.argv) > 1 else os.environ.get("KORVEX_DEMO_OUTPUT", "demo_output"))
+given = sys.argv[1] if len(sys.argv) > 1 else ""
+folder = Path(given or os.environ.get("KORVEX_DEMO_OUTPUT", "demo_output"))
 rows = int(sys.argv[2]) if len(sys.argv) > 2 else 10_000
 folder.mkdir(parents=True, exist_ok=True)
 
