@@ -17,7 +17,7 @@ from korvexmodules.Core import Error
 
 from .partition import IMPLIED_VOLATILITY_COLUMN, PRICE_COLUMNS, Settings, price_partition
 from .references import BASE, Scenario
-from .schema import BookError, check_columns
+from .schema import BookError, check_columns, parse_numbers
 
 BINARY_MAGIC = b"KORVEXBF"
 PARQUET_SUFFIXES = (".parquet", ".pq")
@@ -76,11 +76,12 @@ def read_scenarios(source):
         raise BookError("The scenarios need distinct, non-empty names")
     shifts = {}
     for column in SCENARIO_SHIFTS:
-        text = table[column].astype(object).where(table[column].notna(), "") if column in table else pd.Series([""] * len(table))
-        values = pd.to_numeric(pd.Series(text, dtype=object).replace("", 0.0), errors="coerce")
-        if values.isna().any() or not np.isfinite(values.to_numpy(dtype=float)).all():
+        cells = table[column].to_numpy(dtype=object) if column in table else np.full(len(table), "", dtype=object)
+        blank = pd.isna(cells) | (cells == "")
+        values = np.where(blank, 0.0, parse_numbers(np.where(blank, "", cells)))
+        if not np.isfinite(values).all():
             raise BookError(f'The scenario column "{column}" holds a value that is not a finite number')
-        shifts[column] = values.to_numpy(dtype=float)
+        shifts[column] = values
     return [Scenario(name, *(float(shifts[c][i]) for c in SCENARIO_SHIFTS)) for i, name in enumerate(names)]
 
 
