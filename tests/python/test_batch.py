@@ -217,6 +217,16 @@ def test_unusable_scenarios_are_refused(market, scenarios, message):
         price_book(pd.DataFrame([bad_row()]), market, scheduler=IN_PROCESS, scenarios=scenarios, implied_volatility=True)
 
 
+@pytest.mark.parametrize("option, message", [
+    (dict(partition_size=0), "The partition size must be a positive whole number, not 0"),
+    (dict(accuracy=-1e-4), "The accuracy must be a positive number, not -0.0001"),
+    (dict(retries=-1), "The retries must be a whole number from 0, not -1"),
+])
+def test_unusable_options_are_refused(market, option, message):
+    with pytest.raises(BookError, match=message):
+        price_book(pd.DataFrame([bad_row()]).drop(columns="price"), market, scheduler=IN_PROCESS, **option)
+
+
 def test_book_without_a_required_column_or_with_a_result_column_is_refused(market):
     with pytest.raises(BookError, match='The book has no column "strike", "rate"'):
         price_book(pd.DataFrame([bad_row()]).drop(columns=["strike", "rate"]), market, scheduler=IN_PROCESS)

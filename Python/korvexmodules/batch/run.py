@@ -197,6 +197,10 @@ def price_book(book, market, out=None, *, scheduler=None, workers=None, partitio
         check_output(out, book, market, scenarios)
     if partition_size is not None and (int(partition_size) != partition_size or partition_size < 1):
         raise BookError(f"The partition size must be a positive whole number, not {partition_size}")
+    if accuracy is not None and not (np.isfinite(accuracy) and accuracy > 0):
+        raise BookError(f"The accuracy must be a positive number, not {accuracy}")
+    if int(retries) != retries or retries < 0:
+        raise BookError(f"The retries must be a whole number from 0, not {retries}")
     table = book if isinstance(book, pd.DataFrame) else read_table(book, "book")
     check_columns(table, implied_volatility)
     clashes = [c for c in result_columns(implied_volatility) + ("scenario",) if c in table.columns]
