@@ -96,6 +96,16 @@ void add_black_scholes(py::module_& module)
                                    return s.scheme ? py::cast(*s.scheme) : py::none();
                                })
         .def_readonly("vega", &black_scholes_settings::vega)
+        .def(py::pickle(
+            [](const black_scholes_settings& s) {
+                return py::make_tuple(s.accuracy, s.space_points, s.time_steps,
+                                      s.scheme ? py::cast(*s.scheme) : py::none(), s.vega);
+            },
+            [](py::tuple state) {
+                const py::tuple f = pickled_fields(state, 5, "black_scholes_settings");
+                return make_settings(f[0].cast<double>(), f[1].cast<std::size_t>(), f[2].cast<std::size_t>(), f[3],
+                                     f[4].cast<bool>());
+            }))
         .def("__repr__", &settings_text);
 
     py::class_<black_scholes_result>(
@@ -132,8 +142,8 @@ void add_black_scholes(py::module_& module)
                "Prices a sequence of options (vanilla_option and barrier_option mixed) in one call with\n"
                "the GIL released, as price_black_scholes does one by one: markets is one\n"
                "black_scholes_market for all or a sequence of one per option; threads the threads that\n"
-               "share the options (0: one per core). Returns a batch_result: an option that cannot be\n"
-               "priced gets its error text and NaN values, the others are priced.");
+               "share the options (0, or more than the cores: one per core). Returns a batch_result: an\n"
+               "option that cannot be priced gets its error text and NaN values, the others are priced.");
 }
 
 }  // namespace korvex::python

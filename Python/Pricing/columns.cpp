@@ -219,7 +219,8 @@ void add_black_scholes_columns(py::module_& module)
         py::arg("rebate") = 0.0, py::arg("payment") = "at_expiry", py::arg("settings") = py::none(),
         py::arg("threads") = 0,
         "Prices a table of options given by columns, as price_black_scholes does row by row, in one\n"
-        "call with the GIL released, the rows shared among `threads` threads (0: one per core).\n"
+        "call with the GIL released, the rows shared among `threads` threads (0, or more than the\n"
+        "cores: one per core).\n"
         "Every column is one value for all rows or a one-dimensional array or sequence (a numpy\n"
         "array, a pandas Series, a list) with one value per row; columns longer than one must have\n"
         "the same length, the number of rows.\n"

@@ -120,6 +120,12 @@ void add_instruments(py::module_& module)
         .def_property_readonly(
             "expiry", [](const vanilla_option& o) { return date_object(o.expiry); }, "The expiry date.")
         .def_readonly("exercise", &vanilla_option::exercise)
+        .def(py::pickle(
+            [](const vanilla_option& o) { return py::make_tuple(o.type, o.strike, o.expiry.as_float(), o.exercise); },
+            [](py::tuple state) {
+                const py::tuple f = pickled_fields(state, 4, "vanilla_option");
+                return make_vanilla(f[0], f[1].cast<double>(), f[2], f[3]);
+            }))
         .def("__repr__", [](const vanilla_option& o) { return "vanilla_option(" + vanilla_text(o) + ")"; });
 
     py::class_<barrier_option>(
@@ -136,6 +142,15 @@ void add_instruments(py::module_& module)
         .def_readonly("level", &barrier_option::level)
         .def_readonly("rebate", &barrier_option::rebate)
         .def_readonly("payment", &barrier_option::payment)
+        .def(py::pickle(
+            [](const barrier_option& b) {
+                return py::make_tuple(b.option, b.direction, b.kind, b.level, b.rebate, b.payment);
+            },
+            [](py::tuple state) {
+                const py::tuple f = pickled_fields(state, 6, "barrier_option");
+                return make_barrier(f[0].cast<vanilla_option>(), f[1], f[2], f[3].cast<double>(),
+                                    f[4].cast<double>(), f[5]);
+            }))
         .def("__repr__", &barrier_text);
 }
 

@@ -13,6 +13,14 @@ namespace korvex::python {
 
 std::string float_text(double value) { return py::repr(py::float_(value)).cast<std::string>(); }
 
+py::tuple pickled_fields(py::handle state, std::size_t size, const char* type_name)
+{
+    if (!py::isinstance<py::tuple>(state) || py::len(state) != size)
+        throw py::value_error(std::string("a pickled ") + type_name + " is a tuple of " + std::to_string(size) +
+                              " items, not " + py::repr(state).cast<std::string>());
+    return py::reinterpret_borrow<py::tuple>(state);
+}
+
 py::array_t<double> array_view(const std::vector<double>& values, py::handle owner)
 {
     py::array_t<double> view(static_cast<py::ssize_t>(values.size()), values.data(), owner);
@@ -28,9 +36,10 @@ batch_result::batch_result(std::size_t n)
 
 std::size_t thread_count(std::size_t n, std::size_t threads)
 {
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    return std::max<std::size_t>(1, std::min(threads, n));
+    // The rows are pure computation: threads beyond the cores would only share them.
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t wanted = threads == 0 ? cores : std::min(threads, cores);
+    return std::max<std::size_t>(1, std::min(wanted, n));
 }
 
 namespace {

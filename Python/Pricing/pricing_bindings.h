@@ -88,6 +88,10 @@ pde_scheme_type scheme_from(pybind11::handle value, const char* function);
 // The scheme's name, "crank_nicolson" and so on.
 const char* scheme_name(pde_scheme_type scheme);
 
+// The fields of a pickled object: `state` must be a tuple of `size` items (ValueError
+// naming `type_name` otherwise).
+pybind11::tuple pickled_fields(pybind11::handle state, std::size_t size, const char* type_name);
+
 // repr of a float, as Python writes it.
 std::string float_text(double value);
 
@@ -119,12 +123,13 @@ struct batch_result
 // The values price_row(i, result) writes into row i.
 using row_pricer = std::function<void(std::size_t, batch_result&)>;
 
-// Prices rows 0 to n - 1 with the GIL released, on `threads` threads (0: one per core),
+// Prices rows 0 to n - 1 with the GIL released, on thread_count(n, threads) threads,
 // each taking the next row left. A row that throws keeps NaN values and gets the exception's
 // text (a library Error's "<message> [<function> at <file>:<line>]").
 batch_result price_rows(std::size_t n, std::size_t threads, const row_pricer& price_row);
 
-// The threads a call of n rows uses: `threads` (0 meaning the machine's cores), at most n.
+// The threads a call of n rows uses: `threads` (0 meaning the machine's cores), at most n
+// and at most the machine's cores.
 std::size_t thread_count(std::size_t n, std::size_t threads);
 
 // The settings argument of a Black-Scholes pricer: None gives the defaults.

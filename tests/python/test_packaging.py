@@ -21,21 +21,25 @@ CMAKE = os.environ.get("KORVEX_CMAKE", "cmake")
 PYTHON_VERSION = f"python{sys.version_info.major}.{sys.version_info.minor}"
 
 # Imports the package, computes with every module, checks the typing files and tells where the
-# package and the korvex math and Market libraries were loaded from.
+# package and the korvex math, Market and Pricing libraries were loaded from.
 PROBE = """
 import os, korvexmodules, korvexmodules.Math as M
-from korvexmodules import Analytics, Market
+from korvexmodules import Analytics, Market, Pricing
 from korvexmodules.Vectorization import vector_IdE
 points, weights = vector_IdE(), vector_IdE()
 M.gaussianQuadrature.gauss_legendre_coefficients(5, points, weights)
 curve = Market.discount_curve_flat(0.0, 0.0)
-print(M.normalDistribution.cdfnorm(0.0), round(sum(weights), 12), Analytics.norm_cdf(0.0), curve.df(365.0))
+spot = Market.equity_spot(0.0, 100.0)
+put = Pricing.price_black_scholes(Pricing.vanilla_option("put", 100.0, 365.0),
+                                  Pricing.black_scholes_market(spot, curve, curve, 0.2)).price
+print(M.normalDistribution.cdfnorm(0.0), round(sum(weights), 12), Analytics.norm_cdf(0.0), curve.df(365.0),
+      round(put, 3))
 folder = os.path.dirname(korvexmodules.__file__)
 assert all(os.path.exists(os.path.join(folder, f)) for f in
            ["py.typed"] + [m + ".pyi" for m in korvexmodules.__all__])
 print(korvexmodules.__file__)
 maps = open('/proc/self/maps').read().splitlines()
-libraries = {line.split()[-1] for line in maps if 'libkorvex_math' in line or 'libMarket' in line}
+libraries = {line.split()[-1] for line in maps if any(name in line for name in ('libkorvex_math', 'libMarket', 'libPricing'))}
 print(' '.join(sorted({os.path.dirname(path) for path in libraries})), len(libraries))
 """
 
@@ -50,9 +54,9 @@ def probe(executable, env, cwd):
     result = run_python(PROBE, env=env, cwd=cwd, executable=executable)
     assert result.returncode == 0, result.stdout + result.stderr
     values, package, libraries = result.stdout.splitlines()
-    assert values == "0.5 2.0 0.5 1.0"
+    assert values == "0.5 2.0 0.5 1.0 7.966"
     folder, count = libraries.split()
-    assert count == "2"  # both libraries, from the one folder
+    assert count == "3"  # the three libraries, from the one folder
     return Path(package), Path(folder) / "libkorvex_math.so"
 
 

@@ -4,6 +4,7 @@ released, memory flat."""
 
 import datetime
 import os
+import pickle
 import subprocess
 
 import numpy as np
@@ -16,6 +17,7 @@ from korvexmodules import Analytics as A
 from korvexmodules import Market as M
 from korvexmodules import Pricing as P
 from korvexmodules.Core import Error
+from korvexmodules.Vectorization import vector_IdE
 
 ql = pytest.importorskip("QuantLib")
 
@@ -77,17 +79,18 @@ def quantlib_process():
     return today, ql.BlackScholesMertonProcess(ql.QuoteHandle(ql.SimpleQuote(SPOT)), flat(CARRY), flat(RATE), volatility)
 
 
+# QuantLib 1.29's Leisen-Reimer tree, 2 P(20001 steps) - P(10001 steps): too slow to compute here.
+AMERICAN_PUT = 6.6606864083
+
+
 def test_american_put_against_quantlib():
     today, process = quantlib_process()
     option = ql.VanillaOption(ql.PlainVanillaPayoff(ql.Option.Put, 100.0), ql.AmericanExercise(today, today + 365))
-    def leisen_reimer(steps):
-        option.setPricingEngine(ql.BinomialVanillaEngine(process, "lr", steps))
-        return option.NPV(), option.delta()
-
-    (coarse, _), (fine, delta) = leisen_reimer(5001), leisen_reimer(10001)
+    option.setPricingEngine(ql.BinomialVanillaEngine(process, "lr", 1001))
     r = P.price_black_scholes(P.vanilla_option("put", 100.0, days_later(365), "american"), MARKET)
-    assert r.price == pytest.approx(2 * fine - coarse, abs=1e-4)  # the tree's first-order error removed
-    assert r.delta == pytest.approx(delta, abs=1e-4)
+    assert r.price == pytest.approx(AMERICAN_PUT, abs=1e-4)
+    assert r.price == pytest.approx(option.NPV(), abs=1e-3)
+    assert r.delta == pytest.approx(option.delta(), abs=1e-3)
 
 
 # QuantLib's analytic engine pays a knock-out's rebate at hit, a knock-in's at expiry.
@@ -192,12 +195,20 @@ def test_columns_accept_serials_names_codes_and_pandas():
     table = pandas.DataFrame({"type": ["Call", "put"], "strike": [100.0, 90.0],
                               "expiry": pandas.to_datetime([expiry, expiry])})
     by_names = P.price_black_scholes_columns(MARKET, table["type"], table["strike"], table["expiry"], settings=COARSE)
-    by_codes = P.price_black_scholes_columns(MARKET, np.array([0, 1]), [100.0, 90.0], serial(expiry),
+    by_codes = P.price_black_scholes_columns(MARKET, np.array([0, 1]), vector_IdE([100.0, 90.0]), serial(expiry),
                                              exercise=P.exercise_type.european, settings=COARSE)
     one = P.price_black_scholes(P.vanilla_option(P.option_type.put, 90.0, expiry), MARKET, COARSE)
     assert by_names.price.tolist() == by_codes.price.tolist() and by_codes.price[1] == one.price
     empty = P.price_black_scholes_columns(MARKET, "call", np.array([]), expiry)
     assert len(empty) == 0 and empty.price.shape == (0,)
+
+
+def test_fx_market_prices_as_the_equity_one():
+    option = P.vanilla_option("call", 1.1, days_later(700))
+    curves = M.discount_curve_piecewise_constant(TODAY, [days_later(400)], [0.03]), M.discount_curve_flat(TODAY, 0.01)
+    fx = P.black_scholes_market(M.fx_spot(TODAY, 1.05), *curves, 0.1)
+    equity = P.black_scholes_market(P.market(M.equity_spot(TODAY, 1.05), *curves), 0.1)
+    assert P.price_black_scholes(option, fx).price == P.price_black_scholes(option, equity).price
 
 
 def test_columns_infer_the_barrier_direction_and_refuse_rows_alone():
@@ -211,6 +222,9 @@ def test_columns_infer_the_barrier_direction_and_refuse_rows_alone():
     assert result.errors[2] == "price_black_scholes_columns() argument 'type' must be one of 'call', 'put', not 'swap'"
     assert result.errors[3].startswith("the spot 100 has already reached the up barrier at 100 [check_barrier at ")
     assert result.failed == 2 and "4 instruments, 2 failed" in repr(result)
+    missing = P.price_black_scholes_columns(MARKET, "put", 100.0, np.array(["2025-01-01", "NaT"], "datetime64[D]"),
+                                            settings=COARSE, threads=10**6)
+    assert missing.errors[0] == "" and missing.errors[1].startswith("the expiry must be a finite date, got ")
 
 
 @pytest.mark.parametrize("call, error, text", [
@@ -230,6 +244,12 @@ def test_columns_infer_the_barrier_direction_and_refuse_rows_alone():
      "price_black_scholes_batch() got 1 options and 2 markets"),
     (lambda: P.vanilla_option("cal", 1.0, 46000.0), ValueError,
      "vanilla_option() argument 'type' must be one of 'call', 'put', not 'cal'"),
+    (lambda: P.vanilla_option(True, 1.0, 46000.0), ValueError,
+     "vanilla_option() argument 'type' must be one of 'call', 'put', not True"),
+    (lambda: P.vanilla_option(2, 1.0, 46000.0), ValueError,
+     "vanilla_option() argument 'type' must be one of 'call', 'put', not 2"),
+    (lambda: P.price_black_scholes(P.vanilla_option(1, 1.0, 46000.0), MARKET, 1e-3), TypeError,
+     "price_black_scholes() argument 'settings' must be black_scholes_settings, not float"),
     (lambda: P.black_scholes_settings(scheme="euler"), ValueError,
      "black_scholes_settings() argument 'scheme' must be one of 'adi_hundsdorfer_verwer', 'adi_douglas', "
      "'adi_craig_sneyd', 'adi_modified_craig_sneyd', 'crank_nicolson', 'two_stage_l_stable', 'implicit_euler', "
@@ -269,6 +289,18 @@ def test_results_are_views_kept_alive_by_their_arrays():
     assert price.base is not None and price[0] == P.price_black_scholes(option, MARKET).price
 
 
+def test_pickled_instruments_and_settings_price_the_same():
+    options = mixed_options()
+    settings = P.black_scholes_settings(accuracy=1e-3, scheme="crank_nicolson", vega=False)
+    again, settings_again = pickle.loads(pickle.dumps((options, settings)))
+    assert [repr(o) for o in again] == [repr(o) for o in options] and repr(settings_again) == repr(settings)
+    ours = P.price_black_scholes_batch(options, MARKET, settings)
+    theirs = P.price_black_scholes_batch(again, MARKET, settings_again)
+    assert np.array_equal(ours.price, theirs.price, equal_nan=True) and ours.errors == theirs.errors
+    with pytest.raises(ValueError, match=r"a pickled vanilla_option is a tuple of 4 items, not \(1, 2\)"):
+        P.vanilla_option.__new__(P.vanilla_option).__setstate__((1, 2))
+
+
 def test_reprs():
     option = P.vanilla_option("call", 100.0, TODAY, "american")
     assert repr(option) == "vanilla_option(type='call', strike=100.0, expiry=datetime.date(2024, 1, 2), " \
@@ -282,18 +314,18 @@ def test_reprs():
 
 
 def test_batch_releases_the_gil():
-    options = [P.vanilla_option("put", 100.0, days_later(365), "american")] * 8
+    options = [P.vanilla_option("put", 100.0, days_later(365), "american")] * 2
     longest, duration = gil_pause_during(lambda: P.price_black_scholes_batch(options, MARKET, threads=1))
-    assert longest < duration / 4
+    assert longest < duration / 2, (longest, duration)
     longest, duration = gil_pause_during(lambda: P.price_black_scholes(options[0], MARKET))
-    assert longest < duration / 4
+    assert longest < duration / 2, (longest, duration)
 
 
 def test_memory_stays_flat():
     tiny = P.black_scholes_settings(space_points=9, time_steps=4)
     option = P.vanilla_option("put", 100.0, days_later(365))
-    assert_memory_flat(P.price_black_scholes, (option, MARKET, tiny), calls=20_000)
+    assert_memory_flat(P.price_black_scholes, (option, MARKET, tiny), calls=10_000)
     # None's reference count moves with any code that runs: no None among the arguments.
     columns = (base_market(), ["call", "swap"], [100.0, -1.0], days_later(365), "european", 0.2, np.nan, "down",
                "knock_out", 0.0, "at_expiry", tiny, 1)
-    assert_memory_flat(P.price_black_scholes_columns, columns, calls=20_000)
+    assert_memory_flat(P.price_black_scholes_columns, columns, calls=10_000)

@@ -74,7 +74,7 @@ def test_analytics_signatures_match_the_stub():
         assert function.__doc__.strip()
 
 
-@pytest.mark.parametrize("name", ["Analytics", "Market"])
+@pytest.mark.parametrize("name", ["Analytics", "Market", "Pricing"])
 def test_every_function_has_a_docstring(name):
     module = importlib.import_module(f"korvexmodules.{name}")
     for attribute in public(vars(module)):
