@@ -48,9 +48,9 @@ def identifier(reference):
 @dataclass(frozen=True)
 class Scenario:
     """Shifts applied to the market before a book is priced: the spot by a relative amount
-    (0.01 is +1 %), the volatility by an absolute one (0.01 is one point; for Heston the
-    square roots of v0 and eta move by it), the rate and carry curves in parallel by an
-    absolute rate (continuously compounded, in each curve's own day count)."""
+    (0.01 is +1 %), the Black-Scholes volatility by an absolute one (0.01 is one point), the
+    rate and carry curves in parallel by an absolute rate (continuously compounded, in each
+    curve's own day count)."""
     name: str = ""
     spot_shift: float = 0.0
     volatility_shift: float = 0.0
