@@ -11,6 +11,8 @@ packages=(
   python3-venv python3-pip python3-setuptools python3-wheel
   # The pybind11 modules; pandas and QuantLib-Python are references of the Python tests.
   pybind11-dev python3-pandas quantlib-python
+  # korvexmodules.batch: books priced on Dask, and the demo's pictures.
+  python3-dask python3-distributed python3-matplotlib
 )
 for option in "$@"; do
   case "$option" in

@@ -11,6 +11,8 @@ Submodules:
                                  and any_container, with their files and pickling
     korvexmodules.Pricing        vanilla and barrier options priced by finite differences,
                                  one by one or a list in one call
+    korvexmodules.batch          books of options priced on a Dask cluster
+                                 (python -m korvexmodules.batch price BOOK ...)
 
 Import the submodule you need: ``from korvexmodules.Math import normalDistribution``.
 """
