@@ -26,14 +26,14 @@ constexpr double variance_floor = 1e-4;
 
 // The accuracy rule: with e the target relative to max(S, K) sqrt(vbar T), m the distance
 // |ln(K / S)| / sqrt(vbar T) of the strike from the spot in standard deviations and
-// k = (1 + vol_of_variance_rule sigma) min(1 + |rho| m, 2) e^(-1/2),
-//     spot points n_S = spot_rule k, variance points n_v = variance_rule k,
-//     steps N = time_rule k (European) or american_time_rule k (American, the finer run of
-//     the extrapolated pair),
+// k = min(1 + |rho| m, 2) e^(-1/2),
+//     spot points n_S = spot_rule (1 + sigma / 2) k,
+//     variance points n_v = variance_rule (1 + 2 sigma) k,
+//     steps N = time_rule (1 + sigma / 2) k (European) or american_time_rule (1 + sigma / 2) k
+//     (American, the finer run of the extrapolated pair),
 // each at least its minimum; the constants are fitted to measured errors.
-constexpr double vol_of_variance_rule = 3.0;
 constexpr double spot_rule = 1.2;
-constexpr double variance_rule = 0.6;
+constexpr double variance_rule = 0.8;
 constexpr double time_rule = 0.12;
 constexpr double american_time_rule = 0.24;
 constexpr std::size_t min_spot = 16;
@@ -154,12 +154,14 @@ heston_grid heston_grid::of(const heston_problem& p, const heston_settings& s)
     check_settings(s);
     const double scale = std::max(p.spot, p.strike) * std::sqrt(grid_variance(p) * p.years);
     const double moneyness = std::fabs(std::log(p.strike / p.spot)) / std::sqrt(grid_variance(p) * p.years);
-    const double refinement = (1.0 + vol_of_variance_rule * p.model->sigma()) *
-                              std::min(1.0 + std::fabs(p.model->rho()) * moneyness, 2.0) /
-                              std::sqrt(s.accuracy / scale);
-    const std::size_t ns = s.spot_points != 0 ? s.spot_points : count(spot_rule * refinement, min_spot);
-    const std::size_t nv = s.variance_points != 0 ? s.variance_points : count(variance_rule * refinement, min_variance);
-    const double rule_time = (p.american ? american_time_rule : time_rule) * refinement;
+    const double refinement =
+        std::min(1.0 + std::fabs(p.model->rho()) * moneyness, 2.0) / std::sqrt(s.accuracy / scale);
+    const double sigma = p.model->sigma();
+    const double spot_time = (1.0 + 0.5 * sigma) * refinement;
+    const std::size_t ns = s.spot_points != 0 ? s.spot_points : count(spot_rule * spot_time, min_spot);
+    const std::size_t nv = s.variance_points != 0 ? s.variance_points
+                                                  : count(variance_rule * (1.0 + 2.0 * sigma) * refinement, min_variance);
+    const double rule_time = (p.american ? american_time_rule : time_rule) * spot_time;
     heston_grid g;
     g.time_steps = s.time_steps != 0 ? s.time_steps : count(rule_time, min_time);
     if (p.american && s.time_steps == 0)
