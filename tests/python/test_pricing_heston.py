@@ -2,7 +2,9 @@
 one-by-one calls (to the last bit), refusals with the library's message, a bad row failing alone."""
 
 import datetime
+import os
 import pickle
+import subprocess
 
 import numpy as np
 import pytest
@@ -45,6 +47,23 @@ def test_columns_equal_one_by_one_calls_and_a_bad_row_fails_alone():
         assert result.errors[i] == ""
         assert [result.price[i], result.delta[i], result.gamma[i], result.theta[i]] == \
             [one.price, one.delta, one.gamma, one.theta]
+
+
+def test_values_equal_the_cpp_pricer_to_the_last_bit():
+    program = os.environ.get("KORVEX_PRICING_REFERENCE")
+    if program is None:
+        pytest.skip("needs the C++ reference program of a CMake build (run through ctest)")
+    serial = float((TODAY - datetime.date(1899, 12, 30)).days)
+    cases = [("call", 100.0, 365, "european"), ("put", 90.0, 180, "american"), ("put", 110.0, 730, "european")]
+    lines = [" ".join(["heston", repr(serial), "100.0 0.03 0.01 0.04 1.5 0.05 0.4 -0.6 28 14 5",
+                       str(["call", "put"].index(kind)), repr(strike), repr(serial + days),
+                       str(["european", "american"].index(exercise))]) for kind, strike, days, exercise in cases]
+    output = subprocess.run([program], input="\n".join(lines) + "\n", capture_output=True, text=True,
+                            check=True).stdout.splitlines()
+    assert len(output) == len(cases)
+    for line, case in zip(output, cases):
+        r = P.price_heston(option(*case), MARKET, HESTON, COARSE)
+        assert [r.price, r.delta, r.gamma, r.theta] == [float.fromhex(v) for v in line.split()]
 
 
 @pytest.mark.parametrize("arguments, message", [
