@@ -23,4 +23,5 @@ PYBIND11_MODULE(Pricing, module)
     kp::add_batch_result(module);
     kp::add_black_scholes(module);
     kp::add_black_scholes_columns(module);
+    kp::add_heston(module);
 }

@@ -1,4 +1,5 @@
-// price_black_scholes_columns: a table of options, one argument per column, priced in one call.
+// price_black_scholes_columns and price_heston_columns: a table of options, one argument per
+// column, priced in one call.
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <pybind11/pybind11.h>
 
 #include "Pricing/black_scholes/price_black_scholes.h"
+#include "Pricing/heston/price_heston.h"
 #include "pricing_bindings.h"
 #include "pybind/broadcast.h"
 #include "pybind/dates.h"
@@ -22,7 +24,8 @@ namespace {
 
 using namespace korvex::pricing;
 
-constexpr const char* function = "price_black_scholes_columns";
+constexpr const char* black_scholes_columns = "price_black_scholes_columns";
+constexpr const char* heston_columns = "price_heston_columns";
 
 // A column of numbers: one value for every row, or one per row.
 struct number_column
@@ -33,7 +36,7 @@ struct number_column
     double at(std::size_t row) const { return values[values.size() == 1 ? 0 : row]; }
 };
 
-number_column column_of(const operand& numbers, const char* name)
+number_column column_of(const operand& numbers, const char* function, const char* name)
 {
     if (numbers.is_scalar())
         return {{numbers.value}};
@@ -64,8 +67,8 @@ struct code_column
 };
 
 template <class T>
-code_column<T> codes_of(py::handle column, const char* name, std::initializer_list<std::pair<const char*, T>> names,
-                        bool none_allowed = false)
+code_column<T> codes_of(py::handle column, const char* function, const char* name,
+                        std::initializer_list<std::pair<const char*, T>> names, bool none_allowed = false)
 {
     code_column<T> codes;
     const auto add = [&](py::handle item) {
@@ -88,7 +91,7 @@ code_column<T> codes_of(py::handle column, const char* name, std::initializer_li
 }
 
 // The table's rows: the length of every column that is not of length one (all equal), else 1.
-std::size_t row_count(std::initializer_list<std::pair<const char*, std::size_t>> columns)
+std::size_t row_count(const char* function, std::initializer_list<std::pair<const char*, std::size_t>> columns)
 {
     const char* first = nullptr;
     std::size_t rows = 1;
@@ -122,7 +125,8 @@ struct option_table
 
     std::size_t rows() const
     {
-        return row_count({{"type", type.rows()},
+        return row_count(black_scholes_columns,
+                         {{"type", type.rows()},
                           {"strike", strike.rows()},
                           {"expiry", expiry.rows()},
                           {"exercise", exercise.rows()},
@@ -148,9 +152,14 @@ struct option_table
     }
 };
 
-number_column numbers(py::handle column, const char* name)
+number_column numbers(py::handle column, const char* function, const char* name)
 {
-    return column_of(number_operand(column, function, name), name);
+    return column_of(number_operand(column, function, name), function, name);
+}
+
+number_column dates(py::handle column, const char* function)
+{
+    return column_of(date_operand(column, function, "expiry"), function, "expiry");
 }
 
 // The market of every row: `market` itself, with the volatility of the row where a
@@ -170,14 +179,14 @@ row_markets markets_of(py::handle market_object, bool volatility_given)
 {
     if (!volatility_given) {
         if (!py::isinstance<black_scholes_market>(market_object))
-            throw py::type_error(std::string(function) +
+            throw py::type_error(std::string(black_scholes_columns) +
                                  "() argument 'market' must be a black_scholes_market when no volatility is given, "
                                  "not " +
                                  Py_TYPE(market_object.ptr())->tp_name);
         return {nullptr, market_object.cast<std::shared_ptr<black_scholes_market>>()};
     }
     if (!py::isinstance<market>(market_object))
-        throw py::type_error(std::string(function) + "() argument 'market' must be a market, not " +
+        throw py::type_error(std::string(black_scholes_columns) + "() argument 'market' must be a market, not " +
                              Py_TYPE(market_object.ptr())->tp_name);
     return {market_object.cast<std::shared_ptr<market>>(), nullptr};
 }
@@ -189,22 +198,82 @@ batch_result price_columns(py::handle market_object, py::handle type, py::handle
 {
     const row_markets markets = markets_of(market_object, !volatility.is_none());
     const double no_barrier = std::numeric_limits<double>::quiet_NaN();
+    const char* f = black_scholes_columns;
     const option_table table{
-        codes_of(type, "type", option_types),
-        numbers(strike, "strike"),
-        column_of(date_operand(expiry, function, "expiry"), "expiry"),
-        codes_of(exercise, "exercise", exercise_types),
-        barrier.is_none() ? number_column{{no_barrier}} : numbers(barrier, "barrier"),
-        codes_of(direction, "direction", directions, true),
-        codes_of(kind, "kind", barrier_kinds),
-        numbers(rebate, "rebate"),
-        codes_of(payment, "payment", payments),
-        volatility.is_none() ? number_column{{no_barrier}} : numbers(volatility, "volatility"),
+        codes_of(type, f, "type", option_types),
+        numbers(strike, f, "strike"),
+        dates(expiry, f),
+        codes_of(exercise, f, "exercise", exercise_types),
+        barrier.is_none() ? number_column{{no_barrier}} : numbers(barrier, f, "barrier"),
+        codes_of(direction, f, "direction", directions, true),
+        codes_of(kind, f, "kind", barrier_kinds),
+        numbers(rebate, f, "rebate"),
+        codes_of(payment, f, "payment", payments),
+        volatility.is_none() ? number_column{{no_barrier}} : numbers(volatility, f, "volatility"),
     };
-    const black_scholes_settings s = black_scholes_settings_from(settings, function);
+    const black_scholes_settings s = black_scholes_settings_from(settings, f);
     const double spot = markets.fixed ? markets.fixed->spot() : markets.base->spot();
     return price_rows(table.rows(), threads, [&](std::size_t i, batch_result& out) {
         out.set(i, price_black_scholes_instrument(table.option(i, spot), markets.at(table, i), s));
+    });
+}
+
+
+// A table of vanilla options with the Heston parameters of each row.
+struct heston_table
+{
+    code_column<option_type> type;
+    number_column strike;
+    number_column expiry;
+    code_column<exercise_type> exercise;
+    number_column v0, kappa, eta, sigma, rho;
+
+    std::size_t rows() const
+    {
+        return row_count(heston_columns, {{"type", type.rows()},
+                                          {"strike", strike.rows()},
+                                          {"expiry", expiry.rows()},
+                                          {"exercise", exercise.rows()},
+                                          {"v0", v0.rows()},
+                                          {"kappa", kappa.rows()},
+                                          {"eta", eta.rows()},
+                                          {"sigma", sigma.rows()},
+                                          {"rho", rho.rows()}});
+    }
+
+    vanilla_option option(std::size_t i) const
+    {
+        return {*type.at(i), strike.at(i), datetime(expiry.at(i)), *exercise.at(i)};
+    }
+    heston_parameters heston(std::size_t i) const
+    {
+        return {v0.at(i), kappa.at(i), eta.at(i), sigma.at(i), rho.at(i)};
+    }
+};
+
+batch_result price_heston_table(py::handle market_object, py::handle type, py::handle strike, py::handle expiry,
+                                py::handle exercise, py::handle v0, py::handle kappa, py::handle eta, py::handle sigma,
+                                py::handle rho, py::handle settings, std::size_t threads)
+{
+    const char* f = heston_columns;
+    if (!py::isinstance<market>(market_object))
+        throw py::type_error(std::string(f) + "() argument 'market' must be a market, not " +
+                             Py_TYPE(market_object.ptr())->tp_name);
+    const auto base = market_object.cast<std::shared_ptr<market>>();
+    const heston_table table{
+        codes_of(type, f, "type", option_types),
+        numbers(strike, f, "strike"),
+        dates(expiry, f),
+        codes_of(exercise, f, "exercise", exercise_types),
+        numbers(v0, f, "v0"),
+        numbers(kappa, f, "kappa"),
+        numbers(eta, f, "eta"),
+        numbers(sigma, f, "sigma"),
+        numbers(rho, f, "rho"),
+    };
+    const heston_settings s = heston_settings_from(settings, f);
+    return price_rows(table.rows(), threads, [&](std::size_t i, batch_result& out) {
+        out.set(i, price_heston(table.option(i), *base, table.heston(i), s));
     });
 }
 
@@ -239,6 +308,19 @@ void add_black_scholes_columns(py::module_& module)
         "library refuses, a name that names nothing) gets its error text and NaN values, and the\n"
         "other rows are priced. Arguments that are not columns of one of these forms, or columns of\n"
         "different lengths, raise TypeError or ValueError before anything is priced.");
+    module.def(
+        "price_heston_columns", &price_heston_table, py::arg("market"), py::arg("type"), py::arg("strike"),
+        py::arg("expiry"), py::arg("exercise"), py::arg("v0"), py::arg("kappa"), py::arg("eta"),
+        py::arg("sigma"), py::arg("rho"), py::arg("settings") = py::none(), py::arg("threads") = 0,
+        "Prices a table of vanilla options given by columns under the Heston model, as price_heston\n"
+        "does row by row, in one call with the GIL released, the rows shared among `threads`\n"
+        "threads (0, or more than the cores: one per core). The columns are of the forms\n"
+        "price_black_scholes_columns takes (one value for all rows, or one per row): type,\n"
+        "exercise (names or codes), strike, expiry (dates), and the model's parameters v0, kappa,\n"
+        "eta, sigma, rho of each row. market: any market (its spot, rate and carry curves);\n"
+        "settings: heston_settings for every row.\n"
+        "Returns a batch_result in the rows' order (vega NaN): a row that cannot be priced gets\n"
+        "its error text and NaN values, and the other rows are priced.");
 }
 
 }  // namespace korvex::python

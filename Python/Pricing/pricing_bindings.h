@@ -19,9 +19,13 @@
 #include "PDE/scheme/pde_scheme.h"
 #include "Pricing/black_scholes/black_scholes_result.h"
 #include "Pricing/black_scholes/black_scholes_settings.h"
+#include "Pricing/heston/heston_parameters.h"
+#include "Pricing/heston/heston_result.h"
+#include "Pricing/heston/heston_settings.h"
 #include "Pricing/instruments/barrier_option.h"
 #include "Pricing/instruments/vanilla_option.h"
 #include "Pricing/market/black_scholes_market.h"
+#include "Pricing/market/market.h"
 
 namespace korvex::python {
 
@@ -105,7 +109,7 @@ struct batch_result
 {
     explicit batch_result(std::size_t n);
 
-    // Row i from a pricer's result.
+    // Row i from a pricer's result (vega stays NaN for a result without one).
     template <class Result>
     void set(std::size_t i, const Result& r)
     {
@@ -113,7 +117,8 @@ struct batch_result
         delta[i] = r.delta;
         gamma[i] = r.gamma;
         theta[i] = r.theta;
-        vega[i] = r.vega;
+        if constexpr (requires { r.vega; })
+            vega[i] = r.vega;
     }
 
     std::vector<double> price, delta, gamma, theta, vega;
@@ -139,11 +144,19 @@ pricing::black_scholes_result price_black_scholes_instrument(const instrument& o
                                                              const pricing::black_scholes_market& market,
                                                              const pricing::black_scholes_settings& settings);
 
+// The settings argument of price_heston: None gives the defaults.
+pricing::heston_settings heston_settings_from(pybind11::handle settings, const char* function);
+// price_heston for either kind of instrument (a barrier option is refused by the pricer).
+pricing::heston_result price_heston_instrument(const instrument& option, const pricing::market& market,
+                                               const pricing::heston_parameters& heston,
+                                               const pricing::heston_settings& settings);
+
 void add_instruments(pybind11::module_& module);
 void add_markets(pybind11::module_& module);
 void add_batch_result(pybind11::module_& module);
 void add_black_scholes(pybind11::module_& module);
 void add_black_scholes_columns(pybind11::module_& module);
+void add_heston(pybind11::module_& module);
 
 // --- implementation of enum_from ---
 

@@ -142,6 +142,56 @@ class black_scholes_result:
     @property
     def extrapolated(self) -> bool: ...
 
+class heston_parameters:
+    """The Heston model's parameters (variances and kappa per year)."""
+    def __init__(self, v0: float, kappa: float, eta: float, sigma: float, rho: float) -> None: ...
+    @property
+    def v0(self) -> float: ...
+    @property
+    def kappa(self) -> float: ...
+    @property
+    def eta(self) -> float: ...
+    @property
+    def sigma(self) -> float: ...
+    @property
+    def rho(self) -> float: ...
+
+class heston_settings:
+    """How price_heston solves: the accuracy aimed at, or the grid itself."""
+    def __init__(self, accuracy: float = 1e-3, spot_points: int = 0, variance_points: int = 0,
+                 time_steps: int = 0, scheme: Union[pde_scheme_type, str, int, None] = None) -> None: ...
+    @property
+    def accuracy(self) -> float: ...
+    @property
+    def spot_points(self) -> int: ...
+    @property
+    def variance_points(self) -> int: ...
+    @property
+    def time_steps(self) -> int: ...
+    @property
+    def scheme(self) -> Optional[pde_scheme_type]: ...
+
+class heston_result:
+    """A Heston price with its Greeks, the grid (spot index outer) and how it was solved."""
+    @property
+    def price(self) -> float: ...
+    @property
+    def delta(self) -> float: ...
+    @property
+    def gamma(self) -> float: ...
+    @property
+    def theta(self) -> float: ...
+    @property
+    def spots(self) -> Array: ...
+    @property
+    def variances(self) -> Array: ...
+    @property
+    def values(self) -> Array: ...
+    @property
+    def time_steps(self) -> int: ...
+    @property
+    def scheme(self) -> pde_scheme_type: ...
+
 class batch_result:
     """Prices and Greeks of a list of instruments; errors[i] is '' where priced."""
     @property
@@ -180,3 +230,16 @@ def price_black_scholes_columns(market: market, type: Column, strike: Column, ex
     """Prices a table of options given by columns (one value for all rows or one per row) in
     one call with the GIL released. A NaN barrier makes its row a vanilla option; without a
     volatility column the market must be a black_scholes_market. Per-row errors."""
+
+def price_heston(option: Option, market: market, heston: heston_parameters,
+                 settings: Optional[heston_settings] = None) -> heston_result:
+    """The price and Greeks of a vanilla option under Heston, by finite differences."""
+
+def heston_semi_closed_form(option: vanilla_option, market: market, heston: heston_parameters) -> float:
+    """The price of a European vanilla option under Heston in semi-closed form."""
+
+def price_heston_columns(market: market, type: Column, strike: Column, expiry: Column, exercise: Column,
+                         v0: Column, kappa: Column, eta: Column, sigma: Column, rho: Column,
+                         settings: Optional[heston_settings] = None, threads: int = 0) -> batch_result:
+    """Prices a table of vanilla options under Heston given by columns in one call with the
+    GIL released; vega NaN. Per-row errors."""

@@ -10,6 +10,10 @@
      speed-up, for the American put (a costly row) and the European call (a cheap one).
   3. The column form's own cost per row: price_black_scholes_columns against
      price_black_scholes_batch on the same 10^4 European rows (one thread).
+  4. One Heston price per call (v0 = eta = 0.04, kappa 1.5, sigma 0.3, rho -0.7; the European
+     call above) on a (t, x, v) = (5, 28, 14) grid and at the default accuracy 1e-3:
+     price_heston from Python against the C++ cost per row inside price_heston_columns (one
+     thread, many copies), and the share lost to the binding.
 
 Times are the minimum over repetitions of process CPU time (wall time where threads run).
 Usage: PYTHONPATH=<build>/python /usr/bin/python3 bench_python_pricing.py [--quick]
@@ -98,8 +102,24 @@ def column_cost():
           f"option objects)")
 
 
+def heston_one_call():
+    print("4. one Heston price per call, CPU time (us): Python call, C++ per option, share lost")
+    heston = P.heston_parameters(0.04, 1.5, 0.04, 0.3, -0.7)
+    option = WORKS["european_call"]
+    for name, settings in (("grid 5 x 28 x 14", P.heston_settings(spot_points=28, variance_points=14, time_steps=5)),
+                           ("accuracy 1e-3", P.heston_settings())):
+        once = best_time(lambda: P.price_heston(option, MARKET, heston, settings), repeats=3)
+        n = max(4, int(0.2 / max(once, 1e-6)) // (4 if QUICK else 1))
+        python = best_time(lambda: [P.price_heston(option, MARKET, heston, settings) for _ in range(n)]) / n
+        cpp = best_time(lambda: P.price_heston_columns(MARKET, "call", [100.0] * n, EXPIRY, "european", 0.04, 1.5,
+                                                       0.04, 0.3, -0.7, settings=settings, threads=1)) / n
+        print(f"   {name:18s} python {1e6 * python:9.1f}  c++ {1e6 * cpp:9.1f}  "
+              f"lost {100.0 * (python - cpp) / python:5.1f} %")
+
+
 if __name__ == "__main__":
     print("korvexmodules.Pricing from Python; minimum of repetitions on a possibly shared machine")
     one_call_against_cpp()
     threads_speed_up()
     column_cost()
+    heston_one_call()

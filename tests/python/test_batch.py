@@ -15,7 +15,7 @@ from korvexmodules import Analytics, Market
 from korvexmodules.batch import BookError, IN_PROCESS, price_book, read_table
 from korvexmodules.batch.__main__ import MOST_FAILED_ROWS, NOTHING_PRICED, main
 from korvexmodules.batch import read_scenarios
-from korvexmodules.batch.partition import HESTON_REFUSAL, PRICE_COLUMNS
+from korvexmodules.batch.partition import PRICE_COLUMNS
 from korvexmodules.batch.references import BASE, identifier, shifted_curve, shifted_spot
 from korvexmodules.batch.sample import VALUATION, sample_book, sample_implied_volatility_book, sample_market
 from korvexmodules.Core import Error
@@ -147,7 +147,6 @@ BAD_ROWS = [
     (dict(barrier_type="up-and-out"), "barrier_type is given without a barrier level"),
     (dict(volatility=""), "volatility is empty on a black_scholes row"),
     (dict(model="heston", v0="0.04", kappa="1", eta="0.04", sigma="0.5"), "rho is empty on a heston row"),
-    (dict(model="heston", v0="0.04", kappa="1", eta="0.04", sigma="0.5", rho="-0.5"), HESTON_REFUSAL),
     (dict(spot=""), "spot is empty"),
     (dict(spot="stock:ACME"), 'spot: "stock:ACME" is not a market reference (discount:, fx:, default:, equity:)'),
     (dict(rate="discount:OIS"), 'rate: "discount:OIS" does not read discount:ID/CCY'),
@@ -165,6 +164,38 @@ def test_a_bad_row_gets_its_error_and_the_others_are_priced(market, changes, mes
     result = price_book(book.drop(columns="price"), market, scheduler=IN_PROCESS)
     assert list(result["error"])[1] == message
     assert np.isnan(result["price"][1])
+
+
+HESTON = dict(model="heston", volatility="", v0="0.04", kappa="1.5", eta="0.05", sigma="0.4", rho="-0.6")
+
+
+@pytest.mark.parametrize("changes", [dict(), dict(type="put", strike="90", exercise="american")])
+def test_a_heston_row_equals_a_one_by_one_call(market, changes):
+    from korvexmodules import Pricing
+    book = pd.DataFrame([bad_row(id="before"), bad_row(**HESTON, **changes)]).drop(columns="price")
+    result = price_book(book, market, scheduler=IN_PROCESS, accuracy=1e-2)
+    row = book.iloc[1]
+    option = Pricing.vanilla_option(row["type"], float(row["strike"]), np.datetime64(row["expiry"]),
+                                    row["exercise"] or "european")
+    heston = Pricing.heston_parameters(*(float(row[name]) for name in ("v0", "kappa", "eta", "sigma", "rho")))
+    expected = Pricing.price_heston(option, shifted_market(dict(row, volatility="0.2"), market, BASE), heston,
+                                    Pricing.heston_settings(accuracy=1e-2))
+    assert list(result["error"]) == ["", ""]
+    for column in ("price", "delta", "gamma", "theta"):
+        assert result[column][1] == getattr(expected, column), column
+    assert np.isnan(result["vega"][1])
+
+
+def test_a_heston_barrier_row_gets_the_pricers_refusal(market):
+    from korvexmodules import Pricing
+    book = pd.DataFrame([bad_row(**HESTON, barrier="80", barrier_type="down-and-out"), bad_row(id="after")])
+    result = price_book(book.drop(columns="price"), market, scheduler=IN_PROCESS, accuracy=1e-2)
+    option = Pricing.barrier_option(Pricing.vanilla_option("call", 100.0, np.datetime64("2025-01-02")), "down",
+                                    "knock_out", 80.0)
+    with pytest.raises(Error) as refusal:
+        Pricing.price_heston(option, shifted_market(bad_row(), market, BASE),
+                             Pricing.heston_parameters(0.04, 1.5, 0.05, 0.4, -0.6))
+    assert list(result["error"]) == [str(refusal.value), ""]
 
 
 IMPLIED_VOLATILITY_BAD_ROWS = [

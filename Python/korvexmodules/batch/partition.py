@@ -15,7 +15,6 @@ from .schema import parse_rows
 
 PRICE_COLUMNS = ("price", "delta", "gamma", "theta", "vega")
 IMPLIED_VOLATILITY_COLUMN = "implied_volatility"
-HESTON_REFUSAL = "the heston model cannot be priced yet: korvexmodules.Pricing has no price_heston"
 ACT_365 = Market.day_count_convention("ACT/365F")
 BARRIER_DIRECTION = {"down-and-out": "down", "down-and-in": "down", "up-and-out": "up", "up-and-in": "up"}
 BARRIER_KIND = {"down-and-out": "knock_out", "down-and-in": "knock_in", "up-and-out": "knock_out",
@@ -142,20 +141,21 @@ def prices(rows, found, scenario, settings):
     """Price, delta, gamma, theta and vega of every row (NaN where it failed)."""
     n = len(rows.errors)
     columns = [np.full(n, np.nan) for _ in PRICE_COLUMNS]
-    rows.fail(rows.model == "heston", HESTON_REFUSAL)
-    black_scholes = np.flatnonzero(rows.good & (rows.model == "black_scholes"))
-    if len(black_scholes):
-        values, errors = price_black_scholes(rows, black_scholes, found, scenario, settings)
-        for column, value in zip(columns, values):
-            column[black_scholes] = value
-        rows.fail_each(np.isin(np.arange(n), black_scholes), errors)
+    for model, price_group in (("black_scholes", black_scholes_group(rows, scenario, settings)),
+                               ("heston", heston_group(rows, settings))):
+        selected = np.flatnonzero(rows.good & (rows.model == model))
+        if len(selected):
+            values, errors = price_by_market(rows, selected, found, price_group)
+            for column, value in zip(columns, values):
+                column[selected] = value
+            rows.fail_each(np.isin(np.arange(n), selected), errors)
     return columns
 
 
-def price_black_scholes(rows, selected, found, scenario, settings):
+def price_by_market(rows, selected, found, price_group):
     """(price, delta, gamma, theta, vega arrays, error texts) of the rows `selected`, priced by
-    the vectorised Black-Scholes PDE pricer, one call per market, with the GIL released and on
-    this task's one thread (the cluster's workers set the parallelism)."""
+    price_group(Pricing, market, rows) once per market; the vectorised pricers it calls release
+    the GIL and run on this task's one thread (the cluster's workers set the parallelism)."""
     values = [np.full(len(selected), np.nan) for _ in PRICE_COLUMNS]
     errors = np.full(len(selected), "", dtype=object)
     try:
@@ -163,8 +163,6 @@ def price_black_scholes(rows, selected, found, scenario, settings):
     except ImportError:
         errors[:] = "korvexmodules.Pricing is not built"
         return values, errors
-    pricer_settings = Pricing.black_scholes_settings() if settings.accuracy is None else \
-        Pricing.black_scholes_settings(accuracy=settings.accuracy)
     for members in found.groups(selected):
         chosen = selected[members]
         try:
@@ -172,6 +170,18 @@ def price_black_scholes(rows, selected, found, scenario, settings):
         except Error as error:
             errors[members] = error_text(error)
             continue
+        group_values, group_errors = price_group(Pricing, market, chosen)
+        for value, group_value in zip(values, group_values):
+            value[members] = group_value
+        errors[members] = group_errors
+    return values, errors
+
+
+def black_scholes_group(rows, scenario, settings):
+    """The pricer of price_by_market for Black-Scholes rows: price_black_scholes_columns."""
+    def price_group(Pricing, market, chosen):
+        pricer_settings = Pricing.black_scholes_settings() if settings.accuracy is None else \
+            Pricing.black_scholes_settings(accuracy=settings.accuracy)
         barrier_type = rows.barrier_type[chosen]
         result = Pricing.price_black_scholes_columns(
             market, type=rows.type[chosen], strike=rows.strike[chosen], expiry=rows.expiry[chosen],
@@ -179,7 +189,44 @@ def price_black_scholes(rows, selected, found, scenario, settings):
             barrier=rows.barrier[chosen], direction=[BARRIER_DIRECTION.get(b) for b in barrier_type],
             kind=[BARRIER_KIND.get(b, "knock_out") for b in barrier_type], rebate=rows.rebate[chosen],
             payment=rows.rebate_payment[chosen], settings=pricer_settings, threads=1)
-        for value, column in zip(values, PRICE_COLUMNS):
-            value[members] = getattr(result, column)
-        errors[members] = result.errors
-    return values, errors
+        return [getattr(result, column) for column in PRICE_COLUMNS], result.errors
+    return price_group
+
+
+def heston_group(rows, settings):
+    """The pricer of price_by_market for Heston rows: price_heston_columns for the vanilla
+    options; a barrier option gets price_heston's own refusal."""
+    def price_group(Pricing, market, chosen):
+        pricer_settings = Pricing.heston_settings() if settings.accuracy is None else \
+            Pricing.heston_settings(accuracy=settings.accuracy)
+        values = [np.full(len(chosen), np.nan) for _ in PRICE_COLUMNS]
+        errors = np.full(len(chosen), "", dtype=object)
+        barrier = ~np.isnan(rows.barrier[chosen])
+        for k in np.flatnonzero(barrier):
+            errors[k] = heston_barrier_refusal(Pricing, market, rows, chosen[k])
+        vanilla = np.flatnonzero(~barrier)
+        if len(vanilla):
+            rows_of = chosen[vanilla]
+            result = Pricing.price_heston_columns(
+                market, type=rows.type[rows_of], strike=rows.strike[rows_of], expiry=rows.expiry[rows_of],
+                exercise=rows.exercise[rows_of], **{name: column[rows_of] for name, column in rows.heston.items()},
+                settings=pricer_settings, threads=1)
+            for value, column in zip(values, PRICE_COLUMNS):
+                value[vanilla] = getattr(result, column)
+            errors[vanilla] = result.errors
+        return values, errors
+    return price_group
+
+
+def heston_barrier_refusal(Pricing, market, rows, i):
+    """The error text price_heston gives the barrier option of row i."""
+    barrier_type = rows.barrier_type[i]
+    try:
+        option = Pricing.barrier_option(
+            Pricing.vanilla_option(rows.type[i], rows.strike[i], rows.expiry[i], rows.exercise[i]),
+            BARRIER_DIRECTION[barrier_type], BARRIER_KIND[barrier_type], rows.barrier[i], rows.rebate[i],
+            rows.rebate_payment[i])
+        Pricing.price_heston(option, market, Pricing.heston_parameters(*(rows.heston[name][i] for name in rows.heston)))
+    except Error as error:
+        return error_text(error)
+    return "price_heston priced a barrier option"
