@@ -361,4 +361,7 @@ def test_pictures_are_written(tmp_path, market):
     written = [pictures.sabr_smile(tmp_path / "sabr.png"), pictures.market_curves(market, tmp_path / "curves.png"),
                pictures.black_scholes_profile(tmp_path / "profile.png", accuracy=1e-3),
                pictures.price_distribution(result, tmp_path / "book.png")]
+    heston = pictures.heston_grid(accuracy=1e-2)
+    written += [pictures.heston_surface(tmp_path / "heston.png", heston),
+                pictures.heston_error_map(tmp_path / "heston_error.png", heston, most_nodes=12)]
     assert all(is_png(path) for path in written)
