@@ -1,7 +1,6 @@
 // price_black_scholes for one instrument and for a list, its settings and its result.
 #include <memory>
 #include <string>
-#include <variant>
 
 #include <pybind11/pybind11.h>
 

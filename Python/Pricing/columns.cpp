@@ -250,7 +250,7 @@ batch_result price_heston_table(py::handle market_object, py::handle type, py::h
     const option_columns options =
         option_arguments{type, strike, expiry, exercise, barrier, direction, kind, rebate, payment}.read(f);
     const heston_parameter_columns heston{numbers(v0, f, "v0"), numbers(kappa, f, "kappa"), numbers(eta, f, "eta"),
-                                        numbers(sigma, f, "sigma"), numbers(rho, f, "rho")};
+                                          numbers(sigma, f, "sigma"), numbers(rho, f, "rho")};
     const auto s = settings_from<heston_settings>(settings, f, "heston_settings");
     // The parameters' lengths after the vanilla columns', in the order of the arguments.
     column_lengths lengths = options.lengths();

@@ -2,7 +2,6 @@
 // settings and the result.
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include <pybind11/pybind11.h>
