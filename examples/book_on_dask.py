@@ -41,6 +41,9 @@ written = [pictures.sabr_smile(folder / "sabr_smile.png"),
            pictures.market_curves(market, folder / "market_curves.png"),
            pictures.black_scholes_profile(folder / "black_scholes_profile.png"),
            pictures.price_distribution(result, folder / "book_prices.png")]
+heston = pictures.heston_grid()
+written += [pictures.heston_surface(folder / "heston_surface.png", heston),
+            pictures.heston_error_map(folder / "heston_error_map.png", heston)]
 print("Pictures:", *(str(path) for path in written), sep="\n  ")
 
 # Every generated row can be priced: a failure is a fault of the demo.

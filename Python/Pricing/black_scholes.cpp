@@ -1,7 +1,6 @@
 // price_black_scholes for one instrument and for a list, its settings and its result.
 #include <memory>
 #include <string>
-#include <variant>
 
 #include <pybind11/pybind11.h>
 
@@ -18,26 +17,19 @@ using namespace korvex::pricing;
 black_scholes_settings make_settings(double accuracy, std::size_t space_points, std::size_t time_steps,
                                      py::handle scheme, bool vega)
 {
-    black_scholes_settings s{accuracy, space_points, time_steps, std::nullopt, vega};
-    if (!scheme.is_none())
-        s.scheme = scheme_from(scheme, "black_scholes_settings");
-    return s;
+    return {accuracy, space_points, time_steps, optional_scheme_from(scheme, "black_scholes_settings"), vega};
+}
+
+py::tuple settings_fields(const black_scholes_settings& s)
+{
+    return py::make_tuple(s.accuracy, s.space_points, s.time_steps, scheme_or_none(s.scheme), s.vega);
 }
 
 std::string settings_text(const black_scholes_settings& s)
 {
     return "black_scholes_settings(accuracy=" + float_text(s.accuracy) +
            ", space_points=" + std::to_string(s.space_points) + ", time_steps=" + std::to_string(s.time_steps) +
-           ", scheme=" + (s.scheme ? "'" + std::string(scheme_name(*s.scheme)) + "'" : std::string("None")) +
-           ", vega=" + (s.vega ? "True" : "False") + ")";
-}
-
-black_scholes_result price_one(py::handle option, const black_scholes_market& market, py::handle settings)
-{
-    const instrument o = instrument_from(option, "price_black_scholes", "option");
-    const black_scholes_settings s = black_scholes_settings_from(settings, "price_black_scholes");
-    py::gil_scoped_release unlocked;
-    return price_black_scholes_instrument(o, market, s);
+           ", scheme=" + scheme_text(s.scheme) + ", vega=" + (s.vega ? "True" : "False") + ")";
 }
 
 batch_result price_batch(py::handle options, py::handle markets, py::handle settings, std::size_t threads)
@@ -45,37 +37,20 @@ batch_result price_batch(py::handle options, py::handle markets, py::handle sett
     const char* function = "price_black_scholes_batch";
     const std::vector<instrument> all = instruments_from(options, function);
     const auto each = markets_for<black_scholes_market>(markets, all.size(), function, "black_scholes_market");
-    const black_scholes_settings s = black_scholes_settings_from(settings, function);
+    const auto s = settings_from<black_scholes_settings>(settings, function, "black_scholes_settings");
     return price_rows(all.size(), threads, [&](std::size_t i, batch_result& out) {
-        out.set(i, price_black_scholes_instrument(all[i], *each[i], s));
+        out.set(i, price_instrument(all[i], black_scholes_pricer, *each[i], s));
     });
 }
 
 std::string result_text(const black_scholes_result& r)
 {
-    return "black_scholes_result(price=" + float_text(r.price) + ", delta=" + float_text(r.delta) +
-           ", gamma=" + float_text(r.gamma) + ", theta=" + float_text(r.theta) + ", vega=" + float_text(r.vega) +
+    return "black_scholes_result(" + greeks_text(r) + ", vega=" + float_text(r.vega) +
            ", space_points=" + std::to_string(r.space_points) + ", time_steps=" + std::to_string(r.time_steps) +
            ", scheme='" + scheme_name(r.scheme) + "', extrapolated=" + (r.extrapolated ? "True" : "False") + ")";
 }
 
 }  // namespace
-
-black_scholes_settings black_scholes_settings_from(py::handle settings, const char* function)
-{
-    if (settings.is_none())
-        return {};
-    if (!py::isinstance<black_scholes_settings>(settings))
-        throw py::type_error(std::string(function) + "() argument 'settings' must be black_scholes_settings, not " +
-                             Py_TYPE(settings.ptr())->tp_name);
-    return settings.cast<black_scholes_settings>();
-}
-
-black_scholes_result price_black_scholes_instrument(const instrument& option, const black_scholes_market& market,
-                                                    const black_scholes_settings& settings)
-{
-    return std::visit([&](const auto& o) { return price_black_scholes(o, market, settings); }, option);
-}
 
 void add_black_scholes(py::module_& module)
 {
@@ -91,47 +66,32 @@ void add_black_scholes(py::module_& module)
         .def_readonly("accuracy", &black_scholes_settings::accuracy)
         .def_readonly("space_points", &black_scholes_settings::space_points)
         .def_readonly("time_steps", &black_scholes_settings::time_steps)
-        .def_property_readonly("scheme",
-                               [](const black_scholes_settings& s) -> py::object {
-                                   return s.scheme ? py::cast(*s.scheme) : py::none();
-                               })
+        .def_property_readonly("scheme", [](const black_scholes_settings& s) { return scheme_or_none(s.scheme); })
         .def_readonly("vega", &black_scholes_settings::vega)
-        .def(py::pickle(
-            [](const black_scholes_settings& s) {
-                return py::make_tuple(s.accuracy, s.space_points, s.time_steps,
-                                      s.scheme ? py::cast(*s.scheme) : py::none(), s.vega);
-            },
-            [](py::tuple state) {
-                const py::tuple f = pickled_fields(state, 5, "black_scholes_settings");
-                return make_settings(f[0].cast<double>(), f[1].cast<std::size_t>(), f[2].cast<std::size_t>(), f[3],
-                                     f[4].cast<bool>());
-            }))
+        .def(pickled_by(&settings_fields, &make_settings, "black_scholes_settings"))
         .def("__repr__", &settings_text);
 
-    py::class_<black_scholes_result>(
+    py::class_<black_scholes_result> result(
         module, "black_scholes_result",
         "A Black-Scholes price at the valuation date with delta (dV/dS), gamma, theta (dV/dt per\n"
         "year, calendar time running forward) and vega (dV/dsigma); spots and values: the grid's\n"
         "nodes and the option's values on them, read-only float64 arrays over the result's own\n"
-        "memory; space_points, time_steps, scheme and extrapolated: the grid that was solved.")
-        .def_readonly("price", &black_scholes_result::price)
-        .def_readonly("delta", &black_scholes_result::delta)
-        .def_readonly("gamma", &black_scholes_result::gamma)
-        .def_readonly("theta", &black_scholes_result::theta)
-        .def_readonly("vega", &black_scholes_result::vega)
-        .def_property_readonly(
-            "spots", [](py::object self) { return array_view(self.cast<const black_scholes_result&>().spots, self); },
-            "The grid's spot values, ascending.")
-        .def_property_readonly(
-            "values", [](py::object self) { return array_view(self.cast<const black_scholes_result&>().values, self); },
-            "The option's values at the spots.")
+        "memory; space_points, time_steps, scheme and extrapolated: the grid that was solved.");
+    add_greeks(result);
+    result.def_readonly("vega", &black_scholes_result::vega)
+        .def_property_readonly("spots", array_property(&black_scholes_result::spots), "The grid's spot values, ascending.")
+        .def_property_readonly("values", array_property(&black_scholes_result::values), "The option's values at the spots.")
         .def_readonly("space_points", &black_scholes_result::space_points)
         .def_readonly("time_steps", &black_scholes_result::time_steps)
         .def_readonly("scheme", &black_scholes_result::scheme)
         .def_readonly("extrapolated", &black_scholes_result::extrapolated)
         .def("__repr__", &result_text);
 
-    module.def("price_black_scholes", &price_one, py::arg("option"), py::arg("market"),
+    const auto price_single = [](py::handle option, const black_scholes_market& market, py::handle settings) {
+        return price_one<black_scholes_settings>("price_black_scholes", "black_scholes_settings", black_scholes_pricer,
+                                                 option, settings, market);
+    };
+    module.def("price_black_scholes", price_single, py::arg("option"), py::arg("market"),
                py::arg("settings") = py::none(),
                "The price and Greeks of a vanilla_option or barrier_option under Black-Scholes, by\n"
                "finite differences (the GIL released while it solves). market: a black_scholes_market;\n"

@@ -91,7 +91,9 @@ code_column<T> codes_of(py::handle column, const char* function, const char* nam
 }
 
 // The table's rows: the length of every column that is not of length one (all equal), else 1.
-std::size_t row_count(const char* function, std::initializer_list<std::pair<const char*, std::size_t>> columns)
+using column_lengths = std::vector<std::pair<const char*, std::size_t>>;
+
+std::size_t row_count(const char* function, const column_lengths& columns)
 {
     const char* first = nullptr;
     std::size_t rows = 1;
@@ -109,8 +111,26 @@ std::size_t row_count(const char* function, std::initializer_list<std::pair<cons
     return rows;
 }
 
-// The table as read from Python, with the GIL held; its rows are built and priced without it.
-struct option_table
+number_column numbers(py::handle column, const char* function, const char* name)
+{
+    return column_of(number_operand(column, function, name), function, name);
+}
+
+// A column that may be None: then one NaN for every row.
+number_column numbers_or_nan(py::handle column, const char* function, const char* name)
+{
+    return column.is_none() ? number_column{{std::numeric_limits<double>::quiet_NaN()}}
+                            : numbers(column, function, name);
+}
+
+number_column dates(py::handle column, const char* function)
+{
+    return column_of(date_operand(column, function, "expiry"), function, "expiry");
+}
+
+// The instrument columns of both pricers, as read from Python with the GIL held; the rows'
+// options are built and priced without it.
+struct option_columns
 {
     code_column<option_type> type;
     number_column strike;
@@ -121,21 +141,12 @@ struct option_table
     code_column<barrier_kind> kind;
     number_column rebate;
     code_column<rebate_payment> payment;
-    number_column volatility;
 
-    std::size_t rows() const
+    column_lengths lengths() const
     {
-        return row_count(black_scholes_columns,
-                         {{"type", type.rows()},
-                          {"strike", strike.rows()},
-                          {"expiry", expiry.rows()},
-                          {"exercise", exercise.rows()},
-                          {"barrier", barrier.rows()},
-                          {"direction", direction.rows()},
-                          {"kind", kind.rows()},
-                          {"rebate", rebate.rows()},
-                          {"payment", payment.rows()},
-                          {"volatility", volatility.rows()}});
+        return {{"type", type.rows()},         {"strike", strike.rows()}, {"expiry", expiry.rows()},
+                {"exercise", exercise.rows()}, {"barrier", barrier.rows()}, {"direction", direction.rows()},
+                {"kind", kind.rows()},         {"rebate", rebate.rows()}, {"payment", payment.rows()}};
     }
 
     // Row i's option: a vanilla where its barrier is NaN, else a barrier option whose
@@ -152,128 +163,101 @@ struct option_table
     }
 };
 
-number_column numbers(py::handle column, const char* function, const char* name)
+// The instrument arguments of a column pricer, in the order both take them.
+struct option_arguments
 {
-    return column_of(number_operand(column, function, name), function, name);
-}
+    py::handle type, strike, expiry, exercise, barrier, direction, kind, rebate, payment;
 
-number_column dates(py::handle column, const char* function)
-{
-    return column_of(date_operand(column, function, "expiry"), function, "expiry");
-}
-
-// The market of every row: `market` itself, with the volatility of the row where a
-// volatility column is given.
-struct row_markets
-{
-    std::shared_ptr<const market> base;
-    std::shared_ptr<const black_scholes_market> fixed;  // when no volatility column is given
-
-    black_scholes_market at(const option_table& table, std::size_t i) const
+    option_columns read(const char* f) const
     {
-        return fixed ? *fixed : black_scholes_market(*base, table.volatility.at(i));
+        return {codes_of(type, f, "type", option_types),
+                numbers(strike, f, "strike"),
+                dates(expiry, f),
+                codes_of(exercise, f, "exercise", exercise_types),
+                numbers_or_nan(barrier, f, "barrier"),
+                codes_of(direction, f, "direction", directions, true),
+                codes_of(kind, f, "kind", barrier_kinds),
+                numbers(rebate, f, "rebate"),
+                codes_of(payment, f, "payment", payments)};
     }
 };
 
-row_markets markets_of(py::handle market_object, bool volatility_given)
+// The Black-Scholes market of every row: `market` itself, or where a volatility column is
+// given the market's curves with the row's volatility.
+struct black_scholes_markets
 {
-    if (!volatility_given) {
-        if (!py::isinstance<black_scholes_market>(market_object))
-            throw py::type_error(std::string(black_scholes_columns) +
-                                 "() argument 'market' must be a black_scholes_market when no volatility is given, "
-                                 "not " +
-                                 Py_TYPE(market_object.ptr())->tp_name);
-        return {nullptr, market_object.cast<std::shared_ptr<black_scholes_market>>()};
+    std::shared_ptr<const market> base;
+    std::shared_ptr<const black_scholes_market> fixed;  // when no volatility column is given
+    number_column volatility;
+
+    black_scholes_market at(std::size_t i) const
+    {
+        return fixed ? *fixed : black_scholes_market(*base, volatility.at(i));
     }
-    if (!py::isinstance<market>(market_object))
-        throw py::type_error(std::string(black_scholes_columns) + "() argument 'market' must be a market, not " +
+};
+
+black_scholes_markets black_scholes_markets_from(py::handle market_object, bool volatility_given)
+{
+    if (volatility_given)
+        return {market_from(market_object, black_scholes_columns), nullptr, {}};
+    if (!py::isinstance<black_scholes_market>(market_object))
+        throw py::type_error(std::string(black_scholes_columns) +
+                             "() argument 'market' must be a black_scholes_market when no volatility is given, not " +
                              Py_TYPE(market_object.ptr())->tp_name);
-    return {market_object.cast<std::shared_ptr<market>>(), nullptr};
+    const auto fixed = market_object.cast<std::shared_ptr<black_scholes_market>>();
+    return {fixed, fixed, {}};
 }
 
-batch_result price_columns(py::handle market_object, py::handle type, py::handle strike, py::handle expiry,
-                           py::handle exercise, py::handle volatility, py::handle barrier, py::handle direction,
-                           py::handle kind, py::handle rebate, py::handle payment, py::handle settings,
-                           std::size_t threads)
+batch_result price_black_scholes_table(py::handle market_object, py::handle type, py::handle strike,
+                                       py::handle expiry, py::handle exercise, py::handle volatility,
+                                       py::handle barrier, py::handle direction, py::handle kind, py::handle rebate,
+                                       py::handle payment, py::handle settings, std::size_t threads)
 {
-    const row_markets markets = markets_of(market_object, !volatility.is_none());
-    const double no_barrier = std::numeric_limits<double>::quiet_NaN();
     const char* f = black_scholes_columns;
-    const option_table table{
-        codes_of(type, f, "type", option_types),
-        numbers(strike, f, "strike"),
-        dates(expiry, f),
-        codes_of(exercise, f, "exercise", exercise_types),
-        barrier.is_none() ? number_column{{no_barrier}} : numbers(barrier, f, "barrier"),
-        codes_of(direction, f, "direction", directions, true),
-        codes_of(kind, f, "kind", barrier_kinds),
-        numbers(rebate, f, "rebate"),
-        codes_of(payment, f, "payment", payments),
-        volatility.is_none() ? number_column{{no_barrier}} : numbers(volatility, f, "volatility"),
-    };
-    const black_scholes_settings s = black_scholes_settings_from(settings, f);
-    const double spot = markets.fixed ? markets.fixed->spot() : markets.base->spot();
-    return price_rows(table.rows(), threads, [&](std::size_t i, batch_result& out) {
-        out.set(i, price_black_scholes_instrument(table.option(i, spot), markets.at(table, i), s));
+    black_scholes_markets markets = black_scholes_markets_from(market_object, !volatility.is_none());
+    const option_columns options =
+        option_arguments{type, strike, expiry, exercise, barrier, direction, kind, rebate, payment}.read(f);
+    markets.volatility = numbers_or_nan(volatility, f, "volatility");
+    const auto s = settings_from<black_scholes_settings>(settings, f, "black_scholes_settings");
+    column_lengths lengths = options.lengths();
+    lengths.emplace_back("volatility", markets.volatility.rows());
+    const double spot = markets.base->spot();
+    return price_rows(row_count(f, lengths), threads, [&](std::size_t i, batch_result& out) {
+        out.set(i, price_instrument(options.option(i, spot), black_scholes_pricer, markets.at(i), s));
     });
 }
 
-
-// A table of vanilla options with the Heston parameters of each row.
-struct heston_table
+// The Heston parameters of every row.
+struct heston_parameter_columns
 {
-    code_column<option_type> type;
-    number_column strike;
-    number_column expiry;
-    code_column<exercise_type> exercise;
     number_column v0, kappa, eta, sigma, rho;
 
-    std::size_t rows() const
+    column_lengths lengths() const
     {
-        return row_count(heston_columns, {{"type", type.rows()},
-                                          {"strike", strike.rows()},
-                                          {"expiry", expiry.rows()},
-                                          {"exercise", exercise.rows()},
-                                          {"v0", v0.rows()},
-                                          {"kappa", kappa.rows()},
-                                          {"eta", eta.rows()},
-                                          {"sigma", sigma.rows()},
-                                          {"rho", rho.rows()}});
+        return {{"v0", v0.rows()}, {"kappa", kappa.rows()}, {"eta", eta.rows()}, {"sigma", sigma.rows()},
+                {"rho", rho.rows()}};
     }
-
-    vanilla_option option(std::size_t i) const
-    {
-        return {*type.at(i), strike.at(i), datetime(expiry.at(i)), *exercise.at(i)};
-    }
-    heston_parameters heston(std::size_t i) const
-    {
-        return {v0.at(i), kappa.at(i), eta.at(i), sigma.at(i), rho.at(i)};
-    }
+    heston_parameters at(std::size_t i) const { return {v0.at(i), kappa.at(i), eta.at(i), sigma.at(i), rho.at(i)}; }
 };
 
 batch_result price_heston_table(py::handle market_object, py::handle type, py::handle strike, py::handle expiry,
                                 py::handle exercise, py::handle v0, py::handle kappa, py::handle eta, py::handle sigma,
-                                py::handle rho, py::handle settings, std::size_t threads)
+                                py::handle rho, py::handle settings, std::size_t threads, py::handle barrier,
+                                py::handle direction, py::handle kind, py::handle rebate, py::handle payment)
 {
     const char* f = heston_columns;
-    if (!py::isinstance<market>(market_object))
-        throw py::type_error(std::string(f) + "() argument 'market' must be a market, not " +
-                             Py_TYPE(market_object.ptr())->tp_name);
-    const auto base = market_object.cast<std::shared_ptr<market>>();
-    const heston_table table{
-        codes_of(type, f, "type", option_types),
-        numbers(strike, f, "strike"),
-        dates(expiry, f),
-        codes_of(exercise, f, "exercise", exercise_types),
-        numbers(v0, f, "v0"),
-        numbers(kappa, f, "kappa"),
-        numbers(eta, f, "eta"),
-        numbers(sigma, f, "sigma"),
-        numbers(rho, f, "rho"),
-    };
-    const heston_settings s = heston_settings_from(settings, f);
-    return price_rows(table.rows(), threads, [&](std::size_t i, batch_result& out) {
-        out.set(i, price_heston(table.option(i), *base, table.heston(i), s));
+    const auto base = market_from(market_object, f);
+    const option_columns options =
+        option_arguments{type, strike, expiry, exercise, barrier, direction, kind, rebate, payment}.read(f);
+    const heston_parameter_columns heston{numbers(v0, f, "v0"), numbers(kappa, f, "kappa"), numbers(eta, f, "eta"),
+                                          numbers(sigma, f, "sigma"), numbers(rho, f, "rho")};
+    const auto s = settings_from<heston_settings>(settings, f, "heston_settings");
+    // The parameters' lengths after the vanilla columns', in the order of the arguments.
+    column_lengths lengths = options.lengths();
+    const column_lengths parameters = heston.lengths();
+    lengths.insert(lengths.begin() + 4, parameters.begin(), parameters.end());
+    return price_rows(row_count(f, lengths), threads, [&](std::size_t i, batch_result& out) {
+        out.set(i, price_instrument(options.option(i, base->spot()), heston_pricer, *base, heston.at(i), s));
     });
 }
 
@@ -282,7 +266,7 @@ batch_result price_heston_table(py::handle market_object, py::handle type, py::h
 void add_black_scholes_columns(py::module_& module)
 {
     module.def(
-        "price_black_scholes_columns", &price_columns, py::arg("market"), py::arg("type"), py::arg("strike"),
+        "price_black_scholes_columns", &price_black_scholes_table, py::arg("market"), py::arg("type"), py::arg("strike"),
         py::arg("expiry"), py::arg("exercise") = "european", py::arg("volatility") = py::none(),
         py::arg("barrier") = py::none(), py::arg("direction") = py::none(), py::arg("kind") = "knock_out",
         py::arg("rebate") = 0.0, py::arg("payment") = "at_expiry", py::arg("settings") = py::none(),
@@ -311,14 +295,19 @@ void add_black_scholes_columns(py::module_& module)
     module.def(
         "price_heston_columns", &price_heston_table, py::arg("market"), py::arg("type"), py::arg("strike"),
         py::arg("expiry"), py::arg("exercise"), py::arg("v0"), py::arg("kappa"), py::arg("eta"),
-        py::arg("sigma"), py::arg("rho"), py::arg("settings") = py::none(), py::arg("threads") = 0,
-        "Prices a table of vanilla options given by columns under the Heston model, as price_heston\n"
-        "does row by row, in one call with the GIL released, the rows shared among `threads`\n"
-        "threads (0, or more than the cores: one per core). The columns are of the forms\n"
+        py::arg("sigma"), py::arg("rho"), py::arg("settings") = py::none(), py::arg("threads") = 0, py::kw_only(),
+        py::arg("barrier") = py::none(), py::arg("direction") = py::none(), py::arg("kind") = "knock_out",
+        py::arg("rebate") = 0.0, py::arg("payment") = "at_expiry",
+        "Prices a table of options given by columns under the Heston model, as price_heston does\n"
+        "row by row, in one call with the GIL released, the rows shared among `threads` threads\n"
+        "(0, or more than the cores: one per core). The columns are of the forms\n"
         "price_black_scholes_columns takes (one value for all rows, or one per row): type,\n"
-        "exercise (names or codes), strike, expiry (dates), and the model's parameters v0, kappa,\n"
-        "eta, sigma, rho of each row. market: any market (its spot, rate and carry curves);\n"
-        "settings: heston_settings for every row.\n"
+        "exercise (names or codes), strike, expiry (dates), the model's parameters v0, kappa, eta,\n"
+        "sigma, rho of each row, and, by keyword only, the barrier columns barrier, direction,\n"
+        "kind, rebate, payment: a row whose barrier is NaN (or every row, barrier None) is a\n"
+        "vanilla option, another a barrier option as price_black_scholes_columns makes it, which\n"
+        "goes to price_heston's barrier_option overload. market: any market (its spot, rate and\n"
+        "carry curves); settings: heston_settings for every row.\n"
         "Returns a batch_result in the rows' order (vega NaN): a row that cannot be priced gets\n"
         "its error text and NaN values, and the other rows are priced.");
 }

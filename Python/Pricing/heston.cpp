@@ -2,7 +2,6 @@
 // settings and the result.
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include <pybind11/pybind11.h>
@@ -20,19 +19,29 @@ using namespace korvex::pricing;
 heston_settings make_settings(double accuracy, std::size_t spot_points, std::size_t variance_points,
                               std::size_t time_steps, py::handle scheme)
 {
-    heston_settings s{accuracy, spot_points, variance_points, time_steps, std::nullopt};
-    if (!scheme.is_none())
-        s.scheme = scheme_from(scheme, "heston_settings");
-    return s;
+    return {accuracy, spot_points, variance_points, time_steps, optional_scheme_from(scheme, "heston_settings")};
 }
 
-py::object scheme_or_none(const heston_settings& s) { return s.scheme ? py::cast(*s.scheme) : py::none(); }
+py::tuple settings_fields(const heston_settings& s)
+{
+    return py::make_tuple(s.accuracy, s.spot_points, s.variance_points, s.time_steps, scheme_or_none(s.scheme));
+}
 
 std::string settings_text(const heston_settings& s)
 {
     return "heston_settings(accuracy=" + float_text(s.accuracy) + ", spot_points=" + std::to_string(s.spot_points) +
            ", variance_points=" + std::to_string(s.variance_points) + ", time_steps=" + std::to_string(s.time_steps) +
-           ", scheme=" + (s.scheme ? "'" + std::string(scheme_name(*s.scheme)) + "'" : std::string("None")) + ")";
+           ", scheme=" + scheme_text(s.scheme) + ")";
+}
+
+heston_parameters make_parameters(double v0, double kappa, double eta, double sigma, double rho)
+{
+    return {v0, kappa, eta, sigma, rho};
+}
+
+py::tuple parameters_fields(const heston_parameters& h)
+{
+    return py::make_tuple(h.v0(), h.kappa(), h.eta(), h.sigma(), h.rho());
 }
 
 std::string parameters_text(const heston_parameters& h)
@@ -43,18 +52,15 @@ std::string parameters_text(const heston_parameters& h)
 
 std::string result_text(const heston_result& r)
 {
-    return "heston_result(price=" + float_text(r.price) + ", delta=" + float_text(r.delta) +
-           ", gamma=" + float_text(r.gamma) + ", theta=" + float_text(r.theta) +
-           ", spot_points=" + std::to_string(r.spots.size()) + ", variance_points=" + std::to_string(r.variances.size()) +
-           ", time_steps=" + std::to_string(r.time_steps) + ", scheme='" + scheme_name(r.scheme) + "')";
+    return "heston_result(" + greeks_text(r) + ", spot_points=" + std::to_string(r.spots.size()) +
+           ", variance_points=" + std::to_string(r.variances.size()) + ", time_steps=" + std::to_string(r.time_steps) +
+           ", scheme='" + scheme_name(r.scheme) + "')";
 }
 
-heston_result price_one(py::handle option, const market& market, const heston_parameters& heston, py::handle settings)
+heston_result price_single(py::handle option, const market& market, const heston_parameters& heston,
+                           py::handle settings)
 {
-    const instrument o = instrument_from(option, "price_heston", "option");
-    const heston_settings s = heston_settings_from(settings, "price_heston");
-    py::gil_scoped_release unlocked;
-    return price_heston_instrument(o, market, heston, s);
+    return price_one<heston_settings>("price_heston", "heston_settings", heston_pricer, option, settings, market, heston);
 }
 
 double semi_closed_form(const vanilla_option& option, const market& market, const heston_parameters& heston)
@@ -78,16 +84,8 @@ void add_settings(py::module_& module)
         .def_readonly("spot_points", &heston_settings::spot_points)
         .def_readonly("variance_points", &heston_settings::variance_points)
         .def_readonly("time_steps", &heston_settings::time_steps)
-        .def_property_readonly("scheme", &scheme_or_none)
-        .def(py::pickle(
-            [](const heston_settings& s) {
-                return py::make_tuple(s.accuracy, s.spot_points, s.variance_points, s.time_steps, scheme_or_none(s));
-            },
-            [](py::tuple state) {
-                const py::tuple f = pickled_fields(state, 5, "heston_settings");
-                return make_settings(f[0].cast<double>(), f[1].cast<std::size_t>(), f[2].cast<std::size_t>(),
-                                     f[3].cast<std::size_t>(), f[4]);
-            }))
+        .def_property_readonly("scheme", [](const heston_settings& s) { return scheme_or_none(s.scheme); })
+        .def(pickled_by(&settings_fields, &make_settings, "heston_settings"))
         .def("__repr__", &settings_text);
 }
 
@@ -107,33 +105,22 @@ void add_parameters(py::module_& module)
         .def_property_readonly("eta", &heston_parameters::eta)
         .def_property_readonly("sigma", &heston_parameters::sigma)
         .def_property_readonly("rho", &heston_parameters::rho)
-        .def(py::pickle(
-            [](const heston_parameters& h) { return py::make_tuple(h.v0(), h.kappa(), h.eta(), h.sigma(), h.rho()); },
-            [](py::tuple state) {
-                const py::tuple f = pickled_fields(state, 5, "heston_parameters");
-                return heston_parameters(f[0].cast<double>(), f[1].cast<double>(), f[2].cast<double>(),
-                                         f[3].cast<double>(), f[4].cast<double>());
-            }))
+        .def(pickled_by(&parameters_fields, &make_parameters, "heston_parameters"))
         .def("__repr__", &parameters_text);
 }
 
 void add_result(py::module_& module)
 {
-    const auto view = [](std::vector<double> heston_result::*member) {
-        return [member](py::object self) { return array_view(self.cast<const heston_result&>().*member, self); };
-    };
-    py::class_<heston_result>(
+    const auto view = array_property<heston_result>;
+    py::class_<heston_result> result(
         module, "heston_result",
         "A Heston price at the valuation date and v0 with delta (dV/dS), gamma and theta (dV/dt per\n"
         "year, calendar time running forward); spots and variances: the grid's nodes (ascending),\n"
         "values: the option's values on them, spot index outer (the value at spots[i], variances[j]\n"
         "is values[i * len(variances) + j]), read-only float64 arrays over the result's own memory;\n"
-        "time_steps and scheme: how the grid was solved.")
-        .def_readonly("price", &heston_result::price)
-        .def_readonly("delta", &heston_result::delta)
-        .def_readonly("gamma", &heston_result::gamma)
-        .def_readonly("theta", &heston_result::theta)
-        .def_property_readonly("spots", view(&heston_result::spots), "The grid's spot values, ascending.")
+        "time_steps and scheme: how the grid was solved.");
+    add_greeks(result);
+    result.def_property_readonly("spots", view(&heston_result::spots), "The grid's spot values, ascending.")
         .def_property_readonly("variances", view(&heston_result::variances), "The grid's variances, ascending.")
         .def_property_readonly("values", view(&heston_result::values), "The option's values on the grid.")
         .def_readonly("time_steps", &heston_result::time_steps)
@@ -143,28 +130,12 @@ void add_result(py::module_& module)
 
 }  // namespace
 
-heston_settings heston_settings_from(py::handle settings, const char* function)
-{
-    if (settings.is_none())
-        return {};
-    if (!py::isinstance<heston_settings>(settings))
-        throw py::type_error(std::string(function) + "() argument 'settings' must be heston_settings, not " +
-                             Py_TYPE(settings.ptr())->tp_name);
-    return settings.cast<heston_settings>();
-}
-
-heston_result price_heston_instrument(const instrument& option, const market& market, const heston_parameters& heston,
-                                      const heston_settings& settings)
-{
-    return std::visit([&](const auto& o) { return price_heston(o, market, heston, settings); }, option);
-}
-
 void add_heston(py::module_& module)
 {
     add_parameters(module);
     add_settings(module);
     add_result(module);
-    module.def("price_heston", &price_one, py::arg("option"), py::arg("market"), py::arg("heston"),
+    module.def("price_heston", &price_single, py::arg("option"), py::arg("market"), py::arg("heston"),
                py::arg("settings") = py::none(),
                "The price and Greeks of a vanilla_option under the Heston model, by finite differences\n"
                "on a spot x variance grid (the GIL released while it solves). market: any market (its\n"

@@ -1,4 +1,5 @@
 // The instruments: vanilla and barrier options, and the enumerations they are made of.
+#include <optional>
 #include <string>
 
 #include <pybind11/pybind11.h>
@@ -22,6 +23,11 @@ vanilla_option make_vanilla(py::handle type, double strike, py::handle expiry, p
                           enum_from(exercise, f, "exercise", exercise_types)};
 }
 
+py::tuple vanilla_fields(const vanilla_option& o)
+{
+    return py::make_tuple(o.type, o.strike, o.expiry.as_float(), o.exercise);
+}
+
 std::string vanilla_text(const vanilla_option& o)
 {
     return "type='" + std::string(name_of(o.type, option_types)) + "', strike=" + float_text(o.strike) +
@@ -36,6 +42,11 @@ barrier_option make_barrier(const vanilla_option& option, py::handle direction, 
     return barrier_option{option, enum_from(direction, f, "direction", directions),
                           enum_from(kind, f, "kind", barrier_kinds), level, rebate,
                           enum_from(payment, f, "payment", payments)};
+}
+
+py::tuple barrier_fields(const barrier_option& b)
+{
+    return py::make_tuple(b.option, b.direction, b.kind, b.level, b.rebate, b.payment);
 }
 
 std::string barrier_text(const barrier_option& b)
@@ -95,6 +106,23 @@ pde_scheme_type scheme_from(py::handle value, const char* function)
 
 const char* scheme_name(pde_scheme_type scheme) { return name_of(scheme, schemes); }
 
+std::optional<pde_scheme_type> optional_scheme_from(py::handle value, const char* function)
+{
+    if (value.is_none())
+        return std::nullopt;
+    return scheme_from(value, function);
+}
+
+py::object scheme_or_none(const std::optional<pde_scheme_type>& scheme)
+{
+    return scheme ? py::cast(*scheme) : py::none();
+}
+
+std::string scheme_text(const std::optional<pde_scheme_type>& scheme)
+{
+    return scheme ? "'" + std::string(scheme_name(*scheme)) + "'" : std::string("None");
+}
+
 void add_instruments(py::module_& module)
 {
     add_enum(module, "pde_scheme_type",
@@ -120,12 +148,7 @@ void add_instruments(py::module_& module)
         .def_property_readonly(
             "expiry", [](const vanilla_option& o) { return date_object(o.expiry); }, "The expiry date.")
         .def_readonly("exercise", &vanilla_option::exercise)
-        .def(py::pickle(
-            [](const vanilla_option& o) { return py::make_tuple(o.type, o.strike, o.expiry.as_float(), o.exercise); },
-            [](py::tuple state) {
-                const py::tuple f = pickled_fields(state, 4, "vanilla_option");
-                return make_vanilla(f[0], f[1].cast<double>(), f[2], f[3]);
-            }))
+        .def(pickled_by(&vanilla_fields, &make_vanilla, "vanilla_option"))
         .def("__repr__", [](const vanilla_option& o) { return "vanilla_option(" + vanilla_text(o) + ")"; });
 
     py::class_<barrier_option>(
@@ -142,15 +165,7 @@ void add_instruments(py::module_& module)
         .def_readonly("level", &barrier_option::level)
         .def_readonly("rebate", &barrier_option::rebate)
         .def_readonly("payment", &barrier_option::payment)
-        .def(py::pickle(
-            [](const barrier_option& b) {
-                return py::make_tuple(b.option, b.direction, b.kind, b.level, b.rebate, b.payment);
-            },
-            [](py::tuple state) {
-                const py::tuple f = pickled_fields(state, 6, "barrier_option");
-                return make_barrier(f[0].cast<vanilla_option>(), f[1], f[2], f[3].cast<double>(),
-                                    f[4].cast<double>(), f[5]);
-            }))
+        .def(pickled_by(&barrier_fields, &make_barrier, "barrier_option"))
         .def("__repr__", &barrier_text);
 }
 

@@ -21,6 +21,14 @@ py::tuple pickled_fields(py::handle state, std::size_t size, const char* type_na
     return py::reinterpret_borrow<py::tuple>(state);
 }
 
+std::shared_ptr<const pricing::market> market_from(py::handle market, const char* function)
+{
+    if (!py::isinstance<pricing::market>(market))
+        throw py::type_error(std::string(function) + "() argument 'market' must be a market, not " +
+                             Py_TYPE(market.ptr())->tp_name);
+    return market.cast<std::shared_ptr<pricing::market>>();
+}
+
 py::array_t<double> array_view(const std::vector<double>& values, py::handle owner)
 {
     py::array_t<double> view(static_cast<py::ssize_t>(values.size()), values.data(), owner);
@@ -118,9 +126,7 @@ py::list error_list(const batch_result& r)
 
 void add_batch_result(py::module_& module)
 {
-    const auto column = [](std::vector<double> batch_result::*member) {
-        return [member](py::object self) { return array_view(self.cast<const batch_result&>().*member, self); };
-    };
+    const auto column = array_property<batch_result>;
     py::class_<batch_result>(module, "batch_result",
                              "The prices and Greeks of a list of instruments priced in one call, as read-only\n"
                              "float64 arrays over the result's own memory, in the list's order. errors[i] is ''\n"

@@ -1,7 +1,8 @@
 #pragma once
 
-// What the files of korvexmodules.Pricing share: enumerations by value or name, the result
-// arrays of a list priced in one call, and the loop that prices such a list.
+// What the files of korvexmodules.Pricing share: enumerations by value or name, the reading
+// of instruments, markets and settings, the pieces of the settings' and results' classes,
+// the result arrays of a list priced in one call, and the loop that prices such a list.
 
 #include <cstddef>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -17,11 +19,8 @@
 #include <pybind11/pybind11.h>
 
 #include "PDE/scheme/pde_scheme.h"
-#include "Pricing/black_scholes/black_scholes_result.h"
-#include "Pricing/black_scholes/black_scholes_settings.h"
-#include "Pricing/heston/heston_parameters.h"
-#include "Pricing/heston/heston_result.h"
-#include "Pricing/heston/heston_settings.h"
+#include "Pricing/black_scholes/price_black_scholes.h"
+#include "Pricing/heston/price_heston.h"
 #include "Pricing/instruments/barrier_option.h"
 #include "Pricing/instruments/vanilla_option.h"
 #include "Pricing/market/black_scholes_market.h"
@@ -85,22 +84,66 @@ std::vector<instrument> instruments_from(pybind11::handle options, const char* f
 template <class M>
 std::vector<std::shared_ptr<M>> markets_for(pybind11::handle markets, std::size_t n, const char* function,
                                             const char* type_name);
+// The `market` argument of a column pricer: any market (TypeError otherwise).
+std::shared_ptr<const pricing::market> market_from(pybind11::handle market, const char* function);
 
 // A scheme of the PDE engine: a pde_scheme_type or its name. `function` names the caller
 // in the ValueError for another name.
 pde_scheme_type scheme_from(pybind11::handle value, const char* function);
 // The scheme's name, "crank_nicolson" and so on.
 const char* scheme_name(pde_scheme_type scheme);
+// The scheme argument of a settings class: None leaves the choice to the accuracy rule.
+std::optional<pde_scheme_type> optional_scheme_from(pybind11::handle value, const char* function);
+// An optional scheme for Python (None when absent) and as a repr writes it ('name' or None).
+pybind11::object scheme_or_none(const std::optional<pde_scheme_type>& scheme);
+std::string scheme_text(const std::optional<pde_scheme_type>& scheme);
 
 // The fields of a pickled object: `state` must be a tuple of `size` items (ValueError
 // naming `type_name` otherwise).
 pybind11::tuple pickled_fields(pybind11::handle state, std::size_t size, const char* type_name);
+
+// Pickling for a class whose state is the tuple `fields` makes and which `make` rebuilds
+// from that tuple's items, each converted to make's parameter type.
+template <class T, class... Args>
+auto pickled_by(pybind11::tuple (*fields)(const T&), T (*make)(Args...), const char* type_name)
+{
+    return pybind11::pickle(fields, [make, type_name](const pybind11::tuple& state) {
+        const pybind11::tuple f = pickled_fields(state, sizeof...(Args), type_name);
+        return [&]<std::size_t... i>(std::index_sequence<i...>) {
+            return make(f[i].template cast<std::decay_t<Args>>()...);
+        }(std::index_sequence_for<Args...>{});
+    });
+}
 
 // repr of a float, as Python writes it.
 std::string float_text(double value);
 
 // A read-only float64 array over `values`, whose memory `owner` keeps alive (no copy).
 pybind11::array_t<double> array_view(const std::vector<double>& values, pybind11::handle owner);
+
+// The getter of a property that shows the member `values` of a C as such an array.
+template <class C>
+auto array_property(std::vector<double> C::*values)
+{
+    return [values](pybind11::object self) { return array_view(self.cast<const C&>().*values, self); };
+}
+
+// The price and the Greeks every result has: as read-only properties, and as its repr writes
+// them ("price=..., delta=..., gamma=..., theta=...").
+template <class Result>
+void add_greeks(pybind11::class_<Result>& result)
+{
+    result.def_readonly("price", &Result::price)
+        .def_readonly("delta", &Result::delta)
+        .def_readonly("gamma", &Result::gamma)
+        .def_readonly("theta", &Result::theta);
+}
+template <class Result>
+std::string greeks_text(const Result& r)
+{
+    return "price=" + float_text(r.price) + ", delta=" + float_text(r.delta) + ", gamma=" + float_text(r.gamma) +
+           ", theta=" + float_text(r.theta);
+}
 
 // The prices and Greeks of a list of instruments priced in one call. Row i holds the i-th
 // instrument's values and an empty error text, or NaN values and the text of the error that
@@ -137,19 +180,41 @@ batch_result price_rows(std::size_t n, std::size_t threads, const row_pricer& pr
 // and at most the machine's cores.
 std::size_t thread_count(std::size_t n, std::size_t threads);
 
-// The settings argument of a Black-Scholes pricer: None gives the defaults.
-pricing::black_scholes_settings black_scholes_settings_from(pybind11::handle settings, const char* function);
-// price_black_scholes for either kind of instrument.
-pricing::black_scholes_result price_black_scholes_instrument(const instrument& option,
-                                                             const pricing::black_scholes_market& market,
-                                                             const pricing::black_scholes_settings& settings);
+// The settings argument of a pricer, of the class S that Python knows as `type_name`: None
+// gives the defaults, another type raises TypeError naming `function`.
+template <class S>
+S settings_from(pybind11::handle settings, const char* function, const char* type_name)
+{
+    if (settings.is_none())
+        return {};
+    if (!pybind11::isinstance<S>(settings))
+        throw pybind11::type_error(std::string(function) + "() argument 'settings' must be " + type_name + ", not " +
+                                   Py_TYPE(settings.ptr())->tp_name);
+    return settings.cast<S>();
+}
 
-// The settings argument of price_heston: None gives the defaults.
-pricing::heston_settings heston_settings_from(pybind11::handle settings, const char* function);
-// price_heston for either kind of instrument (a barrier option is refused by the pricer).
-pricing::heston_result price_heston_instrument(const instrument& option, const pricing::market& market,
-                                               const pricing::heston_parameters& heston,
-                                               const pricing::heston_settings& settings);
+// The pricers, each over both kinds of instrument: price(option, inputs...) with the
+// instrument's own overload.
+inline constexpr auto black_scholes_pricer = [](const auto&... a) { return pricing::price_black_scholes(a...); };
+inline constexpr auto heston_pricer = [](const auto&... a) { return pricing::price_heston(a...); };
+
+template <class Pricer, class... Inputs>
+auto price_instrument(const instrument& option, const Pricer& price, const Inputs&... inputs)
+{
+    return std::visit([&](const auto& o) { return price(o, inputs...); }, option);
+}
+
+// A pricer's Python form for one instrument: the option and the settings (of class S, known
+// to Python as `settings_type`) read with the GIL held, the price solved without it.
+template <class S, class Pricer, class... Inputs>
+auto price_one(const char* function, const char* settings_type, const Pricer& price, pybind11::handle option,
+               pybind11::handle settings, const Inputs&... inputs)
+{
+    const instrument o = instrument_from(option, function, "option");
+    const S s = settings_from<S>(settings, function, settings_type);
+    pybind11::gil_scoped_release unlocked;
+    return price_instrument(o, price, inputs..., s);
+}
 
 void add_instruments(pybind11::module_& module);
 void add_markets(pybind11::module_& module);

@@ -117,8 +117,8 @@ class black_scholes_settings:
     @property
     def vega(self) -> bool: ...
 
-class black_scholes_result:
-    """A price with its Greeks, the grid values and the grid that was solved."""
+class _price_and_greeks:
+    """What every pricer's result holds (not a class of the module)."""
     @property
     def price(self) -> float: ...
     @property
@@ -127,6 +127,9 @@ class black_scholes_result:
     def gamma(self) -> float: ...
     @property
     def theta(self) -> float: ...
+
+class black_scholes_result(_price_and_greeks):
+    """A price with its Greeks, the grid values and the grid that was solved."""
     @property
     def vega(self) -> float: ...
     @property
@@ -171,16 +174,8 @@ class heston_settings:
     @property
     def scheme(self) -> Optional[pde_scheme_type]: ...
 
-class heston_result:
+class heston_result(_price_and_greeks):
     """A Heston price with its Greeks, the grid (spot index outer) and how it was solved."""
-    @property
-    def price(self) -> float: ...
-    @property
-    def delta(self) -> float: ...
-    @property
-    def gamma(self) -> float: ...
-    @property
-    def theta(self) -> float: ...
     @property
     def spots(self) -> Array: ...
     @property
@@ -240,6 +235,10 @@ def heston_semi_closed_form(option: vanilla_option, market: market, heston: hest
 
 def price_heston_columns(market: market, type: Column, strike: Column, expiry: Column, exercise: Column,
                          v0: Column, kappa: Column, eta: Column, sigma: Column, rho: Column,
-                         settings: Optional[heston_settings] = None, threads: int = 0) -> batch_result:
-    """Prices a table of vanilla options under Heston given by columns in one call with the
-    GIL released; vega NaN. Per-row errors."""
+                         settings: Optional[heston_settings] = None, threads: int = 0, *,
+                         barrier: Optional[Column] = None, direction: Optional[Column] = None,
+                         kind: Column = "knock_out", rebate: Column = 0.0,
+                         payment: Column = "at_expiry") -> batch_result:
+    """Prices a table of options under Heston given by columns in one call with the GIL
+    released; the barrier columns as price_black_scholes_columns takes them, a barrier row
+    priced by price_heston's barrier_option overload; vega NaN. Per-row errors."""

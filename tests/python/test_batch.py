@@ -179,33 +179,42 @@ def test_a_bad_row_gets_its_error_and_the_others_are_priced(market, changes, mes
 HESTON = dict(model="heston", volatility="", v0="0.04", kappa="1.5", eta="0.05", sigma="0.4", rho="-0.6")
 
 
-@pytest.mark.parametrize("changes", [dict(), dict(type="put", strike="90", exercise="american")])
-def test_a_heston_row_equals_a_one_by_one_call(market, changes):
+def heston_one_by_one(row, container):
+    """(price, delta, gamma, theta, error) of one Heston book row by a scalar price_heston call:
+    its values and "", or NaN values and the text of the library's refusal."""
     from korvexmodules import Pricing
-    book = pd.DataFrame([bad_row(id="before"), bad_row(**HESTON, **changes)]).drop(columns="price")
-    result = price_book(book, market, scheduler=IN_PROCESS, accuracy=1e-2)
-    row = book.iloc[1]
     option = Pricing.vanilla_option(row["type"], float(row["strike"]), np.datetime64(row["expiry"]),
                                     row["exercise"] or "european")
+    if row["barrier_type"]:
+        direction, kind = row["barrier_type"].split("-and-")
+        option = Pricing.barrier_option(option, direction, "knock_" + kind, float(row["barrier"]),
+                                        float(row["rebate"] or 0.0), row["rebate_payment"] or "at_expiry")
     heston = Pricing.heston_parameters(*(float(row[name]) for name in ("v0", "kappa", "eta", "sigma", "rho")))
-    expected = Pricing.price_heston(option, shifted_market(dict(row, volatility="0.2"), market, BASE), heston,
-                                    Pricing.heston_settings(accuracy=1e-2))
-    assert list(result["error"]) == ["", ""]
-    for column in ("price", "delta", "gamma", "theta"):
-        assert result[column][1] == getattr(expected, column), column
-    assert np.isnan(result["vega"][1])
+    try:
+        r = Pricing.price_heston(option, shifted_market(dict(row, volatility="0.2"), container, BASE), heston,
+                                 Pricing.heston_settings(accuracy=1e-2))
+    except Error as refusal:
+        return [np.nan] * 4 + [str(refusal)]
+    return [r.price, r.delta, r.gamma, r.theta, ""]
 
 
-def test_a_heston_barrier_row_gets_the_pricers_refusal(market):
-    from korvexmodules import Pricing
-    book = pd.DataFrame([bad_row(**HESTON, barrier="80", barrier_type="down-and-out"), bad_row(id="after")])
-    result = price_book(book.drop(columns="price"), market, scheduler=IN_PROCESS, accuracy=1e-2)
-    option = Pricing.barrier_option(Pricing.vanilla_option("call", 100.0, np.datetime64("2025-01-02")), "down",
-                                    "knock_out", 80.0)
-    with pytest.raises(Error) as refusal:
-        Pricing.price_heston(option, shifted_market(bad_row(), market, BASE),
-                             Pricing.heston_parameters(0.04, 1.5, 0.05, 0.4, -0.6))
-    assert list(result["error"]) == [str(refusal.value), ""]
+HESTON_ROWS = [dict(), dict(type="put", strike="90", exercise="american"),
+               dict(barrier="80", barrier_type="down-and-out"),
+               dict(type="put", barrier="125", barrier_type="up-and-in", rebate="1.5"),
+               dict(barrier="120", barrier_type="up-and-out", rebate="2", rebate_payment="at_hit"),
+               dict(type="put", exercise="american", barrier="85", barrier_type="down-and-in")]
+
+
+def test_heston_rows_with_and_without_barrier_equal_one_by_one_calls(market):
+    rows = [bad_row(**{**HESTON, "rebate": "", "rebate_payment": "", **changes}) for changes in HESTON_ROWS]
+    book = pd.DataFrame([bad_row(id="before", rebate="", rebate_payment="")] + rows).drop(columns="price")
+    result = price_book(book, market, scheduler=IN_PROCESS, accuracy=1e-2)
+    assert result["error"][0] == "" and np.isnan(result["vega"][1:]).all()
+    for i, row in book.iloc[1:].iterrows():
+        *values, error = heston_one_by_one(row, market)
+        assert result["error"][i] == error, i
+        np.testing.assert_array_equal(result.loc[i, ["price", "delta", "gamma", "theta"]].astype(float), values,
+                                      err_msg=str(i))
 
 
 IMPLIED_VOLATILITY_BAD_ROWS = [
@@ -352,4 +361,7 @@ def test_pictures_are_written(tmp_path, market):
     written = [pictures.sabr_smile(tmp_path / "sabr.png"), pictures.market_curves(market, tmp_path / "curves.png"),
                pictures.black_scholes_profile(tmp_path / "profile.png", accuracy=1e-3),
                pictures.price_distribution(result, tmp_path / "book.png")]
+    heston = pictures.heston_grid(accuracy=1e-2)
+    written += [pictures.heston_surface(tmp_path / "heston.png", heston),
+                pictures.heston_error_map(tmp_path / "heston_error.png", heston, most_nodes=12)]
     assert all(is_png(path) for path in written)

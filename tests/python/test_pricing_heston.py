@@ -49,6 +49,36 @@ def test_columns_equal_one_by_one_calls_and_a_bad_row_fails_alone():
             [one.price, one.delta, one.gamma, one.theta]
 
 
+def heston_one_by_one(one):
+    """[price, delta, gamma, theta] and "" of a scalar price_heston call, or NaN and its refusal."""
+    try:
+        r = P.price_heston(one, MARKET, HESTON, COARSE)
+    except Error as refusal:
+        return [np.nan] * 4, str(refusal)
+    return [r.price, r.delta, r.gamma, r.theta], ""
+
+
+def test_barrier_columns_give_what_price_heston_gives_each_barrier_option():
+    expiry = np.datetime64("2024-10-01")
+    levels, kinds = [np.nan, 80.0, 120.0, 85.0, 90.0], ["knock_out", "knock_out", 1, "knock_in", "knock_sideways"]
+    rebates, payments = [0.0, 0.0, 2.0, 1.0, 0.0], ["at_expiry", "at_expiry", "at_hit", 1, "at_expiry"]
+    exercises = ["european", "european", "european", "american", "european"]
+    result = P.price_heston_columns(MARKET, "put", 100.0, expiry, exercises, 0.04, 1.5, 0.05, 0.4, -0.6,
+                                    settings=COARSE, threads=2, barrier=levels, kind=kinds, rebate=rebates,
+                                    payment=payments)
+    assert result.errors[4] == ("price_heston_columns() argument 'kind' must be one of 'knock_out', 'knock_in', "
+                                "not 'knock_sideways'")
+    for i in range(4):
+        one = P.vanilla_option("put", 100.0, expiry, exercises[i])
+        if i:  # the direction, not given, is where the level lies from the spot
+            one = P.barrier_option(one, "down" if levels[i] < 100.0 else "up", kinds[i], levels[i], rebates[i],
+                                   payments[i])
+        values, error = heston_one_by_one(one)
+        assert result.errors[i] == error, i
+        np.testing.assert_array_equal([result.price[i], result.delta[i], result.gamma[i], result.theta[i]], values)
+    assert np.isnan(result.vega).all()
+
+
 def test_values_equal_the_cpp_pricer_to_the_last_bit():
     program = os.environ.get("KORVEX_PRICING_REFERENCE")
     if program is None:
@@ -80,7 +110,8 @@ def test_bad_parameters_raise_core_error(arguments, message):
 
 
 @pytest.mark.parametrize("call", [
-    lambda: P.price_heston(P.barrier_option(option(), "down", "knock_out", 80.0), MARKET, HESTON, COARSE),
+    lambda: P.price_heston(P.barrier_option(option(exercise="american"), "down", "knock_in", 80.0), MARKET, HESTON,
+                           COARSE),
     lambda: P.heston_semi_closed_form(option(exercise="american"), MARKET, HESTON),
     lambda: P.price_heston(option(), MARKET, HESTON, P.heston_settings(accuracy=-1.0)),
 ])

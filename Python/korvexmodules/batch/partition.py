@@ -177,56 +177,40 @@ def price_by_market(rows, selected, found, price_group):
     return values, errors
 
 
+def option_columns(rows, chosen):
+    """The instrument columns both column pricers take, for the rows `chosen`: a row with a
+    barrier level is a barrier option of its barrier_type, the others are vanillas."""
+    barrier_type = rows.barrier_type[chosen]
+    return dict(type=rows.type[chosen], strike=rows.strike[chosen], expiry=rows.expiry[chosen],
+                exercise=rows.exercise[chosen], barrier=rows.barrier[chosen],
+                direction=[BARRIER_DIRECTION.get(b) for b in barrier_type],
+                kind=[BARRIER_KIND.get(b, "knock_out") for b in barrier_type], rebate=rows.rebate[chosen],
+                payment=rows.rebate_payment[chosen])
+
+
+def pricer_settings(make, settings):
+    """The pricer's settings: its defaults, or the accuracy asked for."""
+    return make() if settings.accuracy is None else make(accuracy=settings.accuracy)
+
+
+def priced_columns(result):
+    return [getattr(result, column) for column in PRICE_COLUMNS], result.errors
+
+
 def black_scholes_group(rows, scenario, settings):
     """The pricer of price_by_market for Black-Scholes rows: price_black_scholes_columns."""
     def price_group(Pricing, market, chosen):
-        pricer_settings = Pricing.black_scholes_settings() if settings.accuracy is None else \
-            Pricing.black_scholes_settings(accuracy=settings.accuracy)
-        barrier_type = rows.barrier_type[chosen]
-        result = Pricing.price_black_scholes_columns(
-            market, type=rows.type[chosen], strike=rows.strike[chosen], expiry=rows.expiry[chosen],
-            exercise=rows.exercise[chosen], volatility=rows.volatility[chosen] + scenario.volatility_shift,
-            barrier=rows.barrier[chosen], direction=[BARRIER_DIRECTION.get(b) for b in barrier_type],
-            kind=[BARRIER_KIND.get(b, "knock_out") for b in barrier_type], rebate=rows.rebate[chosen],
-            payment=rows.rebate_payment[chosen], settings=pricer_settings, threads=1)
-        return [getattr(result, column) for column in PRICE_COLUMNS], result.errors
+        return priced_columns(Pricing.price_black_scholes_columns(
+            market, volatility=rows.volatility[chosen] + scenario.volatility_shift, **option_columns(rows, chosen),
+            settings=pricer_settings(Pricing.black_scholes_settings, settings), threads=1))
     return price_group
 
 
 def heston_group(rows, settings):
-    """The pricer of price_by_market for Heston rows: price_heston_columns for the vanilla
-    options; a barrier option gets price_heston's own refusal."""
+    """The pricer of price_by_market for Heston rows: price_heston_columns, whose barrier rows
+    go to price_heston's barrier_option overload (its price or its refusal)."""
     def price_group(Pricing, market, chosen):
-        pricer_settings = Pricing.heston_settings() if settings.accuracy is None else \
-            Pricing.heston_settings(accuracy=settings.accuracy)
-        values = [np.full(len(chosen), np.nan) for _ in PRICE_COLUMNS]
-        errors = np.full(len(chosen), "", dtype=object)
-        barrier = ~np.isnan(rows.barrier[chosen])
-        for k in np.flatnonzero(barrier):
-            errors[k] = heston_barrier_refusal(Pricing, market, rows, chosen[k])
-        vanilla = np.flatnonzero(~barrier)
-        if len(vanilla):
-            rows_of = chosen[vanilla]
-            result = Pricing.price_heston_columns(
-                market, type=rows.type[rows_of], strike=rows.strike[rows_of], expiry=rows.expiry[rows_of],
-                exercise=rows.exercise[rows_of], **{name: column[rows_of] for name, column in rows.heston.items()},
-                settings=pricer_settings, threads=1)
-            for value, column in zip(values, PRICE_COLUMNS):
-                value[vanilla] = getattr(result, column)
-            errors[vanilla] = result.errors
-        return values, errors
+        return priced_columns(Pricing.price_heston_columns(
+            market, **option_columns(rows, chosen), **{name: column[chosen] for name, column in rows.heston.items()},
+            settings=pricer_settings(Pricing.heston_settings, settings), threads=1))
     return price_group
-
-
-def heston_barrier_refusal(Pricing, market, rows, i):
-    """The error text price_heston gives the barrier option of row i."""
-    barrier_type = rows.barrier_type[i]
-    try:
-        option = Pricing.barrier_option(
-            Pricing.vanilla_option(rows.type[i], rows.strike[i], rows.expiry[i], rows.exercise[i]),
-            BARRIER_DIRECTION[barrier_type], BARRIER_KIND[barrier_type], rows.barrier[i], rows.rebate[i],
-            rows.rebate_payment[i])
-        Pricing.price_heston(option, market, Pricing.heston_parameters(*(rows.heston[name][i] for name in rows.heston)))
-    except Error as error:
-        return error_text(error)
-    return "price_heston priced a barrier option"

@@ -1,6 +1,8 @@
 """Pictures of what the libraries compute, drawn with matplotlib (figures without pyplot, so
 no display is needed): each function writes one PNG file and returns its path."""
 
+from dataclasses import dataclass
+
 import numpy as np
 from matplotlib.figure import Figure
 
@@ -122,4 +124,95 @@ def black_scholes_profile(path, strike=100.0, volatility=0.2, rate=0.03, carry=0
         axes[1, column].set_ylabel("PDE - closed form")
         axes[1, column].set_xlabel("spot")
         axes[1, column].ticklabel_format(axis="y", style="sci", scilimits=(0, 0))
+    return save(figure, path)
+
+
+@dataclass(frozen=True)
+class HestonGrid:
+    """A European call solved by price_heston: the grid's nodes, the values on them (spot
+    index first) and what the call was priced with."""
+    spots: np.ndarray
+    variances: np.ndarray
+    values: np.ndarray
+    option: object
+    curves: tuple
+    parameters: tuple
+    valuation: np.datetime64
+
+    @property
+    def strike(self):
+        return self.option.strike
+
+    def window(self):
+        """The nodes drawn: spots from 50 % to 150 % of the strike, variances up to 3 v0."""
+        spots = np.flatnonzero((self.spots >= 0.5 * self.strike) & (self.spots <= 1.5 * self.strike))
+        variances = np.flatnonzero(self.variances <= 3.0 * self.parameters[0])
+        return spots, variances
+
+
+def heston_grid(strike=100.0, days=365, rate=0.03, carry=0.01, parameters=(0.04, 1.5, 0.05, 0.4, -0.6),
+                accuracy=1e-3):
+    """The HestonGrid of a call of `days` days on a spot of 100 (parameters: v0, kappa, eta,
+    sigma, rho)."""
+    from korvexmodules import Pricing
+    valuation = np.datetime64("2024-01-02")
+    curves = (Market.discount_curve_flat(valuation, rate), Market.discount_curve_flat(valuation, carry))
+    option = Pricing.vanilla_option("call", strike, valuation + np.timedelta64(days, "D"))
+    market = Pricing.market(Market.equity_spot(valuation, 100.0), *curves)
+    result = Pricing.price_heston(option, market, Pricing.heston_parameters(*parameters),
+                                  Pricing.heston_settings(accuracy=accuracy))
+    spots, variances = np.array(result.spots), np.array(result.variances)
+    return HestonGrid(spots, variances, np.array(result.values).reshape(len(spots), len(variances)), option, curves,
+                      tuple(parameters), valuation)
+
+
+def heston_title(grid, what):
+    v0, kappa, eta, sigma, rho = grid.parameters
+    return (f"{what}\ncall K = {grid.strike:g} to {grid.option.expiry} priced at spot 100 (+): v0 = {v0:g}, "
+            f"kappa = {kappa:g}, eta = {eta:g}, sigma = {sigma:g}, rho = {rho:g}")
+
+
+def heston_surface(path, grid=None):
+    """The price of a Heston call over spot and variance: the values price_heston returns on
+    its grid's nodes (a HestonGrid; None solves heston_grid())."""
+    grid = grid or heston_grid()
+    spots, variances = grid.window()
+    figure = Figure(figsize=(7.5, 5.5))
+    axes = figure.add_subplot(projection="3d")
+    s, v = np.meshgrid(grid.spots[spots], grid.variances[variances], indexing="ij")
+    axes.plot_surface(s, v, grid.values[np.ix_(spots, variances)], cmap="viridis", linewidth=0, antialiased=True)
+    axes.set_xlabel("spot")
+    axes.set_ylabel("variance")
+    axes.set_zlabel("price")
+    axes.set_title(heston_title(grid, "Heston price on the PDE grid"), fontsize=9)
+    return save(figure, path)
+
+
+def heston_error_map(path, grid=None, most_nodes=40):
+    """|PDE - semi-closed form| of a Heston call at the grid's nodes (at most `most_nodes`
+    along each axis, evenly taken from the window), on a logarithmic colour scale; the
+    semi-closed form at a node is priced with the node's spot and its variance as v0."""
+    from matplotlib.colors import LogNorm
+    from korvexmodules import Pricing
+    grid = grid or heston_grid()
+    spots, variances = (nodes[np.unique(np.linspace(0, len(nodes) - 1, most_nodes).round().astype(int))]
+                        for nodes in grid.window())
+    model = grid.parameters[1:]
+    error = np.empty((len(spots), len(variances)))
+    for i, spot in enumerate(spots):
+        market = Pricing.market(Market.equity_spot(grid.valuation, grid.spots[spot]), *grid.curves)
+        for j, variance in enumerate(variances):
+            exact = Pricing.heston_semi_closed_form(
+                grid.option, market, Pricing.heston_parameters(grid.variances[variance], *model))
+            error[i, j] = abs(grid.values[spot, variance] - exact)
+    figure = Figure(figsize=(7.5, 5))
+    axes = figure.subplots()
+    floor = 1e-10  # exact agreement would have no logarithm
+    mesh = axes.pcolormesh(grid.spots[spots], grid.variances[variances], np.maximum(error, floor).T,
+                           shading="nearest", norm=LogNorm(vmin=max(floor, error.min()), vmax=max(floor, error.max())))
+    figure.colorbar(mesh, ax=axes, label="|PDE - semi-closed form|")
+    axes.plot([100.0], [grid.parameters[0]], "w+", markersize=12)
+    axes.set_xlabel("spot")
+    axes.set_ylabel("variance")
+    axes.set_title(heston_title(grid, f"Heston error, largest {error.max():.1e}"), fontsize=9)
     return save(figure, path)
