@@ -406,11 +406,6 @@ struct iteration_start
 // and then at one more point: s_l below the centre, s_h above it.
 double centre_point(double x) { return std::sqrt(std::fabs(2.0 * x)); }
 
-normalised_call centre_call(double x, double s_c, double b_max)
-{
-    return s_c > 0.0 ? otm_call(x, s_c, b_max) : normalised_call{0.0, inverse_sqrt_two_pi};
-}
-
 double second_point(double beta, double b_max, double s_c, const normalised_call& centre)
 {
     if (beta < centre.value)
@@ -486,24 +481,24 @@ double refine_from(const iteration_start& start, double x, double b_max, double 
                   [&](double s, const normalised_call& b, double) { return middle_objective(x, s, beta, b); });
 }
 
-// s = sigma sqrt(T) of the out-of-the-money call (x <= 0) with normalised price beta,
-// 0 < beta < b_max = exp(x/2), and beta_gap = b_max - beta as computed from the price
-// without cancellation.
-double implied_deviation(double beta, double beta_gap, double x, double b_max, const stopping_rule& rule)
-{
-    const double s_c = centre_point(x);
-    const normalised_call centre = centre_call(x, s_c, b_max);
-    const double s_2 = second_point(beta, b_max, s_c, centre);
-    const normalised_call second = otm_call(x, s_2, b_max);
-    return refine_from(start_of(beta, x, b_max, s_c, centre, s_2, second), x, b_max, beta, beta_gap, rule);
-}
-
 // ---------------------------------------------------------------------------------------
 // Many options at once: the same algorithm, with the evaluations of b and the Householder
 // steps as loops over the options of a block ("lanes") that the compiler vectorises. They
 // need exp and log in forms it can vectorise: below, to about one unit in the last place.
 
 constexpr std::size_t lane_block = 128;
+
+// a * b + c, rounded once where the machine has fused multiply-adds, twice otherwise: the
+// file is compiled without contraction, so that vectorised loops and their scalar remainders
+// round alike, and fuses here explicitly.
+inline double multiply_add(double a, double b, double c)
+{
+#ifdef __FMA__
+    return std::fma(a, b, c);
+#else
+    return a * b + c;
+#endif
+}
 
 // exp(a) for |a| <= 708: a = k ln 2 + r with |r| <= ln(2)/2 (Cody and Waite's two-part
 // ln 2, the first part exact in k ln2_high), Taylor's polynomial of degree 13 in r (its
@@ -532,7 +527,7 @@ inline double exp_lane(double a)
                                                1.0 / 6227020800.0};
     double p = inverse_factorials[13];
     for (int i = 12; i >= 0; --i)
-        p = p * r + inverse_factorials[i];
+        p = multiply_add(p, r, inverse_factorials[i]);
     const std::uint64_t k_bits = std::bit_cast<std::uint64_t>(shifted);  // k in its low bits
     return p * std::bit_cast<double>((k_bits + 1023u) << 52);
 }
@@ -551,7 +546,7 @@ inline double log_lane(double y)
     const double f = (m - 1.0) / (m + 1.0), f2 = f * f;
     double q = 1.0 / 23.0;
     for (int n = 21; n >= 3; n -= 2)
-        q = q * f2 + 1.0 / n;
+        q = multiply_add(q, f2, 1.0 / n);
     constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
     return k * ln2_high + (k * ln2_low + 2.0 * f * (1.0 + f2 * q));
 }
@@ -642,6 +637,23 @@ struct prepared_option
     double x, b_max, beta, beta_gap, root_expiry;
 };
 
+// The option of strike k, forward f, expiry t, price p, annuity a and sign w, whose inputs
+// are valid and whose time value p / a less the intrinsic value is positive, as its
+// out-of-the-money twin (x <= 0) with normalised price beta < b_max = exp(x/2). The distance
+// to the bound, beta_gap, is taken from the price itself (the bound less the price, exact
+// near it): the option of the same strike out of the money is as far from its own bound.
+// Rounding may carry a price just below the bound onto it, hence the cap on beta.
+prepared_option prepare(std::size_t index, double k, double f, double t, double p, double a, double w,
+                        double time_value)
+{
+    const double bound = w > 0.0 ? f : k;
+    const double x = -std::fabs(details::log_moneyness(f, k));
+    const double b_max = std::exp(0.5 * x);
+    const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
+    return {index, x, b_max, std::min(time_value / root_forward_strike, b_max * (1.0 - eps)),
+            (bound - p / a) / root_forward_strike, std::sqrt(t)};
+}
+
 // The Householder steps of refine() on the lanes, for the first `steps` iterations (where
 // refine() never bisects: its bracket and reversal rules act from the second step on). A lane
 // whose step refine() would replace by bisection (underflow, overflow, a point outside the
@@ -713,7 +725,8 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
 
 // The options of a block that have an iteration to run: their initial guesses with the
 // evaluations of b on lanes, then the first steps on lanes, then refine() for what is left.
-void solve_block(const prepared_option* options, std::size_t n, const stopping_rule& rule, double* volatility)
+// (Kept whole, not specialised for the single option of the scalar function: one code path.)
+[[gnu::noipa]] void solve_block(const prepared_option* options, std::size_t n, const stopping_rule& rule, double* volatility)
 {
     lanes l;
     l.count = n;
@@ -801,15 +814,11 @@ double black_scholes::implied_volatility(double strike, double forward, double e
     const double time_value = details::time_value(price, annuity, intrinsic, here("implied_volatility", __LINE__));
     if (time_value <= 0.0)
         return 0.0;
-    const double x = -std::fabs(details::log_moneyness(forward, strike));
-    const double b_max = std::exp(0.5 * x);
-    const double root_forward_strike = std::sqrt(forward) * std::sqrt(strike);
-    // Rounding may carry a price just below the bound onto it. The distance to the bound is
-    // taken from the price itself (the bound less the price, exact near it): the option of the
-    // same strike out of the money is as far from its own bound.
-    const double beta = std::min(time_value / root_forward_strike, b_max * (1.0 - eps));
-    const double beta_gap = (bound - price / annuity) / root_forward_strike;
-    return implied_deviation(beta, beta_gap, x, b_max, {tolerance, iterations}) / std::sqrt(expiry);
+    // The same steps as an array of one option, so that the bits do not depend on the way in.
+    const prepared_option option = prepare(0, strike, forward, expiry, price, annuity, sign, time_value);
+    double volatility = 0.0;
+    solve_block(&option, 1, {tolerance, iterations}, &volatility);
+    return volatility;
 }
 
 void black_scholes::implied_volatilities(std::span<const double> strike, std::span<const double> forward,
@@ -842,11 +851,7 @@ void black_scholes::implied_volatilities(std::span<const double> strike, std::sp
             volatility[i] = implied_volatility(k, f, t, p, a, w, tolerance, iterations);
             continue;
         }
-        const double x = -std::fabs(details::log_moneyness(f, k));
-        const double b_max = std::exp(0.5 * x);
-        const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
-        options[count++] = {i, x, b_max, std::min(time_value / root_forward_strike, b_max * (1.0 - eps)),
-                            (bound - p / a) / root_forward_strike, std::sqrt(t)};
+        options[count++] = prepare(i, k, f, t, p, a, w, time_value);
         if (count == lane_block || i + 1 == n) {
             solve_block(options, count, rule, volatility.data());
             count = 0;
