@@ -249,11 +249,26 @@ map_at lower_map(double x, double s)
     return {two_pi_over_sqrt_27 * ax * (n2 * n_minus_z), two_pi * y * n2 * growth, d2f};
 }
 
+// v^(1/3), to a few ulp, at half the cost of std::cbrt: a first guess within 5% from the
+// exponent bits divided by three, then three of Halley's steps, each tripling the digits.
+double cube_root(double v)
+{
+    if (!(v >= DBL_MIN && v <= DBL_MAX))
+        return std::cbrt(v);
+    constexpr std::uint64_t third_of_bias = 0x2a9f7893782da1ce;  // about (1023 - 1023/3) << 52
+    double y = std::bit_cast<double>(std::bit_cast<std::uint64_t>(v) / 3 + third_of_bias);
+    for (int step = 0; step < 3; ++step) {
+        const double y3 = y * y * y;
+        y *= (y3 + 2.0 * v) / (2.0 * y3 + v);
+    }
+    return y;
+}
+
 double inverse_lower_map(double x, double f)
 {
     if (!(f > 0.0))
         return 0.0;
-    const double probability = std::cbrt(f / (two_pi_over_sqrt_27 * std::fabs(x)));
+    const double probability = cube_root(f / (two_pi_over_sqrt_27 * std::fabs(x)));
     return std::fabs(x / (sqrt_three * normal_distribution::cdfnorminv(probability)));
 }
 
@@ -526,6 +541,7 @@ inline double exp_lane(double a)
                                                1.0 / 479001600.0,
                                                1.0 / 6227020800.0};
     double p = inverse_factorials[13];
+#pragma GCC unroll 13  // unrolled, so that the loops over options that call it vectorise
     for (int i = 12; i >= 0; --i)
         p = multiply_add(p, r, inverse_factorials[i]);
     const std::uint64_t k_bits = std::bit_cast<std::uint64_t>(shifted);  // k in its low bits
@@ -545,6 +561,7 @@ inline double log_lane(double y)
     const double k = std::bit_cast<double>((bits >> 52) | 0x4330000000000000) - (0x1p52 + 1023.0);
     const double f = (m - 1.0) / (m + 1.0), f2 = f * f;
     double q = 1.0 / 23.0;
+#pragma GCC unroll 10  // as in exp_lane
     for (int n = 21; n >= 3; n -= 2)
         q = multiply_add(q, f2, 1.0 / n);
     constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
