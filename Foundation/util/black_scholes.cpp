@@ -252,29 +252,6 @@ map_at lower_map(double x, double s)
     return {two_pi_over_sqrt_27 * ax * (n2 * n_minus_z), two_pi * y * n2 * growth, d2f};
 }
 
-// v^(1/3), to a few ulp, at half the cost of std::cbrt: a first guess within 5% from the
-// exponent bits divided by three, then three of Halley's steps, each tripling the digits.
-double cube_root(double v)
-{
-    if (!(v >= DBL_MIN && v <= DBL_MAX))
-        return std::cbrt(v);
-    constexpr std::uint64_t third_of_bias = 0x2a9f7893782da1ce;  // about (1023 - 1023/3) << 52
-    double y = std::bit_cast<double>(std::bit_cast<std::uint64_t>(v) / 3 + third_of_bias);
-    for (int step = 0; step < 3; ++step) {
-        const double y3 = y * y * y;
-        y *= (y3 + 2.0 * v) / (2.0 * y3 + v);
-    }
-    return y;
-}
-
-double inverse_lower_map(double x, double f)
-{
-    if (!(f > 0.0))
-        return 0.0;
-    const double probability = cube_root(f / (two_pi_over_sqrt_27 * std::fabs(x)));
-    return std::fabs(x / (sqrt_three * normal_distribution::cdfnorminv(probability)));
-}
-
 map_at upper_map(double x, double s)
 {
     const double w = (x / s) * (x / s);
@@ -448,7 +425,7 @@ iteration_start start_of(double beta, double x, double b_max, double s_c, const 
                 const double u = beta / b_l;
                 f = (f_l.f * u + b_l * (1.0 - u)) * u;
             }
-            return {inverse_lower_map(x, f), DBL_MIN, s_l, objective_kind::lower};
+            return {f, DBL_MIN, s_l, objective_kind::lower};  // s: see invert_lower_maps()
         }
         const double v_l = second.vega;
         const double r =
@@ -569,6 +546,14 @@ inline double log_lane(double y)
         q = multiply_add(q, f2, 1.0 / n);
     constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
     return k * ln2_high + (k * ln2_low + 2.0 * f * (1.0 + f2 * q));
+}
+
+// v^(1/3) for positive normal v, to a few ulp: exp(ln(v) / 3) (whose rounding of ln(v) / 3
+// leaves an error up to 6e-14), then one of Halley's steps, which triples the digits.
+inline double cube_root_lane(double v)
+{
+    const double y = exp_lane(log_lane(v) * (1.0 / 3.0)), y3 = y * y * y;
+    return y * (y3 + 2.0 * v) / (2.0 * y3 + v);
 }
 
 // gaussian_factor with exp_lane; `valid` is false where exp_lane's range does not hold.
@@ -747,6 +732,31 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
     }
 }
 
+// start_of() leaves in the lowest region the value f of the lower map where s should be; s is
+// its inverse |x| / (sqrt(3) |N^-1(p)|), p = (f / (2 pi |x| / sqrt(27)))^(1/3) (0 for f = 0):
+// the cube roots as a loop over the options, which vectorises, the inverse normal one by one.
+void invert_lower_maps(const prepared_option* options, std::size_t n, iteration_start* starts)
+{
+    double cube[lane_block], root[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {
+        const bool lower = starts[j].kind == objective_kind::lower;
+        cube[j] = lower ? starts[j].s / (two_pi_over_sqrt_27 * std::fabs(options[j].x)) : 1.0;
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        const bool normal = (cube[j] >= DBL_MIN) & (cube[j] <= DBL_MAX);
+        root[j] = cube_root_lane(normal ? cube[j] : 1.0);
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        iteration_start& start = starts[j];
+        if (start.kind != objective_kind::lower)
+            continue;
+        const bool normal = cube[j] >= DBL_MIN && cube[j] <= DBL_MAX;
+        const double probability = normal ? root[j] : std::cbrt(cube[j]);
+        start.s = start.s > 0.0 ? std::fabs(options[j].x / (sqrt_three * normal_distribution::cdfnorminv(probability)))
+                                : 0.0;
+    }
+}
+
 // The options of a block that have an iteration to run: their initial guesses with the
 // evaluations of b on lanes, then the first steps on lanes, then refine() for what is left.
 // (Kept whole, not specialised for the single option of the scalar function: one code path.)
@@ -772,6 +782,7 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
     for (std::size_t j = 0; j < n; ++j)
         starts[j] = start_of(options[j].beta, options[j].x, options[j].b_max, s_c[j], centre[j], l.s[j],
                              {l.value[j], l.vega[j]});
+    invert_lower_maps(options, n, starts);
 
     constexpr int lane_steps = 2;  // refine() usually stops after two steps
     const int steps = std::min(rule.iterations, lane_steps);
