@@ -409,7 +409,8 @@ double second_point(double beta, double b_max, double s_c, const normalised_call
 }
 
 // Jaeckel's rational guesses from b at s_c and at s_2 = second_point(...): in the lowest and
-// highest regions through the maps above, in the middle ones directly in s.
+// highest regions through the maps above, in the middle ones directly in s. In the lowest
+// region s is left as the lower map's value, which invert_lower_maps() inverts for a block.
 iteration_start start_of(double beta, double x, double b_max, double s_c, const normalised_call& centre, double s_2,
                          const normalised_call& second)
 {
@@ -759,8 +760,10 @@ void invert_lower_maps(const prepared_option* options, std::size_t n, iteration_
 
 // The options of a block that have an iteration to run: their initial guesses with the
 // evaluations of b on lanes, then the first steps on lanes, then refine() for what is left.
-// (Kept whole, not specialised for the single option of the scalar function: one code path.)
-[[gnu::noipa]] void solve_block(const prepared_option* options, std::size_t n, const stopping_rule& rule, double* volatility)
+// Not specialised by the compiler for the single option of the scalar function (one code path
+// for both; GCC 12 also warns wrongly of an uninitialised `starts` in that specialisation).
+[[gnu::noipa]] void solve_block(const prepared_option* options, std::size_t n, const stopping_rule& rule,
+                                double* volatility)
 {
     lanes l;
     l.count = n;

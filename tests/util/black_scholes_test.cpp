@@ -239,6 +239,21 @@ struct option_arrays
         sign.push_back(w);
     }
 
+    // Row i of `other`, added, or written over row `row`.
+    void add(const option_arrays& other, std::size_t i)
+    {
+        add(other.strike[i], other.forward[i], other.expiry[i], other.price[i], other.annuity[i], other.sign[i]);
+    }
+    void set(std::size_t row, const option_arrays& other, std::size_t i)
+    {
+        strike[row] = other.strike[i];
+        forward[row] = other.forward[i];
+        expiry[row] = other.expiry[i];
+        price[row] = other.price[i];
+        annuity[row] = other.annuity[i];
+        sign[row] = other.sign[i];
+    }
+
     std::vector<double> implied(double tolerance = eps, int iterations = 20) const
     {
         std::vector<double> volatility(strike.size());
@@ -281,18 +296,20 @@ TEST(BlackScholesImpliedVolatilities, EqualTheScalarFunctionOnEveryKindOfOption)
     }
 }
 
-// Every 41st option of every_kind_of_option: each region of the initial guess and of the
-// steps, the series far out of the money, near the upper bound, in the money, no time value.
+// Every 41st option of the grid (each region of the initial guess and of the steps, the series
+// far out of the money) and every option after it (near the upper bound, in the money, of tiny
+// and of no time value), with their volatilities by the scalar function.
 option_arrays probe_options(std::vector<double>& scalar_volatilities)
 {
     const option_arrays all = every_kind_of_option();
+    const std::size_t grid = testing::black_grid().size();
     option_arrays probes;
-    for (std::size_t i = 0; i < all.strike.size(); i += 41) {
-        probes.add(all.strike[i], all.forward[i], all.expiry[i], all.price[i], all.annuity[i], all.sign[i]);
-        scalar_volatilities.push_back(
-            black_scholes::implied_volatility(all.strike[i], all.forward[i], all.expiry[i], all.price[i],
-                                              all.annuity[i], all.sign[i]));
-    }
+    for (std::size_t i = 0; i < all.strike.size(); ++i)
+        if (i % 41 == 0 || i >= grid) {
+            probes.add(all, i);
+            scalar_volatilities.push_back(black_scholes::implied_volatility(
+                all.strike[i], all.forward[i], all.expiry[i], all.price[i], all.annuity[i], all.sign[i]));
+        }
     return probes;
 }
 
@@ -303,14 +320,11 @@ TEST(BlackScholesImpliedVolatilities, ARowGivesTheSameBitsWhateverTheLengthOfThe
 {
     std::vector<double> expected;
     const option_arrays probes = probe_options(expected);
-    ASSERT_GT(expected.size(), 30u);
+    ASSERT_GT(expected.size(), 60u);
     for (std::size_t n = 1; n <= 130; ++n) {
         option_arrays rows;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t k = (i + n) % expected.size();
-            rows.add(probes.strike[k], probes.forward[k], probes.expiry[k], probes.price[k], probes.annuity[k],
-                     probes.sign[k]);
-        }
+        for (std::size_t i = 0; i < n; ++i)
+            rows.add(probes, (i + n) % expected.size());
         const std::vector<double> volatility = rows.implied();
         for (std::size_t i = 0; i < n; ++i)
             ASSERT_EQ(volatility[i], expected[(i + n) % expected.size()]) << "row " << i << " of " << n;
@@ -327,16 +341,10 @@ TEST(BlackScholesImpliedVolatilities, ARowGivesTheSameBitsWhereverItFalls)
     for (std::size_t k = 0; k < expected.size(); ++k) {
         option_arrays rows;
         for (std::size_t i = 0; i < 300; ++i)
-            rows.add(all.strike[i], all.forward[i], all.expiry[i], all.price[i], all.annuity[i], all.sign[i]);
+            rows.add(all, i);
         const std::size_t positions[] = {0, 1, 127, 128, 129, 299};
-        for (std::size_t p : positions) {
-            rows.strike[p] = probes.strike[k];
-            rows.forward[p] = probes.forward[k];
-            rows.expiry[p] = probes.expiry[k];
-            rows.price[p] = probes.price[k];
-            rows.annuity[p] = probes.annuity[k];
-            rows.sign[p] = probes.sign[k];
-        }
+        for (std::size_t p : positions)
+            rows.set(p, probes, k);
         const std::vector<double> volatility = rows.implied();
         for (std::size_t p : positions)
             EXPECT_EQ(volatility[p], expected[k]) << "probe " << k << " at row " << p;
