@@ -200,30 +200,31 @@ double error_function::erfcx(double x)
 
 void error_function::erfcx(std::size_t size, const double* x, double* out)
 {
-    // Block by block: each point's interval and its coefficients copied side by side (the
-    // table look-up, which the compiler does not vectorise), then the polynomials over the
-    // block (which it does), then the points outside the polynomials' range.
+    // Block by block: each point's interval and position in it, then the polynomials, read
+    // from the table where the point's interval starts (copying each point's coefficients side
+    // by side cost more than it saved), then the points outside the polynomials' range.
     constexpr std::size_t block = 128;
     constexpr std::size_t degree = 7;
-    double kept[block], inverse[block], t[block];
-    double coefficients[degree + 1][block];
+    double kept[block], t[block];
+    int interval[block];  // the offset of the point's polynomial in `coefficients`
+    const double* coefficients = &erfcx_polynomials[0][0];
     for (std::size_t start = 0; start < size; start += block) {
         const std::size_t count = std::min(block, size - start);
         std::copy_n(x + start, count, kept);
         for (std::size_t i = 0; i < count; ++i) {
             const double v = kept[i] > 0.0 && kept[i] <= 62.5 ? kept[i] : 0.0;
-            inverse[i] = 1.0 / (4.0 + v);
-            const int k = std::min(static_cast<int>((400.0 * inverse[i] - 6.0) * 0.5), interval_count - 1);
+            const double inverse = 1.0 / (4.0 + v);
+            const int k = std::min(static_cast<int>((400.0 * inverse - 6.0) * 0.5), interval_count - 1);
             const double centre = 7.0 + 2.0 * k;
-            t[i] = std::fma(-centre, v, 400.0 - 4.0 * centre) * inverse[i];
-            for (std::size_t j = 0; j <= degree; ++j)
-                coefficients[j][i] = erfcx_polynomials[k][j];
+            t[i] = std::fma(-centre, v, 400.0 - 4.0 * centre) * inverse;
+            interval[i] = k * static_cast<int>(degree + 1);
         }
         double* result = out + start;
         for (std::size_t i = 0; i < count; ++i) {
-            double sum = coefficients[degree][i];
-            for (std::size_t j = degree; j-- > 0;)
-                sum = sum * t[i] + coefficients[j][i];
+            const int first = interval[i];
+            double sum = coefficients[first + static_cast<int>(degree)];
+            for (int j = static_cast<int>(degree); j-- > 0;)
+                sum = sum * t[i] + coefficients[first + j];
             result[i] = sum;
         }
         for (std::size_t i = 0; i < count; ++i)

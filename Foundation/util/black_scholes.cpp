@@ -98,23 +98,26 @@ double asymptotic_difference(double h, double t)
 [[gnu::always_inline]] inline double small_t_difference(double h, double t, double y_of_h)
 {
     const double a = 1.0 + h * y_of_h, w = t * t, h2 = h * h;
-    const double y3 = (-1.0 + 3.0 * a + a * h2) / 6.0;
-    const double y5 = (-7.0 + 15.0 * a + h2 * (-1.0 + 10.0 * a + a * h2)) / 120.0;
-    const double y7 = (-57.0 + 105.0 * a + h2 * (-18.0 + 105.0 * a + h2 * (-1.0 + 21.0 * a + a * h2))) / 5040.0;
+    // Products by the reciprocals of the factorials, not divisions (eight times the cost on
+    // vectors): the terms after `a` are below t^2 < 0.045 of it, their last bits do not count.
+    const double y3 = (-1.0 + 3.0 * a + a * h2) * (1.0 / 6.0);
+    const double y5 = (-7.0 + 15.0 * a + h2 * (-1.0 + 10.0 * a + a * h2)) * (1.0 / 120.0);
+    const double y7 =
+        (-57.0 + 105.0 * a + h2 * (-18.0 + 105.0 * a + h2 * (-1.0 + 21.0 * a + a * h2))) * (1.0 / 5040.0);
     const double y9 = (-561.0 + 945.0 * a +
-                       h2 * (-285.0 + 1260.0 * a + h2 * (-33.0 + 378.0 * a + h2 * (-1.0 + 36.0 * a + a * h2)))) /
-                      362880.0;
+                       h2 * (-285.0 + 1260.0 * a + h2 * (-33.0 + 378.0 * a + h2 * (-1.0 + 36.0 * a + a * h2)))) *
+                      (1.0 / 362880.0);
     const double y11 =
         (-6555.0 + 10395.0 * a +
          h2 * (-4680.0 + 17325.0 * a +
-               h2 * (-840.0 + 6930.0 * a + h2 * (-52.0 + 990.0 * a + h2 * (-1.0 + 55.0 * a + a * h2))))) /
-        39916800.0;
+               h2 * (-840.0 + 6930.0 * a + h2 * (-52.0 + 990.0 * a + h2 * (-1.0 + 55.0 * a + a * h2))))) *
+        (1.0 / 39916800.0);
     const double y13 =
         (-89055.0 + 135135.0 * a +
          h2 * (-82845.0 + 270270.0 * a +
                h2 * (-20370.0 + 135135.0 * a +
-                     h2 * (-1926.0 + 25740.0 * a + h2 * (-75.0 + 2145.0 * a + h2 * (-1.0 + 78.0 * a + a * h2)))))) /
-        6227020800.0;
+                     h2 * (-1926.0 + 25740.0 * a + h2 * (-75.0 + 2145.0 * a + h2 * (-1.0 + 78.0 * a + a * h2)))))) *
+        (1.0 / 6227020800.0);
     return 2.0 * t * (a + w * (y3 + w * (y5 + w * (y7 + w * (y9 + w * (y11 + w * y13))))));
 }
 
@@ -247,14 +250,6 @@ map_at lower_map(double x, double s)
                        (8.0 * sqrt_three * s * ax + (3.0 * s2 * (s2 - 8.0) - 8.0 * x * x) * ratio) * growth * growth;
     const double n2 = n_minus_z * n_minus_z;
     return {two_pi_over_sqrt_27 * ax * (n2 * n_minus_z), two_pi * y * n2 * growth, d2f};
-}
-
-double inverse_lower_map(double x, double f)
-{
-    if (!(f > 0.0))
-        return 0.0;
-    const double probability = std::cbrt(f / (two_pi_over_sqrt_27 * std::fabs(x)));
-    return std::fabs(x / (sqrt_three * normal_distribution::cdfnorminv(probability)));
 }
 
 map_at upper_map(double x, double s)
@@ -406,11 +401,6 @@ struct iteration_start
 // and then at one more point: s_l below the centre, s_h above it.
 double centre_point(double x) { return std::sqrt(std::fabs(2.0 * x)); }
 
-normalised_call centre_call(double x, double s_c, double b_max)
-{
-    return s_c > 0.0 ? otm_call(x, s_c, b_max) : normalised_call{0.0, inverse_sqrt_two_pi};
-}
-
 double second_point(double beta, double b_max, double s_c, const normalised_call& centre)
 {
     if (beta < centre.value)
@@ -419,7 +409,8 @@ double second_point(double beta, double b_max, double s_c, const normalised_call
 }
 
 // Jaeckel's rational guesses from b at s_c and at s_2 = second_point(...): in the lowest and
-// highest regions through the maps above, in the middle ones directly in s.
+// highest regions through the maps above, in the middle ones directly in s. In the lowest
+// region s is left as the lower map's value, which invert_lower_maps() inverts for a block.
 iteration_start start_of(double beta, double x, double b_max, double s_c, const normalised_call& centre, double s_2,
                          const normalised_call& second)
 {
@@ -435,7 +426,7 @@ iteration_start start_of(double beta, double x, double b_max, double s_c, const 
                 const double u = beta / b_l;
                 f = (f_l.f * u + b_l * (1.0 - u)) * u;
             }
-            return {inverse_lower_map(x, f), DBL_MIN, s_l, objective_kind::lower};
+            return {f, DBL_MIN, s_l, objective_kind::lower};  // s: see invert_lower_maps()
         }
         const double v_l = second.vega;
         const double r =
@@ -486,24 +477,24 @@ double refine_from(const iteration_start& start, double x, double b_max, double 
                   [&](double s, const normalised_call& b, double) { return middle_objective(x, s, beta, b); });
 }
 
-// s = sigma sqrt(T) of the out-of-the-money call (x <= 0) with normalised price beta,
-// 0 < beta < b_max = exp(x/2), and beta_gap = b_max - beta as computed from the price
-// without cancellation.
-double implied_deviation(double beta, double beta_gap, double x, double b_max, const stopping_rule& rule)
-{
-    const double s_c = centre_point(x);
-    const normalised_call centre = centre_call(x, s_c, b_max);
-    const double s_2 = second_point(beta, b_max, s_c, centre);
-    const normalised_call second = otm_call(x, s_2, b_max);
-    return refine_from(start_of(beta, x, b_max, s_c, centre, s_2, second), x, b_max, beta, beta_gap, rule);
-}
-
 // ---------------------------------------------------------------------------------------
 // Many options at once: the same algorithm, with the evaluations of b and the Householder
 // steps as loops over the options of a block ("lanes") that the compiler vectorises. They
 // need exp and log in forms it can vectorise: below, to about one unit in the last place.
 
 constexpr std::size_t lane_block = 128;
+
+// a * b + c, rounded once where the machine has fused multiply-adds, twice otherwise: the
+// file is compiled without contraction, so that vectorised loops and their scalar remainders
+// round alike, and fuses here explicitly.
+inline double multiply_add(double a, double b, double c)
+{
+#ifdef __FMA__
+    return std::fma(a, b, c);
+#else
+    return a * b + c;
+#endif
+}
 
 // exp(a) for |a| <= 708: a = k ln 2 + r with |r| <= ln(2)/2 (Cody and Waite's two-part
 // ln 2, the first part exact in k ln2_high), Taylor's polynomial of degree 13 in r (its
@@ -531,8 +522,9 @@ inline double exp_lane(double a)
                                                1.0 / 479001600.0,
                                                1.0 / 6227020800.0};
     double p = inverse_factorials[13];
+#pragma GCC unroll 13  // unrolled, so that the loops over options that call it vectorise
     for (int i = 12; i >= 0; --i)
-        p = p * r + inverse_factorials[i];
+        p = multiply_add(p, r, inverse_factorials[i]);
     const std::uint64_t k_bits = std::bit_cast<std::uint64_t>(shifted);  // k in its low bits
     return p * std::bit_cast<double>((k_bits + 1023u) << 52);
 }
@@ -550,10 +542,19 @@ inline double log_lane(double y)
     const double k = std::bit_cast<double>((bits >> 52) | 0x4330000000000000) - (0x1p52 + 1023.0);
     const double f = (m - 1.0) / (m + 1.0), f2 = f * f;
     double q = 1.0 / 23.0;
+#pragma GCC unroll 10  // as in exp_lane
     for (int n = 21; n >= 3; n -= 2)
-        q = q * f2 + 1.0 / n;
+        q = multiply_add(q, f2, 1.0 / n);
     constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
     return k * ln2_high + (k * ln2_low + 2.0 * f * (1.0 + f2 * q));
+}
+
+// v^(1/3) for positive normal v, to a few ulp: exp(ln(v) / 3) (whose rounding of ln(v) / 3
+// leaves an error up to 6e-14), then one of Halley's steps, which triples the digits.
+inline double cube_root_lane(double v)
+{
+    const double y = exp_lane(log_lane(v) * (1.0 / 3.0)), y3 = y * y * y;
+    return y * (y3 + 2.0 * v) / (2.0 * y3 + v);
 }
 
 // gaussian_factor with exp_lane; `valid` is false where exp_lane's range does not hold.
@@ -642,6 +643,23 @@ struct prepared_option
     double x, b_max, beta, beta_gap, root_expiry;
 };
 
+// The option of strike k, forward f, expiry t, price p, annuity a and sign w, whose inputs
+// are valid and whose time value p / a less the intrinsic value is positive, as its
+// out-of-the-money twin (x <= 0) with normalised price beta < b_max = exp(x/2). The distance
+// to the bound, beta_gap, is taken from the price itself (the bound less the price, exact
+// near it): the option of the same strike out of the money is as far from its own bound.
+// Rounding may carry a price just below the bound onto it, hence the cap on beta.
+prepared_option prepare(std::size_t index, double k, double f, double t, double p, double a, double w,
+                        double time_value)
+{
+    const double bound = w > 0.0 ? f : k;
+    const double x = -std::fabs(details::log_moneyness(f, k));
+    const double b_max = std::exp(0.5 * x);
+    const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
+    return {index, x, b_max, std::min(time_value / root_forward_strike, b_max * (1.0 - eps)),
+            (bound - p / a) / root_forward_strike, std::sqrt(t)};
+}
+
 // The Householder steps of refine() on the lanes, for the first `steps` iterations (where
 // refine() never bisects: its bracket and reversal rules act from the second step on). A lane
 // whose step refine() would replace by bisection (underflow, overflow, a point outside the
@@ -676,21 +694,25 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
             left[j] = (b < beta[j]) & (sj > left[j]) ? sj : left[j];
             const vega_ratios c = ratios(l.x[j], sj);
             // The three objectives' terms, of which the region's is kept.
-            const double ln_b = log_lane(b >= DBL_MIN ? b : 1.0), p = vega / b;
-            const double lower_halley = c.second - p * (1.0 + 2.0 / ln_b);
-            const double lower_third = c.third + 2.0 * p * p * (1.0 + 3.0 / ln_b * (1.0 + 1.0 / ln_b)) -
-                                       3.0 * c.second * p * (1.0 + 2.0 / ln_b);
-            const double log_ratio = ln_b / ln_beta[j];
+            // Reciprocals shared by the terms: vector divisions cost eight times a product.
+            const double ln_b = log_lane(b >= DBL_MIN ? b : 1.0), p = vega / b, inverse_ln_b = 1.0 / ln_b;
+            const double lower_halley = c.second - p * (1.0 + 2.0 * inverse_ln_b);
+            const double lower_third = c.third + 2.0 * p * p * (1.0 + 3.0 * inverse_ln_b * (1.0 + inverse_ln_b)) -
+                                       3.0 * c.second * p * (1.0 + 2.0 * inverse_ln_b);
+            const double log_ratio = ln_b / ln_beta[j], log_ratio_over_p = log_ratio / p;
             const double gap_ratio = beta_gap[j] / gap;
             const bool gap_ratio_valid = (gap_ratio >= DBL_MIN) & (gap_ratio <= DBL_MAX);
-            const double g = log_lane(gap_ratio_valid ? gap_ratio : 1.0), gp = vega / gap;
+            const double g = log_lane(gap_ratio_valid ? gap_ratio : 1.0), gp = vega / gap, inverse_gp = gap / vega;
+            const double inverse_vega = 1.0 / vega;
             const bool is_lower = lower[j] > 0.0, is_upper = upper[j] > 0.0;
             const step_terms terms{
-                is_lower ? (ln_beta[j] - ln_b) * ln_b / ln_beta[j] / p : is_upper ? -g / gp : (beta[j] - b) / vega,
+                is_lower ? (ln_beta[j] - ln_b) * log_ratio_over_p
+                         : is_upper ? -g * inverse_gp : (beta[j] - b) * inverse_vega,
                 is_lower ? lower_halley : is_upper ? c.second + gp : c.second,
                 is_lower ? lower_third : is_upper ? c.third + gp * (2.0 * gp + 3.0 * c.second) : c.third,
-                is_lower ? 2.0 * eps / p * log_ratio * log_ratio
-                         : is_upper ? 2.0 * eps * beta[j] / (beta_gap[j] * gp) : 2.0 * eps * beta[j] / vega};
+                is_lower ? 2.0 * eps * log_ratio_over_p * log_ratio
+                         : is_upper ? 2.0 * eps * beta[j] * inverse_gp / beta_gap[j]
+                                    : 2.0 * eps * beta[j] * inverse_vega};
             const double step = householder_step(terms);
             // Bitwise operators: no branches in the loop.
             const bool bad = outside | !(b >= DBL_MIN) | !(vega > 0.0) | !(std::fabs(step) <= DBL_MAX) |
@@ -711,9 +733,37 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
     }
 }
 
+// start_of() leaves in the lowest region the value f of the lower map where s should be; s is
+// its inverse |x| / (sqrt(3) |N^-1(p)|), p = (f / (2 pi |x| / sqrt(27)))^(1/3) (0 for f = 0):
+// the cube roots as a loop over the options, which vectorises, the inverse normal one by one.
+void invert_lower_maps(const prepared_option* options, std::size_t n, iteration_start* starts)
+{
+    double cube[lane_block], root[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {
+        const bool lower = starts[j].kind == objective_kind::lower;
+        cube[j] = lower ? starts[j].s / (two_pi_over_sqrt_27 * std::fabs(options[j].x)) : 1.0;
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        const bool normal = (cube[j] >= DBL_MIN) & (cube[j] <= DBL_MAX);
+        root[j] = cube_root_lane(normal ? cube[j] : 1.0);
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        iteration_start& start = starts[j];
+        if (start.kind != objective_kind::lower)
+            continue;
+        const bool normal = cube[j] >= DBL_MIN && cube[j] <= DBL_MAX;
+        const double probability = normal ? root[j] : std::cbrt(cube[j]);
+        start.s = start.s > 0.0 ? std::fabs(options[j].x / (sqrt_three * normal_distribution::cdfnorminv(probability)))
+                                : 0.0;
+    }
+}
+
 // The options of a block that have an iteration to run: their initial guesses with the
 // evaluations of b on lanes, then the first steps on lanes, then refine() for what is left.
-void solve_block(const prepared_option* options, std::size_t n, const stopping_rule& rule, double* volatility)
+// Not specialised by the compiler for the single option of the scalar function (one code path
+// for both; GCC 12 also warns wrongly of an uninitialised `starts` in that specialisation).
+[[gnu::noipa]] void solve_block(const prepared_option* options, std::size_t n, const stopping_rule& rule,
+                                double* volatility)
 {
     lanes l;
     l.count = n;
@@ -735,6 +785,7 @@ void solve_block(const prepared_option* options, std::size_t n, const stopping_r
     for (std::size_t j = 0; j < n; ++j)
         starts[j] = start_of(options[j].beta, options[j].x, options[j].b_max, s_c[j], centre[j], l.s[j],
                              {l.value[j], l.vega[j]});
+    invert_lower_maps(options, n, starts);
 
     constexpr int lane_steps = 2;  // refine() usually stops after two steps
     const int steps = std::min(rule.iterations, lane_steps);
@@ -801,15 +852,11 @@ double black_scholes::implied_volatility(double strike, double forward, double e
     const double time_value = details::time_value(price, annuity, intrinsic, here("implied_volatility", __LINE__));
     if (time_value <= 0.0)
         return 0.0;
-    const double x = -std::fabs(details::log_moneyness(forward, strike));
-    const double b_max = std::exp(0.5 * x);
-    const double root_forward_strike = std::sqrt(forward) * std::sqrt(strike);
-    // Rounding may carry a price just below the bound onto it. The distance to the bound is
-    // taken from the price itself (the bound less the price, exact near it): the option of the
-    // same strike out of the money is as far from its own bound.
-    const double beta = std::min(time_value / root_forward_strike, b_max * (1.0 - eps));
-    const double beta_gap = (bound - price / annuity) / root_forward_strike;
-    return implied_deviation(beta, beta_gap, x, b_max, {tolerance, iterations}) / std::sqrt(expiry);
+    // The same steps as an array of one option, so that the bits do not depend on the way in.
+    const prepared_option option = prepare(0, strike, forward, expiry, price, annuity, sign, time_value);
+    double volatility = 0.0;
+    solve_block(&option, 1, {tolerance, iterations}, &volatility);
+    return volatility;
 }
 
 void black_scholes::implied_volatilities(std::span<const double> strike, std::span<const double> forward,
@@ -842,11 +889,7 @@ void black_scholes::implied_volatilities(std::span<const double> strike, std::sp
             volatility[i] = implied_volatility(k, f, t, p, a, w, tolerance, iterations);
             continue;
         }
-        const double x = -std::fabs(details::log_moneyness(f, k));
-        const double b_max = std::exp(0.5 * x);
-        const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
-        options[count++] = {i, x, b_max, std::min(time_value / root_forward_strike, b_max * (1.0 - eps)),
-                            (bound - p / a) / root_forward_strike, std::sqrt(t)};
+        options[count++] = prepare(i, k, f, t, p, a, w, time_value);
         if (count == lane_block || i + 1 == n) {
             solve_block(options, count, rule, volatility.data());
             count = 0;

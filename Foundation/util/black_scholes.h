@@ -51,13 +51,17 @@ struct KORVEX_UTIL_API black_scholes
                                      double tolerance = 2.220446049250313e-16, int iterations = 20);
 
     // volatility[i] = implied_volatility(strike[i], forward[i], expiry[i], price[i],
-    // annuity[i], sign[i], tolerance, iterations) for every option, by the same algorithm with
-    // the same accuracy, but options by blocks, as loops the compiler vectorises: the
-    // normalised prices and vegas through erfcx over arrays (error_function) and exp and log in
-    // a vectorisable form of the same precision. The results agree with the scalar function's
-    // to a few units in the last place, not bit for bit. The rare options that the scalar
-    // iteration treats specially (series regions far out of the money or at tiny deviations,
-    // underflows, steps replaced by bisection) go through its own code.
+    // annuity[i], sign[i], tolerance, iterations) for every option, bit for bit, but options by
+    // blocks, as loops the compiler vectorises: the normalised prices and vegas through erfcx
+    // over arrays (error_function) and exp and log in a vectorisable form of the same
+    // precision. The rare options that need special treatment (series regions far out of the
+    // money or at tiny deviations, underflows, steps replaced by bisection) go through scalar
+    // code, chosen by the option's own inputs. The scalar function is this one over a single
+    // option, and the loops round alike in their vectorised bodies and scalar remainders (no
+    // contraction of multiply-adds but the explicit ones), so a row's volatility depends on its
+    // own inputs only: not on the length of the array, nor on the row's position in it, nor on
+    // how a book is split into parts. (Across builds, e.g. with and without fused
+    // multiply-add instructions, the last bits may differ.)
     //
     // Every input must be as long as `volatility` (Error otherwise). An option that the scalar
     // function refuses raises its Error, the same message at the same location; `volatility`

@@ -239,6 +239,21 @@ struct option_arrays
         sign.push_back(w);
     }
 
+    // Row i of `other`, added, or written over row `row`.
+    void add(const option_arrays& other, std::size_t i)
+    {
+        add(other.strike[i], other.forward[i], other.expiry[i], other.price[i], other.annuity[i], other.sign[i]);
+    }
+    void set(std::size_t row, const option_arrays& other, std::size_t i)
+    {
+        strike[row] = other.strike[i];
+        forward[row] = other.forward[i];
+        expiry[row] = other.expiry[i];
+        price[row] = other.price[i];
+        annuity[row] = other.annuity[i];
+        sign[row] = other.sign[i];
+    }
+
     std::vector<double> implied(double tolerance = eps, int iterations = 20) const
     {
         std::vector<double> volatility(strike.size());
@@ -248,33 +263,25 @@ struct option_arrays
     }
 };
 
-option_arrays every_kind_of_option(std::vector<double>& conditions)
+option_arrays every_kind_of_option()
 {
     option_arrays options;
     std::vector<testing::option_point> points = testing::black_grid();
     points.insert(points.end(), near_bound_points.begin(), near_bound_points.end());
-    for (const testing::option_point& p : points) {
+    for (const testing::option_point& p : points)
         options.add(p.strike, p.forward, p.expiry, p.price, 1.0, p.sign);
-        conditions.push_back(testing::black_condition(p));
-    }
     for (double strike : {80.0, 100.0, 130.0})
-        for (double sign : {1.0, -1.0}) {
+        for (double sign : {1.0, -1.0})
             options.add(strike, 100.0, 2.0, black_scholes::price(strike, 100.0, 2.0, 0.25, 0.9, sign), 0.9, sign);
-            conditions.push_back(1.0);
-        }
-    for (double price : {1e-300, 1e-310, 0.0, 10.0}) {
+    for (double price : {1e-300, 1e-310, 0.0, 10.0})
         options.add(90.0, 100.0, 1.0, 10.0 + price, 1.0, 1.0);
-        conditions.push_back(1.0);
-    }
     return options;
 }
 
-// Same algorithm, same accuracy: within a few eps times the condition number of the scalar
-// function's volatility (both are within such a bound of the true one).
-TEST(BlackScholesImpliedVolatilities, AgreeWithTheScalarFunctionOnEveryKindOfOption)
+// The scalar function is an array of one option: the same bits, whatever the stopping rule.
+TEST(BlackScholesImpliedVolatilities, EqualTheScalarFunctionOnEveryKindOfOption)
 {
-    std::vector<double> conditions;
-    const option_arrays options = every_kind_of_option(conditions);
+    const option_arrays options = every_kind_of_option();
     for (const auto& [tolerance, iterations] : {std::pair{eps, 20}, std::pair{0.0, 0}, std::pair{0.0, 1},
                                                 std::pair{1e-3, 20}}) {
         const std::vector<double> batch = options.implied(tolerance, iterations);
@@ -283,11 +290,64 @@ TEST(BlackScholesImpliedVolatilities, AgreeWithTheScalarFunctionOnEveryKindOfOpt
                 black_scholes::implied_volatility(options.strike[i], options.forward[i], options.expiry[i],
                                                   options.price[i], options.annuity[i], options.sign[i], tolerance,
                                                   iterations);
-            const double bound = std::max(tolerance > eps ? 1e-9 : 0.0, 16.0 * eps * std::max(1.0, conditions[i]));
-            EXPECT_LE(std::fabs(batch[i] - scalar), bound * scalar)
-                << i << ": K " << options.strike[i] << " T " << options.expiry[i] << " price " << options.price[i]
-                << " iterations " << iterations;
+            ASSERT_EQ(batch[i], scalar) << i << ": K " << options.strike[i] << " T " << options.expiry[i]
+                                        << " price " << options.price[i] << " iterations " << iterations;
         }
+    }
+}
+
+// Every 41st option of the grid (each region of the initial guess and of the steps, the series
+// far out of the money) and every option after it (near the upper bound, in the money, of tiny
+// and of no time value), with their volatilities by the scalar function.
+option_arrays probe_options(std::vector<double>& scalar_volatilities)
+{
+    const option_arrays all = every_kind_of_option();
+    const std::size_t grid = testing::black_grid().size();
+    option_arrays probes;
+    for (std::size_t i = 0; i < all.strike.size(); ++i)
+        if (i % 41 == 0 || i >= grid) {
+            probes.add(all, i);
+            scalar_volatilities.push_back(black_scholes::implied_volatility(
+                all.strike[i], all.forward[i], all.expiry[i], all.price[i], all.annuity[i], all.sign[i]));
+        }
+    return probes;
+}
+
+// Arrays of every length from 1 to 130 (blocks full, partly filled, and one more), whose row
+// i is probe (i + n) % probes, so that each probe falls at many offsets of many fills: every
+// row gives the scalar function's volatility, bit for bit.
+TEST(BlackScholesImpliedVolatilities, ARowGivesTheSameBitsWhateverTheLengthOfTheArray)
+{
+    std::vector<double> expected;
+    const option_arrays probes = probe_options(expected);
+    ASSERT_GT(expected.size(), 60u);
+    for (std::size_t n = 1; n <= 130; ++n) {
+        option_arrays rows;
+        for (std::size_t i = 0; i < n; ++i)
+            rows.add(probes, (i + n) % expected.size());
+        const std::vector<double> volatility = rows.implied();
+        for (std::size_t i = 0; i < n; ++i)
+            ASSERT_EQ(volatility[i], expected[(i + n) % expected.size()]) << "row " << i << " of " << n;
+    }
+}
+
+// Each probe at the first, second and last rows of a block and the first rows of the next,
+// among 300 options of the grid.
+TEST(BlackScholesImpliedVolatilities, ARowGivesTheSameBitsWhereverItFalls)
+{
+    std::vector<double> expected;
+    const option_arrays probes = probe_options(expected);
+    const option_arrays all = every_kind_of_option();
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        option_arrays rows;
+        for (std::size_t i = 0; i < 300; ++i)
+            rows.add(all, i);
+        const std::size_t positions[] = {0, 1, 127, 128, 129, 299};
+        for (std::size_t p : positions)
+            rows.set(p, probes, k);
+        const std::vector<double> volatility = rows.implied();
+        for (std::size_t p : positions)
+            EXPECT_EQ(volatility[p], expected[k]) << "probe " << k << " at row " << p;
     }
 }
 
