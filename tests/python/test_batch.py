@@ -198,10 +198,10 @@ def test_a_heston_row_equals_a_one_by_one_call(market, changes):
 
 def test_a_heston_barrier_row_gets_the_pricers_refusal(market):
     from korvexmodules import Pricing
-    book = pd.DataFrame([bad_row(**HESTON, barrier="80", barrier_type="down-and-out"), bad_row(id="after")])
+    book = pd.DataFrame([bad_row(**HESTON, barrier="120", barrier_type="down-and-out"), bad_row(id="after")])
     result = price_book(book.drop(columns="price"), market, scheduler=IN_PROCESS, accuracy=1e-2)
     option = Pricing.barrier_option(Pricing.vanilla_option("call", 100.0, np.datetime64("2025-01-02")), "down",
-                                    "knock_out", 80.0)
+                                    "knock_out", 120.0)
     with pytest.raises(Error) as refusal:
         Pricing.price_heston(option, shifted_market(bad_row(), market, BASE),
                              Pricing.heston_parameters(0.04, 1.5, 0.05, 0.4, -0.6))

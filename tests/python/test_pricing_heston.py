@@ -80,7 +80,7 @@ def test_bad_parameters_raise_core_error(arguments, message):
 
 
 @pytest.mark.parametrize("call", [
-    lambda: P.price_heston(P.barrier_option(option(), "down", "knock_out", 80.0), MARKET, HESTON, COARSE),
+    lambda: P.price_heston(P.barrier_option(option(), "down", "knock_out", 120.0), MARKET, HESTON, COARSE),
     lambda: P.heston_semi_closed_form(option(exercise="american"), MARKET, HESTON),
     lambda: P.price_heston(option(), MARKET, HESTON, P.heston_settings(accuracy=-1.0)),
 ])
