@@ -9,14 +9,12 @@
 #include "PDE/grid/time_grid.h"
 #include "PDE/scheme/pde_scheme_one_dimension.h"
 #include "PDE/storage/pde_storage.h"
-#include "Pricing/pricing_fixtures.h"
-#include "black_scholes_closed_forms.h"
+#include "Pricing/barrier_fixtures.h"
 
 namespace korvex::pricing {
 namespace {
 
 using namespace testing;
-using closed_forms::barrier_type;
 
 constexpr double target = 1e-4;
 
@@ -58,23 +56,6 @@ const quantlib_case quantlib_cases[] = {
     {barrier_type::up_and_out, false, 100, 0, 5.496758321638},   {barrier_type::up_and_out, false, 100, 3, 7.575075008948},
     {barrier_type::up_and_out, false, 120, 0, 11.109823641776},  {barrier_type::up_and_out, false, 120, 3, 13.188140329086},
 };
-
-bool is_down(barrier_type t)
-{
-    return t == barrier_type::down_and_in || t == barrier_type::down_and_out;
-}
-
-bool is_in(barrier_type t)
-{
-    return t == barrier_type::down_and_in || t == barrier_type::up_and_in;
-}
-
-barrier_option barrier_of(barrier_type t, bool call, double strike, double level, double rebate, double days,
-                          rebate_payment payment)
-{
-    return barrier_option{option(call, strike, days), is_down(t) ? barrier_direction::down : barrier_direction::up,
-                          is_in(t) ? barrier_kind::knock_in : barrier_kind::knock_out, level, rebate, payment};
-}
 
 std::string name_of(const ::testing::TestParamInfo<quantlib_case>& info)
 {

@@ -45,7 +45,7 @@ void check_option(const vanilla_option& option, const datetime& today)
                                                               " must come after the valuation date ", today.to_string()));
 }
 
-void check_barrier(const barrier_terms& b, const black_scholes_problem& p)
+void check_barrier(const barrier_terms& b, const vanilla_problem& p)
 {
     using korvex::details::check_fail;
     using korvex::details::concat;
@@ -66,11 +66,11 @@ void check_barrier(const barrier_terms& b, const black_scholes_problem& p)
 
 }  // namespace
 
-black_scholes_problem black_scholes_problem::of(const vanilla_option& option, const black_scholes_market& market)
+vanilla_problem vanilla_problem::of(const vanilla_option& option, const market& market)
 {
     const datetime& today = market.valuation_date();
     check_option(option, today);
-    black_scholes_problem p;
+    vanilla_problem p;
     p.spot = market.spot();
     p.strike = option.strike;
     p.sign = option.type == option_type::call ? 1.0 : -1.0;
@@ -82,13 +82,12 @@ black_scholes_problem black_scholes_problem::of(const vanilla_option& option, co
     p.carry = &market.carry();
     p.rate_df = discount_factor(market.rate(), "rate", today, option.expiry);
     p.carry_df = discount_factor(market.carry(), "carry", today, option.expiry);
-    p.volatility = market.volatility();
     return p;
 }
 
-black_scholes_problem black_scholes_problem::of(const barrier_option& option, const black_scholes_market& market)
+vanilla_problem vanilla_problem::of(const barrier_option& option, const market& market)
 {
-    black_scholes_problem p = of(option.option, market);
+    vanilla_problem p = of(option.option, market);
     barrier_terms b;
     b.down = option.direction == barrier_direction::down;
     b.level = option.level;
@@ -100,20 +99,19 @@ black_scholes_problem black_scholes_problem::of(const barrier_option& option, co
     return p;
 }
 
-double black_scholes_problem::payoff(double s) const noexcept
+double vanilla_problem::payoff(double s) const noexcept
 {
     return std::max(sign * (s - strike), 0.0);
 }
 
-void check_vanilla_option(const vanilla_option& option, const datetime& valuation_date)
+black_scholes_problem black_scholes_problem::of(const vanilla_option& option, const black_scholes_market& market)
 {
-    check_option(option, valuation_date);
+    return black_scholes_problem{vanilla_problem::of(option, market), market.volatility()};
 }
 
-double discount_factor_to_expiry(const discount_curve& curve, const char* name, const datetime& valuation_date,
-                                 const datetime& expiry)
+black_scholes_problem black_scholes_problem::of(const barrier_option& option, const black_scholes_market& market)
 {
-    return discount_factor(curve, name, valuation_date, expiry);
+    return black_scholes_problem{vanilla_problem::of(option, market), market.volatility()};
 }
 
 }  // namespace korvex::pricing::details

@@ -147,6 +147,96 @@ std::vector<double> variance_axis(const heston_problem& p, std::size_t n)
     return axis;
 }
 
+// A barrier option takes this many times the vanilla rule's steps: the value near the
+// barrier changes fast close to expiry, and with the vanilla's steps the time error of a
+// down-and-out call reached 1.1 times the target.
+constexpr std::size_t barrier_time_factor = 2;
+
+// The stretch c of a spot axis gathered about `centre`, as spot_axis gathers about the strike.
+double spot_stretch(const heston_problem& p, double centre)
+{
+    return spot_spread * centre * std::sqrt(grid_variance(p) * p.years) + 0.5 * std::fabs(p.spot - centre);
+}
+
+// A spot that lands on a node of a barrier axis, and the node.
+struct pin
+{
+    double spot;
+    std::size_t node;
+};
+
+// Nodes S = C + c sinh(xi) whose xi runs linearly in the node index from pin to pin, so that
+// every pinned spot lands on its node and elsewhere the nodes follow the sinh map, its step
+// changing only by the rounding of the pins' positions. The first pin is node 0, the last
+// the last node.
+std::vector<double> pinned_axis(double centre, double c, const std::vector<pin>& pins)
+{
+    std::vector<double> axis(pins.back().node + 1);
+    for (std::size_t a = 0; a + 1 < pins.size(); ++a) {
+        const pin& from = pins[a];
+        const pin& to = pins[a + 1];
+        const double xi_from = std::asinh((from.spot - centre) / c);
+        const double xi_to = std::asinh((to.spot - centre) / c);
+        const auto nodes = static_cast<double>(to.node - from.node);
+        for (std::size_t j = from.node; j < to.node; ++j)
+            axis[j] = centre + c * std::sinh(xi_from + (xi_to - xi_from) * static_cast<double>(j - from.node) / nodes);
+        axis[from.node] = from.spot;
+    }
+    axis.back() = pins.back().spot;
+    return axis;
+}
+
+// The spot axis of a barrier option with n nodes on the live side of the barrier (see
+// heston_grid::with_barrier): gathered about the strike when it lies on the live side at
+// least two nodes from its ends, else about the barrier; the strike a node wherever it lies
+// two nodes or more from the other pinned spots (the ends and the barrier).
+void barrier_spot_axis(const heston_problem& p, std::size_t n, heston_grid& g)
+{
+    const barrier_terms& b = *p.barrier;
+    const double far_end = spot_max * std::max(p.spot, p.strike);
+    const double live_low = b.down ? b.level : 0.0;
+    const double live_high = b.down ? far_end : b.level;
+    const double low = b.down && b.knock_in ? 0.0 : live_low;
+    const double high = !b.down && b.knock_in ? std::max(far_end, 2.0 * b.level) : live_high;
+
+    double centre = p.strike;
+    double c = 0.0;
+    double step = 0.0;
+    // The position of a spot in steps of the nominal map from the axis' lower end.
+    const auto position = [&](double s) {
+        return (std::asinh((s - centre) / c) - std::asinh((low - centre) / c)) / step;
+    };
+    const auto gather_about = [&](double spot) {
+        centre = spot;
+        c = spot_stretch(p, spot);
+        step = (std::asinh((live_high - centre) / c) - std::asinh((live_low - centre) / c)) / static_cast<double>(n - 1);
+    };
+    gather_about(p.strike);
+    const auto node_of = [&](double s) { return static_cast<std::size_t>(std::lround(position(s))); };
+    const bool strike_live = p.strike > live_low && p.strike < live_high;
+    if (!strike_live || node_of(p.strike) < node_of(live_low) + 2 || node_of(p.strike) + 2 > node_of(live_high))
+        gather_about(b.level);
+
+    const std::size_t last = std::max(node_of(high), node_of(b.level) + (b.knock_in && !b.down ? 1 : 0));
+    const std::size_t barrier = std::clamp<std::size_t>(node_of(b.level), b.knock_in && b.down ? 1 : 0, last);
+    std::vector<pin> pins{{low, 0}, {b.level, barrier}, {high, last}};
+    if (pins[1].node == 0 || pins[1].node == last)
+        pins.erase(pins.begin() + 1);  // the barrier is an end
+    const std::size_t strike = node_of(p.strike);
+    const bool strike_apart = p.strike > low && p.strike < high &&
+                              std::all_of(pins.begin(), pins.end(), [&](const pin& q) {
+                                  return strike + 2 <= q.node || q.node + 2 <= strike;
+                              });
+    if (strike_apart) {
+        const auto above = std::find_if(pins.begin(), pins.end(), [&](const pin& q) { return q.node > strike; });
+        pins.insert(above, pin{p.strike, strike});
+    }
+    g.spot = pinned_axis(centre, c, pins);
+    g.strike_node = strike_apart ? strike : 0;
+    g.strike_smoothed = strike_apart;
+    g.barrier_node = barrier;
+}
+
 }  // namespace
 
 heston_grid heston_grid::of(const heston_problem& p, const heston_settings& s)
@@ -174,6 +264,30 @@ heston_grid heston_grid::of(const heston_problem& p, const heston_settings& s)
     return g;
 }
 
+heston_grid heston_grid::with_barrier(const heston_problem& p, const heston_settings& s)
+{
+    heston_grid g = of(p, s);
+    if (s.time_steps == 0) {
+        g.time_steps *= barrier_time_factor;
+        check_size(g.spot.size(), g.variance.size(), g, s);
+    }
+    barrier_spot_axis(p, g.spot.size(), g);
+    return g;
+}
+
+heston_grid heston_grid::live_part(const heston_problem& p) const
+{
+    const bool down = p.barrier->down;
+    const std::size_t first = down ? barrier_node : 0;
+    const std::size_t last = down ? spot.size() - 1 : barrier_node;
+    heston_grid g = *this;
+    g.spot.assign(spot.begin() + static_cast<std::ptrdiff_t>(first), spot.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+    g.barrier_node = down ? 0 : last;
+    g.strike_smoothed = strike_smoothed && strike_node >= first + 2 && strike_node + 2 <= last;
+    g.strike_node = g.strike_smoothed ? strike_node - first : 0;
+    return g;
+}
+
 std::vector<double> smoothed_heston_payoff(const heston_problem& p, const heston_grid& g)
 {
     // The kernel's integral of max(y, 0) about the nodes -2 ... 2 (y in spacings), less max(k, 0).
@@ -181,6 +295,8 @@ std::vector<double> smoothed_heston_payoff(const heston_problem& p, const heston
     std::vector<double> payoff(g.spot.size());
     for (std::size_t j = 0; j < payoff.size(); ++j)
         payoff[j] = p.payoff(g.spot[j]);
+    if (!g.strike_smoothed)
+        return payoff;
     // A put's kink is a call's less the line S - K, which the kernel leaves as it is.
     const std::size_t k = g.strike_node;
     const double h = 0.5 * (g.spot[k + 1] - g.spot[k - 1]);

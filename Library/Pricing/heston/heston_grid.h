@@ -18,6 +18,8 @@ struct heston_grid
     std::vector<double> spot;
     std::vector<double> variance;
     std::size_t strike_node = 0;
+    bool strike_smoothed = true;  // the payoff is smoothed about `strike_node`
+    std::size_t barrier_node = 0;  // a barrier option's node on the barrier level
     std::size_t time_steps = 0;
     pde_scheme_type scheme = adi_modified_craig_sneyd;
     bool extrapolate = false;
@@ -29,12 +31,23 @@ struct heston_grid
     // of the four alternating-direction schemes.
     static heston_grid of(const heston_problem& problem, const heston_settings& settings);
 
+    // The grid of a barrier option (see price_heston.h): the sizes of `of` (the vanilla
+    // rule and the settings' overrides, refused alike), and a spot axis that ends on the
+    // barrier: from the barrier to the vanilla's far end (down) or from 0 to the barrier (up),
+    // extended for a knock-in beyond the barrier to 0 or the far end, where the vanilla of
+    // its in-out parity is solved.
+    static heston_grid with_barrier(const heston_problem& problem, const heston_settings& settings);
+
+    // The part of a barrier grid on the live side of the barrier, the barrier its end node.
+    heston_grid live_part(const heston_problem& problem) const;
+
     static constexpr double max_points = 3e8;
 };
 
-// The payoff at the spot nodes, smoothed at the strike (a node of the axis) by the
-// fourth-order kernel of Kreiss, Thomee and Widlund (1970): the five nodes around the
-// strike change by h times the kernel's integral of the kink, h the mean spacing there.
+// The payoff at the spot nodes, smoothed at the strike (a node of the axis, unless the grid
+// says otherwise) by the fourth-order kernel of Kreiss, Thomee and Widlund (1970): the five
+// nodes around the strike change by h times the kernel's integral of the kink, h the mean
+// spacing there.
 std::vector<double> smoothed_heston_payoff(const heston_problem& problem, const heston_grid& grid);
 
 }  // namespace korvex::pricing::details

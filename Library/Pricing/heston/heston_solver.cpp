@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "PDE/boundary/pde_boundary_config.h"
 #include "PDE/coefficients/pde_model_coefficients.h"
 #include "PDE/grid/space_grid.h"
 #include "PDE/grid/time_grid.h"
@@ -37,6 +38,50 @@ std::shared_ptr<const space_grid> space_grid_of(const std::vector<double>& point
     return std::make_shared<const space_grid>(config, points.size(), points.front(), points.back(), 0.0, points);
 }
 
+// The ends of the spot and variance axes: a barrier is held at its value (fixed_value), every
+// other end is a no_diffusion row.
+std::vector<pde_boundary_config> boundaries(const heston_problem& p)
+{
+    if (!p.barrier)
+        return {pde_boundary_config(), pde_boundary_config()};
+    const auto held = pde_boundary_config::fixed_value;
+    const auto free = pde_boundary_config::no_diffusion;
+    const pde_boundary_config spot = p.barrier->down ? pde_boundary_config(free, false, 0.0, held, false, 0.0)
+                                                     : pde_boundary_config(held, false, 0.0, free, false, 0.0);
+    return {spot, pde_boundary_config()};
+}
+
+// The value held on the barrier over the step from `from` back to `to`: the rebate, paid at
+// hit or discounted from expiry to the step's midpoint (which keeps the time error of the
+// held value second order), at least the exercise value when American; 0 for the knock-out
+// part of a knock-in.
+double barrier_value(const heston_problem& p, const datetime& from, const datetime& to)
+{
+    const barrier_terms& b = *p.barrier;
+    if (b.knock_in)
+        return 0.0;
+    double value = b.rebate;
+    if (!b.rebate_at_hit)
+        value *= p.rate->df(datetime(0.5 * (from.as_float() + to.as_float())), p.expiry);
+    return p.american ? std::max(value, p.payoff(b.level)) : value;
+}
+
+// The values at expiry on the spot nodes: the smoothed payoff, less the rebate for the
+// knock-out part of a knock-in (which then pays payoff - rebate unless knocked out), and the
+// barrier's value on its node.
+std::vector<double> expiry_values(const heston_problem& p, const heston_grid& g)
+{
+    std::vector<double> values = smoothed_heston_payoff(p, g);
+    if (!p.barrier)
+        return values;
+    if (p.barrier->knock_in) {
+        for (double& v : values)
+            v -= p.barrier->rebate;
+    }
+    values[g.barrier_node] = barrier_value(p, p.expiry, p.expiry);
+    return values;
+}
+
 // One backward solve of the grid.
 class heston_run
 {
@@ -61,14 +106,18 @@ public:
 
     std::vector<double> solve()
     {
-        pde_storage storage(1, 1, {ns_, nv_});
+        pde_storage storage(1, {ns_, nv_}, {boundaries(p_)});
         double* u = storage.result().data();
-        const std::vector<double> payoff = smoothed_heston_payoff(p_, g_);
+        const std::vector<double> start = expiry_values(p_, g_);
         for (std::size_t k = 0; k < ns_; ++k)
-            std::fill(u + k * nv_, u + (k + 1) * nv_, payoff[k]);
+            std::fill(u + k * nv_, u + (k + 1) * nv_, start[k]);
         for (std::size_t i = times_->size() - 1; i > 0; --i) {
             scheme_->initialize(i);
             set_coefficients(times_->date(i), times_->date(i - 1));
+            if (p_.barrier) {
+                double* barrier = u + g_.barrier_node * nv_;
+                std::fill(barrier, barrier + nv_, barrier_value(p_, times_->date(i), times_->date(i - 1)));
+            }
             scheme_->diffuse(storage, {}, 1.0);
             if (p_.american)
                 project(u);

@@ -23,7 +23,12 @@ namespace korvex::pricing::details {
 // Ends: every end is a no_diffusion row (one-sided convection): at S = 0 the equation is
 // V_tau = -r V (a put's value K P_r); at v = 0 it degenerates to first order, the
 // convection kappa eta pointing into the domain; at the far ends of both axes the value is
-// about linear in the variable.
+// about linear in the variable. A barrier that ends the spot axis (node `grid.barrier_node`)
+// is held instead (fixed_value) at the rebate: the rebate itself when paid at hit, when paid
+// at expiry the rebate discounted from expiry to the midpoint of each step (the held value
+// enters the step explicitly, so the midpoint keeps its time error second order); at least
+// the exercise value there when American. The knock-out part of a knock-in holds 0 and pays
+// payoff - rebate at expiry (see price_heston.h).
 //
 // American exercise: after every step the values are projected onto the exercise value,
 // V <- max(V, payoff(S)); the time error of the projection is first order.

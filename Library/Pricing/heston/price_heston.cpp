@@ -82,32 +82,68 @@ void read_greeks(const heston_problem& p, heston_result& r)
     r.theta = p.american && l.exercised ? 0.0 : -v_tau;
 }
 
+// Adds the forward S P_q - K P_r at every node: a European call's values from its put's.
+void add_forward_at_nodes(const heston_problem& p, const std::vector<double>& spots, std::size_t nv,
+                          std::vector<double>& values)
+{
+    const double strike_pv = p.strike * p.rate_df;
+    for (std::size_t k = 0; k < spots.size(); ++k)
+        for (std::size_t l = 0; l < nv; ++l)
+            values[k * nv + l] += spots[k] * p.carry_df - strike_pv;
+}
+
 // The call's terms beyond its put: the forward S P_q(t, T) - K P_r(t, T), whose time
 // derivative at a fixed spot is q S P_q - r K P_r.
 void add_forward(const heston_problem& p, heston_result& r)
 {
     const double strike_pv = p.strike * p.rate_df;
-    const std::size_t nv = r.variances.size();
-    for (std::size_t k = 0; k < r.spots.size(); ++k)
-        for (std::size_t l = 0; l < nv; ++l)
-            r.values[k * nv + l] += r.spots[k] * p.carry_df - strike_pv;
+    add_forward_at_nodes(p, r.spots, r.variances.size(), r.values);
     r.price += p.spot * p.carry_df - strike_pv;
     r.delta += p.carry_df;
     r.theta += instantaneous_rate(*p.carry, p) * p.spot * p.carry_df - instantaneous_rate(*p.rate, p) * strike_pv;
 }
 
+// A European vanilla's values on the whole grid, a call's as its put's plus the forward.
+std::vector<double> vanilla_values(heston_problem p, const heston_grid& g)
+{
+    const bool call = p.sign > 0.0;
+    p.sign = -1.0;
+    std::vector<double> values = details::solve_heston(p, g);
+    if (call)
+        add_forward_at_nodes(p, g.spot, g.variance.size(), values);
+    return values;
+}
+
+// A barrier option's values on the live side of the barrier: a knock-out's from its own
+// solve; a knock-in's by in-out parity, the vanilla solved on the whole grid less the
+// knock-out part (which pays payoff - rebate at expiry unless knocked out).
+std::vector<double> barrier_values(const heston_problem& p, const heston_grid& g, const heston_grid& live)
+{
+    std::vector<double> values = details::solve_heston(p, live);
+    if (!p.barrier->knock_in)
+        return values;
+    heston_problem vanilla = p;
+    vanilla.barrier.reset();
+    const std::vector<double> whole = vanilla_values(vanilla, g);
+    const std::size_t first = p.barrier->down ? g.barrier_node * g.variance.size() : 0;
+    for (std::size_t k = 0; k < values.size(); ++k)
+        values[k] = whole[first + k] - values[k];
+    return values;
+}
+
 heston_result price(const heston_problem& p, const heston_settings& settings)
 {
-    if (!p.american && p.sign > 0.0) {
+    if (!p.barrier && !p.american && p.sign > 0.0) {
         heston_problem put = p;
         put.sign = -1.0;
         heston_result r = price(put, settings);
         add_forward(p, r);
         return r;
     }
-    const heston_grid g = heston_grid::of(p, settings);
+    const heston_grid whole = p.barrier ? heston_grid::with_barrier(p, settings) : heston_grid::of(p, settings);
+    const heston_grid g = p.barrier ? whole.live_part(p) : whole;
     heston_result r;
-    r.values = details::solve_heston(p, g);
+    r.values = p.barrier ? barrier_values(p, whole, g) : details::solve_heston(p, g);
     r.spots = g.spot;
     r.variances = g.variance;
     r.time_steps = g.time_steps;
