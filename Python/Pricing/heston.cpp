@@ -137,12 +137,12 @@ void add_heston(py::module_& module)
     add_result(module);
     module.def("price_heston", &price_single, py::arg("option"), py::arg("market"), py::arg("heston"),
                py::arg("settings") = py::none(),
-               "The price and Greeks of a vanilla_option under the Heston model, by finite differences\n"
-               "on a spot x variance grid (the GIL released while it solves). market: any market (its\n"
-               "spot, rate and carry curves; a black_scholes_market's volatility is not read); heston:\n"
-               "heston_parameters; settings: heston_settings (None: the defaults, accuracy 1e-3).\n"
-               "Barrier options and other refused input raise korvexmodules.Core.Error with the\n"
-               "library's message.");
+               "The price and Greeks of a vanilla_option or barrier_option under the Heston model, by\n"
+               "finite differences on a spot x variance grid (the GIL released while it solves).\n"
+               "market: any market (its spot, rate and carry curves; a black_scholes_market's\n"
+               "volatility is not read); heston: heston_parameters; settings: heston_settings (None:\n"
+               "the defaults, accuracy 1e-3). Refused input (an American knock-in among others) raises\n"
+               "korvexmodules.Core.Error with the library's message.");
     module.def("heston_semi_closed_form", &semi_closed_form, py::arg("option"), py::arg("market"), py::arg("heston"),
                "The price of a European vanilla_option under the Heston model in semi-closed form (one\n"
                "Fourier integral, to an absolute 1e-12). An American option and other refused input\n"

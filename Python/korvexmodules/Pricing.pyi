@@ -228,7 +228,7 @@ def price_black_scholes_columns(market: market, type: Column, strike: Column, ex
 
 def price_heston(option: Option, market: market, heston: heston_parameters,
                  settings: Optional[heston_settings] = None) -> heston_result:
-    """The price and Greeks of a vanilla option under Heston, by finite differences."""
+    """The price and Greeks of a vanilla or barrier option under Heston, by finite differences."""
 
 def heston_semi_closed_form(option: vanilla_option, market: market, heston: heston_parameters) -> float:
     """The price of a European vanilla option under Heston in semi-closed form."""

@@ -15,8 +15,7 @@ The book is a table (CSV, or Parquet where pyarrow is installed), one instrument
     volatility      the Black-Scholes volatility
     v0, kappa, eta, sigma, rho
                     the Heston parameters: initial and long-run variance, mean reversion,
-                    volatility of the variance, correlation (heston rows are refused with a
-                    row error until korvexmodules.Pricing prices Heston)
+                    volatility of the variance, correlation
     spot            market reference of the spot: equity:NAME/CCY or fx:DOMESTIC/FOREIGN
     rate            market reference of the discounting curve: discount:ID/CCY
     carry           market reference of the carry curve (dividend yield, foreign rate);

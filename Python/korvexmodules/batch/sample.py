@@ -53,8 +53,9 @@ def dates_after(rng, n, shortest_days, longest_days):
 
 def sample_book(n, seed=1, heston=True):
     """n options: European and American vanillas, barriers and (when `heston`) Heston
-    Europeans, strikes 70-130 % of the spot, a month to three years. Heston rows are 2 % of
-    the book: each costs about a thousand Black-Scholes Europeans."""
+    Europeans, a quarter of them knock-outs, strikes 70-130 % of the spot, a month to three
+    years. Heston rows are 2 % of the book: each costs about a thousand Black-Scholes
+    Europeans."""
     rng = np.random.default_rng(seed)
     spot_ref, rate_ref, carry_ref, spot = underlyings(rng, n)
     kinds = rng.choice(["european", "american", "barrier", "heston"], n,
@@ -71,10 +72,10 @@ def sample_book(n, seed=1, heston=True):
         "volatility": np.round(rng.uniform(0.15, 0.45, n), 4),
         "v0": np.nan, "kappa": np.nan, "eta": np.nan, "sigma": np.nan, "rho": np.nan,
         "spot": spot_ref, "rate": rate_ref, "carry": carry_ref})
-    barrier = kinds == "barrier"
+    barrier = (kinds == "barrier") | ((kinds == "heston") & (rng.random(n) < 0.25))
     up = rng.random(n) < 0.5
     level = np.where(up, rng.uniform(1.1, 1.4, n), rng.uniform(0.6, 0.9, n)) * spot
-    knock = np.where(rng.random(n) < 0.75, "out", "in")
+    knock = np.where((rng.random(n) < 0.75) | (kinds == "heston"), "out", "in")
     book.loc[barrier, "barrier"] = np.round(level[barrier], 4)
     book.loc[barrier, "barrier_type"] = [f"{'up' if u else 'down'}-and-{k}" for u, k in zip(up[barrier], knock[barrier])]
     book.loc[barrier, "rebate"] = 0.0
