@@ -34,8 +34,8 @@ struct axis_rule
 constexpr axis_rule spot_rule{2.6, 0.6, 0.13};
 constexpr axis_rule variance_rule{0.1, 5.3, 5.3};
 constexpr axis_rule time_rule{0.11, 0.24, 0.13};
-constexpr double american_spot = 2.0;
-constexpr double american_time = 3.0;
+constexpr double american_spot = 1.5;
+constexpr double american_time = 2.5;
 constexpr std::size_t min_spot = 16;
 constexpr std::size_t min_variance = 8;
 constexpr std::size_t min_time = 4;

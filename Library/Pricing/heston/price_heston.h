@@ -35,8 +35,8 @@ namespace korvex::pricing {
 //   spot points n_S = 2.6 (1 + 0.6 q + 0.13 u) f e^(-1/4) (at least 16),
 //   variance points n_v = 0.1 (1 + 5.3 q + 5.3 u) f e^(-1/2) (at least 8),
 //   steps N = 0.11 (1 + 0.24 q + 0.13 u) f e^(-1/2) (at least 4);
-//   American exercise takes 2 n_S (the exercise boundary leaves the spot error of second
-//   order) and 3 N (even; the finer run of a pair extrapolated in time, below).
+//   American exercise takes 1.5 n_S (the exercise boundary leaves the spot error of second
+//   order) and 2.5 N (even; the finer run of a pair extrapolated in time, below).
 // The spot error is of fourth order (five-point stencils, smoothed payoff), the variance
 // error and the time error of second order, hence the powers of e. Where the variance is
 // volatile (q) or far from its long-run level (u) the solution bends more along the
@@ -48,8 +48,8 @@ namespace korvex::pricing {
 // cases A-D, the largest error was 0.72 of the target at 1e-3 (a put struck at 118.5,
 // 183 days, v0 0.155, eta 0.056, sigma 0.48, rho -0.85; A-D at most 0.63; the largest grid
 // 2.6e6 points) and 0.75 at 1e-2. Cases A-D at the default 1e-3 (calls at 100; spot x
-// variance x steps, CPU time per price on a shared machine): 46 x 72 x 19 (2.6 ms),
-// 37 x 24 x 21 (0.44 ms), 60 x 126 x 29 (8.9 ms) and 38 x 48 x 14 (0.40 ms).
+// variance x steps, CPU time per price on a shared machine): 46 x 72 x 19 (2.2 ms),
+// 37 x 24 x 21 (0.42 ms), 60 x 126 x 29 (7.7 ms) and 38 x 48 x 14 (0.35 ms).
 // tests/Pricing checks the sample at 1e-2 (and at 1e-3 in optimised builds) and A-D at
 // 1e-3. American puts on A-D (strikes 90-110) fall within 1e-3 of QuantLib's fine-grid
 // values. `spot_points`, `variance_points`, `time_steps` and `scheme` of the settings
