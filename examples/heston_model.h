@@ -1,8 +1,9 @@
 #pragma once
 
-// European calls under the Heston model, priced in semi-closed form and by the PDE engine's
-// alternating-direction schemes: the set-up shared by the Heston demo, its tests and its
-// benchmark. Header-only, built on the installed korvex headers.
+// European calls under the Heston model, priced by the PDE engine's alternating-direction
+// schemes, with the pricing library's semi-closed form beside them: the set-up shared by the
+// Heston demo, its tests and its benchmark. Header-only, built on the installed korvex
+// headers (links PDE and Pricing).
 //
 // A PDE price in four calls: grid_of (the sinh grids of `settings`, strike and v0 on
 // nodes), solve (smoothed payoff, then the scheme backward over equal steps; the values at
@@ -15,19 +16,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <cstddef>
 #include <memory>
 #include <vector>
 
+#include "Market/equity/equity_spot/equity_spot.h"
+#include "Market/ir/discount_curve/discount_curve_flat.h"
 #include "PDE/coefficients/pde_model_coefficients.h"
 #include "PDE/grid/space_grid.h"
 #include "PDE/grid/time_grid.h"
 #include "PDE/scheme/pde_scheme.h"
 #include "PDE/storage/pde_storage.h"
+#include "Pricing/heston/price_heston.h"
 #include "Vectorization/expressions/matrix.h"
 #include "math/root_finding_algorithms.h"
 #include "util/datetime.h"
+#include "util/day_count_convention.h"
 
 namespace korvex::heston {
 
@@ -51,86 +55,20 @@ struct call_option
 
 // --- Semi-closed form ----------------------------------------------------------------------
 
-// E[exp(i u ln S_T)] in the "little Heston trap" form (Albrecher, Mayer, Schoutens and
-// Tistaert, 2007), continuous in u for every maturity.
-inline std::complex<double> log_spot_characteristic(const model& m, const call_option& o,
-                                                    std::complex<double> u)
-{
-    const std::complex<double> i(0.0, 1.0);
-    const double t = o.years;
-    const double sigma2 = m.sigma * m.sigma;
-    const std::complex<double> beta = m.kappa - m.rho * m.sigma * i * u;
-    const std::complex<double> d = std::sqrt(beta * beta + sigma2 * (i * u + u * u));
-    // beta - d = -sigma^2 (i u + u^2) / (beta + d), without the cancellation of a small
-    // sigma (beta close to d); divided by sigma^2 here.
-    const std::complex<double> gap = -(i * u + u * u) / (beta + d);
-    const std::complex<double> g = sigma2 * gap / (beta + d);
-    const std::complex<double> decay = std::exp(-d * t);
-    const std::complex<double> c =
-        m.kappa * m.eta * (gap * t - 2.0 / sigma2 * std::log((1.0 - g * decay) / (1.0 - g)));
-    const std::complex<double> v = gap * (1.0 - decay) / (1.0 - g * decay);
-    return std::exp(i * u * (std::log(o.spot) + (m.rate - m.dividend) * t) + c + v * o.variance);
-}
-
-// Adaptive Gauss-Kronrod (7 and 15 points) on [a, b] to an absolute tolerance, halved with
-// every split. A piece also counts as done when the two rules agree to rounding, 50 machine
-// epsilons of the integral of |f| over it (as QUADPACK's roundoff test): without that
-// floor, an integrand whose rounding noise exceeds the tolerance splits to `depth`
-// everywhere, 2^depth evaluations.
-template <class F>
-double gauss_kronrod(const F& f, double a, double b, double tolerance, int depth)
-{
-    static constexpr double nodes[8] = {0.991455371120812639206854697526329, 0.949107912342758524526189684047851,
-                                        0.864864423359769072789712788640926, 0.741531185599394439863864773280788,
-                                        0.586087235467691130294144845693013, 0.405845151377397166906606412076961,
-                                        0.207784955007898467600689403773245, 0.0};
-    static constexpr double kronrod[8] = {0.022935322010529224963732008058970, 0.063092092629978553290700663189204,
-                                          0.104790010322250183839876322541518, 0.140653259715525918745189590510238,
-                                          0.169004726639267902826583426598550, 0.190350578064785409913256402421014,
-                                          0.204432940075298892414161999234649, 0.209482141084727828012999174891714};
-    // The Gauss weights of the nodes 1, 3, 5 and 7.
-    static constexpr double gauss[4] = {0.129484966168869693270611432679082, 0.279705391489276667901467771423780,
-                                        0.381830050505118944950369775488975, 0.417959183673469387755102040816327};
-    constexpr double rounding = 50.0 * 2.220446049250313e-16;
-    const double centre = 0.5 * (a + b);
-    const double half = 0.5 * (b - a);
-    const double middle = f(centre);
-    double k15 = kronrod[7] * middle;
-    double g7 = gauss[3] * middle;
-    double magnitude = kronrod[7] * std::fabs(middle);
-    for (int j = 0; j < 7; ++j) {
-        const double below = f(centre - half * nodes[j]);
-        const double above = f(centre + half * nodes[j]);
-        k15 += kronrod[j] * (below + above);
-        magnitude += kronrod[j] * (std::fabs(below) + std::fabs(above));
-        if (j % 2 == 1)
-            g7 += gauss[j / 2] * (below + above);
-    }
-    k15 *= half;
-    g7 *= half;
-    const double gap = std::fabs(k15 - g7);
-    if (gap <= std::max(tolerance, 1e-14) || gap <= rounding * half * magnitude || depth == 0)
-        return k15;
-    return gauss_kronrod(f, a, centre, 0.5 * tolerance, depth - 1) +
-           gauss_kronrod(f, centre, b, 0.5 * tolerance, depth - 1);
-}
-
-// Call = S e^{-r_f T} P1 - K e^{-r_d T} P2 with both probabilities in one Fourier integral
-// over [0, inf), mapped onto [0, 1) by u = t / (1 - t).
+// The call in semi-closed form: korvex::pricing::heston_semi_closed_form on a spot and flat
+// continuously compounded curves (ACT/365 Fixed) from an arbitrary valuation date, the
+// expiry `years` later.
 inline double semi_closed_form(const model& m, const call_option& o)
 {
-    const std::complex<double> i(0.0, 1.0);
-    const double log_strike = std::log(o.strike);
-    const auto integrand = [&](double u) {
-        const std::complex<double> spot_measure = log_spot_characteristic(m, o, u - i);
-        const std::complex<double> money_measure = log_spot_characteristic(m, o, u);
-        return std::real(std::exp(-i * u * log_strike) * (spot_measure - o.strike * money_measure) / (i * u));
-    };
-    const auto mapped = [&](double t) { return integrand(t / (1.0 - t)) / ((1.0 - t) * (1.0 - t)); };
-    const double integral = gauss_kronrod(mapped, 0.0, 1.0, 1e-12, 40);
-    const double pi = 3.141592653589793;
-    const double discount = std::exp(-m.rate * o.years);
-    return 0.5 * (o.spot * std::exp(-m.dividend * o.years) - o.strike * discount) + discount / pi * integral;
+    const datetime today(2024, 1, 1);
+    const auto act_365 = std::make_shared<const day_count_convention>(act_365_fixed);
+    const pricing::market market(std::make_shared<const equity_spot>(today, o.spot),
+                                 std::make_shared<const discount_curve_flat>(today, m.rate, act_365),
+                                 std::make_shared<const discount_curve_flat>(today, m.dividend, act_365));
+    const pricing::vanilla_option call{pricing::option_type::call, o.strike,
+                                       datetime(today.as_float() + o.years * 365.0), pricing::exercise_type::european};
+    return pricing::heston_semi_closed_form(call, market,
+                                            pricing::heston_parameters(o.variance, m.kappa, m.eta, m.sigma, m.rho));
 }
 
 // --- PDE ------------------------------------------------------------------------------------

@@ -13,29 +13,29 @@ namespace {
 
 constexpr const char* source = "Library/Pricing/heston/heston_grid";
 
-// The grid's shape, after in 't Hout and Foulon (2010) with scales that follow the model:
-// the spot nodes K + c sinh(xi), c = spot_spread K sqrt(vbar T) (plus half the distance of
-// the spot from the strike), up to spot_max max(S, K); the variance nodes d sinh(zeta),
-// d = variance_spread vbar, up to variance_max max(v0, vbar); xi and zeta evenly spaced.
-// vbar is the mean expected variance over the option's life, at least variance_floor.
+// The grid's shape (spot_axis, variance_axis) and the accuracy rule (heston_grid::of).
 constexpr double spot_max = 8.0;
+constexpr double spot_deviations = 4.0;
 constexpr double spot_spread = 1.2;
 constexpr double variance_max = 30.0;
+constexpr double variance_tails = 10.0;
 constexpr double variance_spread = 0.5;
 constexpr double variance_floor = 1e-4;
+constexpr double feller_floor = 0.01;
 
-// The accuracy rule: with e the target relative to max(S, K) sqrt(vbar T), m the distance
-// |ln(K / S)| / sqrt(vbar T) of the strike from the spot in standard deviations and
-// k = min(1 + |rho| m, 2) e^(-1/2),
-//     spot points n_S = spot_rule (1 + sigma / 2) k,
-//     variance points n_v = variance_rule (1 + 2 sigma) k,
-//     steps N = time_rule (1 + sigma / 2) k (European) or american_time_rule (1 + sigma / 2) k
-//     (American, the finer run of the extrapolated pair),
-// each at least its minimum; the constants are fitted to measured errors.
-constexpr double spot_rule = 1.2;
-constexpr double variance_rule = 0.8;
-constexpr double time_rule = 0.12;
-constexpr double american_time_rule = 0.24;
+// One axis of the accuracy rule (heston_grid::of): scale (1 + with_q q + with_u u) times the
+// refinement its order asks for; fitted to measured errors (price_heston.h).
+struct axis_rule
+{
+    double scale;
+    double with_q;
+    double with_u;
+};
+constexpr axis_rule spot_rule{2.6, 0.6, 0.13};
+constexpr axis_rule variance_rule{0.1, 5.3, 5.3};
+constexpr axis_rule time_rule{0.11, 0.24, 0.13};
+constexpr double american_spot = 1.5;
+constexpr double american_time = 2.5;
 constexpr std::size_t min_spot = 16;
 constexpr std::size_t min_variance = 8;
 constexpr std::size_t min_time = 4;
@@ -95,14 +95,34 @@ void check_size(std::size_t ns, std::size_t nv, const heston_grid& g, const hest
                concat("the accuracy target ", s.accuracy, " needs a grid of more than ", limit, " points"));
 }
 
-// Spot nodes from 0 to about S_max with the strike on node `strike_node`: the stretch is
-// adjusted so that the node nearest the strike lands on it and the lowest node on 0.
+// w = sigma^2 (1 - exp(-kappa T)) / (2 kappa), the scale of the upper tail of the variance
+// at expiry (the chi-square tail of the square-root process); sigma^2 T / 2 as kappa T -> 0.
+double variance_tail(const heston_problem& p)
+{
+    const double reversion = p.model->kappa() * p.years;
+    const double share = reversion > 1e-8 ? -std::expm1(-reversion) / reversion : 1.0;
+    return 0.5 * p.model->sigma() * p.model->sigma() * p.years * share;
+}
+
+// Spot nodes K + c sinh(xi), xi evenly spaced, from 0 to S_max with the strike on node
+// `strike_node`: c = spot_spread K sqrt(vbar T) plus half the distance of the spot from the
+// strike, S_max = max(S, K) times the lesser of spot_max and
+// exp(spot_deviations sqrt((vbar + w) T)), so that a short or calm option spends no nodes far
+// out while a volatile variance widens the tails. vbar (grid_variance) is the mean expected
+// variance over the option's life. The stretch is adjusted so that the node nearest the
+// strike lands on it and the lowest node on 0.
+double spot_end(const heston_problem& p)
+{
+    const double deviations = spot_deviations * std::sqrt((grid_variance(p) + variance_tail(p)) * p.years);
+    return std::min(spot_max, std::exp(deviations)) * std::max(p.spot, p.strike);
+}
+
 std::vector<double> spot_axis(const heston_problem& p, std::size_t n, std::size_t& strike_node)
 {
     const double k = p.strike;
     const double c = spot_spread * k * std::sqrt(grid_variance(p) * p.years) + 0.5 * std::fabs(p.spot - k);
     const double lowest = std::asinh(-k / c);
-    const double highest = std::asinh((spot_max * std::max(p.spot, k) - k) / c);
+    const double highest = std::asinh((spot_end(p) - k) / c);
     const double step = (highest - lowest) / static_cast<double>(n - 1);
     strike_node = std::clamp<std::size_t>(static_cast<std::size_t>(std::lround(-lowest / step)), 2, n - 3);
     const double stretch = k / std::sinh(static_cast<double>(strike_node) * step);
@@ -114,15 +134,20 @@ std::vector<double> spot_axis(const heston_problem& p, std::size_t n, std::size_
     return axis;
 }
 
-// Variance nodes d sinh(j h) from 0 to V_max. When v0 > 0, the node nearest v0 on the
-// nominal grid keeps its index and h and d are solved for so that it lands on v0 while the
-// last node stays at V_max; v0 = 0 is node 0 of the nominal grid.
+// Variance nodes d sinh(j h) from 0 to V_max, the greater of variance_max max(v0, vbar) and
+// variance_tails w; the nominal d = variance_spread vbar sqrt(F), F = 2 kappa eta / sigma^2
+// the Feller ratio clamped to [feller_floor, 1]: where the variance hugs 0, the nodes do
+// too. When v0 > 0, the node nearest v0 on the nominal grid keeps its index and h and d are
+// solved for so that it lands on v0 while the last node stays at V_max; v0 = 0 is node 0 of
+// the nominal grid.
 std::vector<double> variance_axis(const heston_problem& p, std::size_t n)
 {
     const double v0 = p.model->v0();
     const double last = static_cast<double>(n - 1);
-    const double v_max = variance_max * std::max(v0, grid_variance(p));
-    double d = variance_spread * grid_variance(p);
+    const double v_max = std::max(variance_max * std::max(v0, grid_variance(p)), variance_tails * variance_tail(p));
+    const heston_parameters& m = *p.model;
+    const double feller = 2.0 * m.kappa() * m.eta() / (m.sigma() * m.sigma());
+    double d = variance_spread * grid_variance(p) * std::sqrt(std::clamp(feller, feller_floor, 1.0));
     double step = std::asinh(v_max / d) / last;
     if (v0 > 0.0) {
         const auto node = static_cast<double>(std::clamp<std::size_t>(
@@ -193,7 +218,7 @@ std::vector<double> pinned_axis(double centre, double c, const std::vector<pin>&
 void barrier_spot_axis(const heston_problem& p, std::size_t n, heston_grid& g)
 {
     const barrier_terms& b = *p.barrier;
-    const double far_end = spot_max * std::max(p.spot, p.strike);
+    const double far_end = spot_end(p);
     const double live_low = b.down ? b.level : 0.0;
     const double live_high = b.down ? far_end : b.level;
     const double low = b.down && b.knock_in ? 0.0 : live_low;
@@ -237,21 +262,41 @@ void barrier_spot_axis(const heston_problem& p, std::size_t n, heston_grid& g)
     g.barrier_node = barrier;
 }
 
+double rule_points(const axis_rule& r, double q, double u, double refinement)
+{
+    return r.scale * (1.0 + r.with_q * q + r.with_u * u) * refinement;
+}
+
 }  // namespace
 
+// The accuracy rule: with e the target relative to max(S, K) sqrt(vbar T), m the distance
+// |ln(K / S)| / sqrt(vbar T) of the strike from the spot in standard deviations,
+// f = min(1 + |rho| m, 2), q = sqrt(w / vbar) the volatility of the variance against its
+// level and u = |ln(v0 / eta)| (1 - exp(-kappa T)) the drift of the variance away from v0
+// (both variances at least variance_floor), each axis takes (axis_rule)
+//     scale (1 + with_q q + with_u u) f e^(-1/4) spot points (fourth order: five-point
+//     stencils and the smoothed payoff),
+//     scale (1 + with_q q + with_u u) f e^(-1/2) variance points and steps (second order),
+// each at least its minimum. American exercise takes american_spot times the spot points
+// (the exercise boundary leaves the spot axis second order) and american_time times the
+// steps (the finer run of the extrapolated pair).
 heston_grid heston_grid::of(const heston_problem& p, const heston_settings& s)
 {
     check_settings(s);
     const double scale = std::max(p.spot, p.strike) * std::sqrt(grid_variance(p) * p.years);
     const double moneyness = std::fabs(std::log(p.strike / p.spot)) / std::sqrt(grid_variance(p) * p.years);
-    const double refinement =
-        std::min(1.0 + std::fabs(p.model->rho()) * moneyness, 2.0) / std::sqrt(s.accuracy / scale);
-    const double sigma = p.model->sigma();
-    const double spot_time = (1.0 + 0.5 * sigma) * refinement;
-    const std::size_t ns = s.spot_points != 0 ? s.spot_points : count(spot_rule * spot_time, min_spot);
-    const std::size_t nv = s.variance_points != 0 ? s.variance_points
-                                                  : count(variance_rule * (1.0 + 2.0 * sigma) * refinement, min_variance);
-    const double rule_time = (p.american ? american_time_rule : time_rule) * spot_time;
+    const double relative = s.accuracy / scale;
+    const double f = std::min(1.0 + std::fabs(p.model->rho()) * moneyness, 2.0);
+    const double q = std::sqrt(variance_tail(p) / grid_variance(p));
+    const double drift = std::log(std::max(p.model->v0(), variance_floor) / std::max(p.model->eta(), variance_floor));
+    const double u = std::fabs(drift) * -std::expm1(-p.model->kappa() * p.years);
+    const double fourth_order = f / std::sqrt(std::sqrt(relative));
+    const double second_order = f / std::sqrt(relative);
+    const double spot_points = (p.american ? american_spot : 1.0) * rule_points(spot_rule, q, u, fourth_order);
+    const std::size_t ns = s.spot_points != 0 ? s.spot_points : count(spot_points, min_spot);
+    const std::size_t nv =
+        s.variance_points != 0 ? s.variance_points : count(rule_points(variance_rule, q, u, second_order), min_variance);
+    const double rule_time = (p.american ? american_time : 1.0) * rule_points(time_rule, q, u, second_order);
     heston_grid g;
     g.time_steps = s.time_steps != 0 ? s.time_steps : count(rule_time, min_time);
     if (p.american && s.time_steps == 0)
