@@ -165,50 +165,39 @@ normalised_call otm_call(double x, double s, double b_max, double* gap = nullptr
 // control parameter r: the interpolant of (x_l, y_l) and (x_r, y_r) with slopes d_l and
 // d_r, convex or concave as the data, matching a second derivative at one end where it can.
 
-double rational_cubic(double x, double x_l, double x_r, double y_l, double y_r, double d_l, double d_r,
-                      double r)
+// Selects rather than branches, here and below, so that loops over options that call these
+// vectorise.
+inline double rational_cubic(double x, double x_l, double x_r, double y_l, double y_r, double d_l, double d_r,
+                             double r)
 {
-    const double h = x_r - x_l;
-    if (std::fabs(h) <= 0.0)
-        return 0.5 * (y_l + y_r);
-    const double t = (x - x_l) / h;
-    if (!(r >= linear_control)) {
-        const double omt = 1.0 - t, t2 = t * t, omt2 = omt * omt;
-        return (y_r * t2 * t + (r * y_r - h * d_r) * t2 * omt + (r * y_l + h * d_l) * t * omt2 +
-                y_l * omt2 * omt) /
-               (1.0 + (r - 3.0) * t * omt);
-    }
-    return y_r * t + y_l * (1.0 - t);
+    const double h = x_r - x_l, t = (x - x_l) / h;
+    const double omt = 1.0 - t, t2 = t * t, omt2 = omt * omt;
+    const double cubic = (y_r * t2 * t + (r * y_r - h * d_r) * t2 * omt + (r * y_l + h * d_l) * t * omt2 +
+                          y_l * omt2 * omt) /
+                         (1.0 + (r - 3.0) * t * omt);
+    const double curve = r >= linear_control ? y_r * t + y_l * (1.0 - t) : cubic;
+    return std::fabs(h) <= 0.0 ? 0.5 * (y_l + y_r) : curve;
 }
 
-bool is_zero(double value) { return std::fabs(value) < DBL_MIN; }
+inline bool is_zero(double value) { return std::fabs(value) < DBL_MIN; }
 
 // The smallest r that keeps the interpolant monotone and convex (or concave) where the
 // data allow it.
-double minimum_control(double d_l, double d_r, double slope, bool prefer_shape)
+inline double minimum_control(double d_l, double d_r, double slope, bool prefer_shape)
 {
-    const bool monotonic = d_l * slope >= 0.0 && d_r * slope >= 0.0;
-    const bool convex = d_l <= slope && slope <= d_r;
-    const bool concave = d_l >= slope && slope >= d_r;
-    if (!monotonic && !convex && !concave)
-        return smallest_control;
-    double r1 = -DBL_MAX, r2 = -DBL_MAX;
-    if (monotonic) {
-        if (!is_zero(slope))
-            r1 = (d_r + d_l) / slope;
-        else if (prefer_shape)
-            r1 = linear_control;
-    }
-    if (convex || concave) {
-        const double slope_less_left = slope - d_l, right_less_slope = d_r - slope;
-        if (!(is_zero(slope_less_left) || is_zero(right_less_slope)))
-            r2 = std::max(std::fabs((d_r - d_l) / right_less_slope), std::fabs((d_r - d_l) / slope_less_left));
-        else if (prefer_shape)
-            r2 = linear_control;
-    } else if (monotonic && prefer_shape) {
-        r2 = linear_control;
-    }
-    return std::max(smallest_control, std::max(r1, r2));
+    const bool monotonic = (d_l * slope >= 0.0) & (d_r * slope >= 0.0);
+    const bool convex = (d_l <= slope) & (slope <= d_r);
+    const bool concave = (d_l >= slope) & (slope >= d_r);
+    const bool shaped = convex | concave;
+    const double r1_otherwise = monotonic & prefer_shape ? linear_control : -DBL_MAX;
+    const double r1 = monotonic & !is_zero(slope) ? (d_r + d_l) / slope : r1_otherwise;
+    const double slope_less_left = slope - d_l, right_less_slope = d_r - slope;
+    const double r2_otherwise = prefer_shape & (shaped | monotonic) ? linear_control : -DBL_MAX;
+    const double r2 = shaped & !(is_zero(slope_less_left) | is_zero(right_less_slope))
+                          ? std::max(std::fabs((d_r - d_l) / right_less_slope),
+                                     std::fabs((d_r - d_l) / slope_less_left))
+                          : r2_otherwise;
+    return monotonic | shaped ? std::max(smallest_control, std::max(r1, r2)) : smallest_control;
 }
 
 // r such that the interpolant has the second derivative `curvature` at its left end (or
@@ -219,15 +208,15 @@ enum class end_of_interval
     right
 };
 
-double control_for_curvature(end_of_interval end, double x_l, double x_r, double y_l, double y_r, double d_l,
-                             double d_r, double curvature, bool prefer_shape)
+inline double control_for_curvature(end_of_interval end, double x_l, double x_r, double y_l, double y_r, double d_l,
+                                    double d_r, double curvature, bool prefer_shape)
 {
     const double h = x_r - x_l, slope = (y_r - y_l) / h;
     const double numerator = 0.5 * h * curvature + (d_r - d_l);
     const double denominator = end == end_of_interval::left ? slope - d_l : d_r - slope;
-    double r = 0.0;
-    if (!is_zero(numerator))
-        r = is_zero(denominator) ? (numerator > 0.0 ? linear_control : smallest_control) : numerator / denominator;
+    const double flat = numerator > 0.0 ? linear_control : smallest_control;
+    const double ratio = is_zero(denominator) ? flat : numerator / denominator;
+    const double r = is_zero(numerator) ? 0.0 : ratio;
     return std::max(r, minimum_control(d_l, d_r, slope, prefer_shape));
 }
 
@@ -422,14 +411,29 @@ guess_region region_of(double beta, double b_c, double b_2)
     return beta <= b_2 ? guess_region::middle : guess_region::upper_map;
 }
 
-// Jaeckel's rational guesses from b at s_c and at s_2 = second_point(...): in the lowest and
-// highest regions through the maps above (`map`, the region's map at s_2), in the middle ones
-// directly in s. In the map regions s is left as the map's value, which invert_maps() inverts
-// for a block.
-iteration_start start_of(double beta, double b_max, double s_c, const normalised_call& centre, double s_2,
-                         const normalised_call& second, const map_at& map)
+// Jaeckel's rational guess in the middle regions: in s directly, between the centre and the
+// second point s_2 = second_point(...) on the side of beta.
+inline double middle_guess(double beta, double s_c, const normalised_call& centre, double s_2,
+                           const normalised_call& second)
 {
-    const double b_c = centre.value, v_c = centre.vega;
+    const bool below = beta < centre.value;
+    const double inverse_v_c = 1.0 / centre.vega, inverse_v_2 = 1.0 / second.vega;
+    const double x_l = below ? second.value : centre.value, x_r = below ? centre.value : second.value;
+    const double y_l = below ? s_2 : s_c, y_r = below ? s_c : s_2;
+    const double d_l = below ? inverse_v_2 : inverse_v_c, d_r = below ? inverse_v_c : inverse_v_2;
+    const end_of_interval end = below ? end_of_interval::right : end_of_interval::left;
+    const double r = control_for_curvature(end, x_l, x_r, y_l, y_r, d_l, d_r, 0.0, false);
+    return rational_cubic(beta, x_l, x_r, y_l, y_r, d_l, d_r, r);
+}
+
+// Jaeckel's rational guesses from b at s_c and at s_2: in the lowest and highest regions
+// through the maps above (`map`, the region's map at s_2), in the middle ones `middle`, the
+// middle_guess(). In the map regions s is left as the map's value, which invert_maps()
+// inverts for a block.
+iteration_start start_of(double beta, double b_max, double s_c, const normalised_call& centre, double s_2,
+                         const normalised_call& second, const map_at& map, double middle)
+{
+    const double b_c = centre.value;
     if (beta < b_c) {
         const double s_l = s_2, b_l = second.value;
         if (beta < b_l) {
@@ -443,19 +447,12 @@ iteration_start start_of(double beta, double b_max, double s_c, const normalised
             }
             return {f, DBL_MIN, s_l, objective_kind::lower};  // s: see invert_maps()
         }
-        const double v_l = second.vega;
-        const double r =
-            control_for_curvature(end_of_interval::right, b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, 0.0, false);
-        return {rational_cubic(beta, b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, r), s_l, s_c, objective_kind::middle};
+        return {middle, s_l, s_c, objective_kind::middle};
     }
 
     const double s_h = s_2, b_h = second.value;
-    if (beta <= b_h) {
-        const double v_h = second.vega;
-        const double r =
-            control_for_curvature(end_of_interval::left, b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, 0.0, false);
-        return {rational_cubic(beta, b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, r), s_c, s_h, objective_kind::middle};
-    }
+    if (beta <= b_h)
+        return {middle, s_c, s_h, objective_kind::middle};
 
     const map_at& f_h = map;
     double f = 0.0;
@@ -831,9 +828,12 @@ void initial_guesses(const prepared_option* options, const double* s_c, const no
     }
     map_at maps[lane_block];
     maps_on_lanes(m, x, s, lower, maps);
+    double middle[lane_block];
+    for (std::size_t j = 0; j < l.count; ++j)
+        middle[j] = middle_guess(options[j].beta, s_c[j], centre[j], l.s[j], {l.value[j], l.vega[j]});
     for (std::size_t j = 0, k = 0; j < l.count; ++j)
         starts[j] = start_of(options[j].beta, options[j].b_max, s_c[j], centre[j], l.s[j], {l.value[j], l.vega[j]},
-                             k < m && lane[k] == j ? maps[k++] : map_at{});
+                             k < m && lane[k] == j ? maps[k++] : map_at{}, middle[j]);
     for (std::size_t k = 0; k < m; ++k)
         s[k] = starts[lane[k]].s;
     invert_maps(m, x, lower, s);
