@@ -165,50 +165,39 @@ normalised_call otm_call(double x, double s, double b_max, double* gap = nullptr
 // control parameter r: the interpolant of (x_l, y_l) and (x_r, y_r) with slopes d_l and
 // d_r, convex or concave as the data, matching a second derivative at one end where it can.
 
-double rational_cubic(double x, double x_l, double x_r, double y_l, double y_r, double d_l, double d_r,
-                      double r)
+// Selects rather than branches, here and below, so that loops over options that call these
+// vectorise.
+inline double rational_cubic(double x, double x_l, double x_r, double y_l, double y_r, double d_l, double d_r,
+                             double r)
 {
-    const double h = x_r - x_l;
-    if (std::fabs(h) <= 0.0)
-        return 0.5 * (y_l + y_r);
-    const double t = (x - x_l) / h;
-    if (!(r >= linear_control)) {
-        const double omt = 1.0 - t, t2 = t * t, omt2 = omt * omt;
-        return (y_r * t2 * t + (r * y_r - h * d_r) * t2 * omt + (r * y_l + h * d_l) * t * omt2 +
-                y_l * omt2 * omt) /
-               (1.0 + (r - 3.0) * t * omt);
-    }
-    return y_r * t + y_l * (1.0 - t);
+    const double h = x_r - x_l, t = (x - x_l) / h;
+    const double omt = 1.0 - t, t2 = t * t, omt2 = omt * omt;
+    const double cubic = (y_r * t2 * t + (r * y_r - h * d_r) * t2 * omt + (r * y_l + h * d_l) * t * omt2 +
+                          y_l * omt2 * omt) /
+                         (1.0 + (r - 3.0) * t * omt);
+    const double curve = r >= linear_control ? y_r * t + y_l * (1.0 - t) : cubic;
+    return std::fabs(h) <= 0.0 ? 0.5 * (y_l + y_r) : curve;
 }
 
-bool is_zero(double value) { return std::fabs(value) < DBL_MIN; }
+inline bool is_zero(double value) { return std::fabs(value) < DBL_MIN; }
 
 // The smallest r that keeps the interpolant monotone and convex (or concave) where the
 // data allow it.
-double minimum_control(double d_l, double d_r, double slope, bool prefer_shape)
+inline double minimum_control(double d_l, double d_r, double slope, bool prefer_shape)
 {
-    const bool monotonic = d_l * slope >= 0.0 && d_r * slope >= 0.0;
-    const bool convex = d_l <= slope && slope <= d_r;
-    const bool concave = d_l >= slope && slope >= d_r;
-    if (!monotonic && !convex && !concave)
-        return smallest_control;
-    double r1 = -DBL_MAX, r2 = -DBL_MAX;
-    if (monotonic) {
-        if (!is_zero(slope))
-            r1 = (d_r + d_l) / slope;
-        else if (prefer_shape)
-            r1 = linear_control;
-    }
-    if (convex || concave) {
-        const double slope_less_left = slope - d_l, right_less_slope = d_r - slope;
-        if (!(is_zero(slope_less_left) || is_zero(right_less_slope)))
-            r2 = std::max(std::fabs((d_r - d_l) / right_less_slope), std::fabs((d_r - d_l) / slope_less_left));
-        else if (prefer_shape)
-            r2 = linear_control;
-    } else if (monotonic && prefer_shape) {
-        r2 = linear_control;
-    }
-    return std::max(smallest_control, std::max(r1, r2));
+    const bool monotonic = (d_l * slope >= 0.0) & (d_r * slope >= 0.0);
+    const bool convex = (d_l <= slope) & (slope <= d_r);
+    const bool concave = (d_l >= slope) & (slope >= d_r);
+    const bool shaped = convex | concave;
+    const double r1_otherwise = monotonic & prefer_shape ? linear_control : -DBL_MAX;
+    const double r1 = monotonic & !is_zero(slope) ? (d_r + d_l) / slope : r1_otherwise;
+    const double slope_less_left = slope - d_l, right_less_slope = d_r - slope;
+    const double r2_otherwise = prefer_shape & (shaped | monotonic) ? linear_control : -DBL_MAX;
+    const double r2 = shaped & !(is_zero(slope_less_left) | is_zero(right_less_slope))
+                          ? std::max(std::fabs((d_r - d_l) / right_less_slope),
+                                     std::fabs((d_r - d_l) / slope_less_left))
+                          : r2_otherwise;
+    return monotonic | shaped ? std::max(smallest_control, std::max(r1, r2)) : smallest_control;
 }
 
 // r such that the interpolant has the second derivative `curvature` at its left end (or
@@ -219,15 +208,15 @@ enum class end_of_interval
     right
 };
 
-double control_for_curvature(end_of_interval end, double x_l, double x_r, double y_l, double y_r, double d_l,
-                             double d_r, double curvature, bool prefer_shape)
+inline double control_for_curvature(end_of_interval end, double x_l, double x_r, double y_l, double y_r, double d_l,
+                                    double d_r, double curvature, bool prefer_shape)
 {
     const double h = x_r - x_l, slope = (y_r - y_l) / h;
     const double numerator = 0.5 * h * curvature + (d_r - d_l);
     const double denominator = end == end_of_interval::left ? slope - d_l : d_r - slope;
-    double r = 0.0;
-    if (!is_zero(numerator))
-        r = is_zero(denominator) ? (numerator > 0.0 ? linear_control : smallest_control) : numerator / denominator;
+    const double flat = numerator > 0.0 ? linear_control : smallest_control;
+    const double ratio = is_zero(denominator) ? flat : numerator / denominator;
+    const double r = is_zero(numerator) ? 0.0 : ratio;
     return std::max(r, minimum_control(d_l, d_r, slope, prefer_shape));
 }
 
@@ -260,8 +249,6 @@ map_at upper_map(double x, double s)
     return {density * Y(-0.5 * s), -0.5 * half,
             sqrt_half_pi * half * half * (inverse_sqrt_two_pi / density) * w / s};
 }
-
-double inverse_upper_map(double f) { return -2.0 * normal_distribution::cdfnorminv(f); }
 
 // ---------------------------------------------------------------------------------------
 // Householder steps of order four: s + n (1 + H n / 2) / (1 + n (H + T n / 6)) with the
@@ -408,17 +395,49 @@ double second_point(double beta, double b_max, double s_c, const normalised_call
     return centre.vega > DBL_MIN ? s_c + (b_max - centre.value) / centre.vega : s_c;
 }
 
-// Jaeckel's rational guesses from b at s_c and at s_2 = second_point(...): in the lowest and
-// highest regions through the maps above, in the middle ones directly in s. In the lowest
-// region s is left as the lower map's value, which invert_lower_maps() inverts for a block.
-iteration_start start_of(double beta, double x, double b_max, double s_c, const normalised_call& centre, double s_2,
-                         const normalised_call& second)
+// Where the initial guess interpolates: through the lower map below b_l, through the upper
+// map above b_h, in s itself between them.
+enum class guess_region
 {
-    const double b_c = centre.value, v_c = centre.vega;
+    lower_map,
+    middle,
+    upper_map
+};
+
+guess_region region_of(double beta, double b_c, double b_2)
+{
+    if (beta < b_c)
+        return beta < b_2 ? guess_region::lower_map : guess_region::middle;
+    return beta <= b_2 ? guess_region::middle : guess_region::upper_map;
+}
+
+// Jaeckel's rational guess in the middle regions: in s directly, between the centre and the
+// second point s_2 = second_point(...) on the side of beta.
+inline double middle_guess(double beta, double s_c, const normalised_call& centre, double s_2,
+                           const normalised_call& second)
+{
+    const bool below = beta < centre.value;
+    const double inverse_v_c = 1.0 / centre.vega, inverse_v_2 = 1.0 / second.vega;
+    const double x_l = below ? second.value : centre.value, x_r = below ? centre.value : second.value;
+    const double y_l = below ? s_2 : s_c, y_r = below ? s_c : s_2;
+    const double d_l = below ? inverse_v_2 : inverse_v_c, d_r = below ? inverse_v_c : inverse_v_2;
+    const end_of_interval end = below ? end_of_interval::right : end_of_interval::left;
+    const double r = control_for_curvature(end, x_l, x_r, y_l, y_r, d_l, d_r, 0.0, false);
+    return rational_cubic(beta, x_l, x_r, y_l, y_r, d_l, d_r, r);
+}
+
+// Jaeckel's rational guesses from b at s_c and at s_2: in the lowest and highest regions
+// through the maps above (`map`, the region's map at s_2), in the middle ones `middle`, the
+// middle_guess(). In the map regions s is left as the map's value, which invert_maps()
+// inverts for a block.
+iteration_start start_of(double beta, double b_max, double s_c, const normalised_call& centre, double s_2,
+                         const normalised_call& second, const map_at& map, double middle)
+{
+    const double b_c = centre.value;
     if (beta < b_c) {
         const double s_l = s_2, b_l = second.value;
         if (beta < b_l) {
-            const map_at f_l = lower_map(x, s_l);
+            const map_at& f_l = map;
             const double r =
                 control_for_curvature(end_of_interval::right, 0.0, b_l, 0.0, f_l.f, 1.0, f_l.df, f_l.d2f, true);
             double f = rational_cubic(beta, 0.0, b_l, 0.0, f_l.f, 1.0, f_l.df, r);
@@ -426,23 +445,16 @@ iteration_start start_of(double beta, double x, double b_max, double s_c, const 
                 const double u = beta / b_l;
                 f = (f_l.f * u + b_l * (1.0 - u)) * u;
             }
-            return {f, DBL_MIN, s_l, objective_kind::lower};  // s: see invert_lower_maps()
+            return {f, DBL_MIN, s_l, objective_kind::lower};  // s: see invert_maps()
         }
-        const double v_l = second.vega;
-        const double r =
-            control_for_curvature(end_of_interval::right, b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, 0.0, false);
-        return {rational_cubic(beta, b_l, b_c, s_l, s_c, 1.0 / v_l, 1.0 / v_c, r), s_l, s_c, objective_kind::middle};
+        return {middle, s_l, s_c, objective_kind::middle};
     }
 
     const double s_h = s_2, b_h = second.value;
-    if (beta <= b_h) {
-        const double v_h = second.vega;
-        const double r =
-            control_for_curvature(end_of_interval::left, b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, 0.0, false);
-        return {rational_cubic(beta, b_c, b_h, s_c, s_h, 1.0 / v_c, 1.0 / v_h, r), s_c, s_h, objective_kind::middle};
-    }
+    if (beta <= b_h)
+        return {middle, s_c, s_h, objective_kind::middle};
 
-    const map_at f_h = upper_map(x, s_h);
+    const map_at& f_h = map;
     double f = 0.0;
     if (std::fabs(f_h.d2f) < 1e150) {
         const double r =
@@ -453,7 +465,8 @@ iteration_start start_of(double beta, double x, double b_max, double s_c, const 
         const double h = b_max - b_h, u = (beta - b_h) / h;
         f = (f_h.f * (1.0 - u) + 0.5 * h * u) * (1.0 - u);
     }
-    return {inverse_upper_map(f), s_h, DBL_MAX, beta > 0.5 * b_max ? objective_kind::upper : objective_kind::middle};
+    // s: see invert_maps()
+    return {f, s_h, DBL_MAX, beta > 0.5 * b_max ? objective_kind::upper : objective_kind::middle};
 }
 
 // The Householder steps from `start`, on the objective of its region.
@@ -733,29 +746,99 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
     }
 }
 
-// start_of() leaves in the lowest region the value f of the lower map where s should be; s is
-// its inverse |x| / (sqrt(3) |N^-1(p)|), p = (f / (2 pi |x| / sqrt(27)))^(1/3) (0 for f = 0):
-// the cube roots as a loop over the options, which vectorises, the inverse normal one by one.
-void invert_lower_maps(const prepared_option* options, std::size_t n, iteration_start* starts)
+// The maps of the initial guess at the second points s of m lanes: the lower map where
+// `lower` is 1, the upper map where it is 0 (lower_map() and upper_map() with the array erfcx
+// and exp_lane; flags as doubles, so that the loops vectorise). A lane whose exponentials
+// leave exp_lane's range takes the functions themselves.
+void maps_on_lanes(std::size_t m, const double* x, const double* s, const double* lower, map_at* maps)
 {
-    double cube[lane_block], root[lane_block];
-    for (std::size_t j = 0; j < n; ++j) {
-        const bool lower = starts[j].kind == objective_kind::lower;
-        cube[j] = lower ? starts[j].s / (two_pi_over_sqrt_27 * std::fabs(options[j].x)) : 1.0;
+    constexpr double inverse_sqrt_two = 0.70710678118654752440;
+    double u[lane_block];
+    for (std::size_t j = 0; j < m; ++j)  // Y(-z) at z = |x| / (sqrt(3) s) for the lower map, s / 2 for the upper
+        u[j] = (lower[j] > 0.0 ? sqrt_one_third * std::fabs(x[j]) / s[j] : 0.5 * s[j]) * inverse_sqrt_two;
+    error_function::erfcx(m, u, u);
+    double scalar[lane_block], f[lane_block], df[lane_block], d2f[lane_block];
+    for (std::size_t j = 0; j < m; ++j) {
+        const bool is_lower = lower[j] > 0.0;
+        const double xj = x[j], sj = s[j], ax = std::fabs(xj), s2 = sj * sj;
+        const double z = sqrt_one_third * ax / sj, y = z * z, w = (xj / sj) * (xj / sj);
+        const double ratio = sqrt_half_pi * u[j];  // Y(-z)
+        // The lower map's n(z) and exp(y + s^2/8); the upper one's n(s/2) and exp(w/2).
+        const double falling = is_lower ? -0.5 * y : -0.125 * s2, rising = is_lower ? y + 0.125 * s2 : 0.5 * w;
+        const bool valid = (falling >= -700.0) & (rising <= 700.0);
+        scalar[j] = valid ? 0.0 : 1.0;
+        const double density = inverse_sqrt_two_pi * exp_lane(valid ? falling : 0.0);
+        const double growth = exp_lane(valid ? rising : 0.0);
+        const double n_minus_z = density * ratio, n2 = n_minus_z * n_minus_z;
+        const double lower_d2f = pi_over_six * y / (s2 * sj) * n_minus_z *
+                                 (8.0 * sqrt_three * sj * ax + (3.0 * s2 * (s2 - 8.0) - 8.0 * xj * xj) * ratio) *
+                                 growth * growth;
+        const double upper_d2f = sqrt_half_pi * growth * growth * (inverse_sqrt_two_pi / density) * w / sj;
+        f[j] = is_lower ? two_pi_over_sqrt_27 * ax * (n2 * n_minus_z) : density * ratio;
+        df[j] = is_lower ? two_pi * y * n2 * growth : -0.5 * growth;
+        d2f[j] = is_lower ? lower_d2f : upper_d2f;
     }
-    for (std::size_t j = 0; j < n; ++j) {
+    for (std::size_t j = 0; j < m; ++j)
+        maps[j] = scalar[j] == 0.0                 ? map_at{f[j], df[j], d2f[j]}
+                  : lower[j] > 0.0 ? lower_map(x[j], s[j]) : upper_map(x[j], s[j]);
+}
+
+// start_of() leaves in the map regions the map's value f where s should be. The lower map's
+// inverse is |x| / (sqrt(3) |N^-1(p)|), p = (f / (2 pi |x| / sqrt(27)))^(1/3) (0 for f = 0), the
+// upper one's -2 N^-1(f): the cube roots as a loop over the lanes, which vectorises, the
+// inverse normals as one array.
+void invert_maps(std::size_t m, const double* x, const double* lower, double* s)
+{
+    double cube[lane_block], probability[lane_block];
+    for (std::size_t j = 0; j < m; ++j)
+        cube[j] = lower[j] > 0.0 ? s[j] / (two_pi_over_sqrt_27 * std::fabs(x[j])) : 1.0;
+    for (std::size_t j = 0; j < m; ++j) {
         const bool normal = (cube[j] >= DBL_MIN) & (cube[j] <= DBL_MAX);
-        root[j] = cube_root_lane(normal ? cube[j] : 1.0);
+        probability[j] = cube_root_lane(normal ? cube[j] : 1.0);
     }
-    for (std::size_t j = 0; j < n; ++j) {
-        iteration_start& start = starts[j];
-        if (start.kind != objective_kind::lower)
+    for (std::size_t j = 0; j < m; ++j) {
+        if (lower[j] == 0.0)
+            probability[j] = s[j];
+        else if (!(cube[j] >= DBL_MIN && cube[j] <= DBL_MAX))
+            probability[j] = std::cbrt(cube[j]);
+    }
+    normal_distribution::cdfnorminv(m, probability, probability);
+    for (std::size_t j = 0; j < m; ++j) {
+        const double lower_s = s[j] > 0.0 ? std::fabs(x[j] / (sqrt_three * probability[j])) : 0.0;
+        s[j] = lower[j] > 0.0 ? lower_s : -2.0 * probability[j];
+    }
+}
+
+// The initial guesses of a block from b at the centres and at the second points (in `l`).
+// The lanes in the map regions are gathered, so that the maps cost nothing elsewhere.
+void initial_guesses(const prepared_option* options, const double* s_c, const normalised_call* centre,
+                     const lanes& l, iteration_start* starts)
+{
+    std::size_t lane[lane_block], m = 0;
+    double x[lane_block], s[lane_block];
+    double lower[lane_block];
+    for (std::size_t j = 0; j < l.count; ++j) {
+        const guess_region region = region_of(options[j].beta, centre[j].value, l.value[j]);
+        if (region == guess_region::middle)
             continue;
-        const bool normal = cube[j] >= DBL_MIN && cube[j] <= DBL_MAX;
-        const double probability = normal ? root[j] : std::cbrt(cube[j]);
-        start.s = start.s > 0.0 ? std::fabs(options[j].x / (sqrt_three * normal_distribution::cdfnorminv(probability)))
-                                : 0.0;
+        lane[m] = j;
+        x[m] = l.x[j];
+        s[m] = l.s[j];
+        lower[m++] = region == guess_region::lower_map ? 1.0 : 0.0;
     }
+    map_at maps[lane_block];
+    maps_on_lanes(m, x, s, lower, maps);
+    double middle[lane_block];
+    for (std::size_t j = 0; j < l.count; ++j)
+        middle[j] = middle_guess(options[j].beta, s_c[j], centre[j], l.s[j], {l.value[j], l.vega[j]});
+    for (std::size_t j = 0, k = 0; j < l.count; ++j)
+        starts[j] = start_of(options[j].beta, options[j].b_max, s_c[j], centre[j], l.s[j], {l.value[j], l.vega[j]},
+                             k < m && lane[k] == j ? maps[k++] : map_at{}, middle[j]);
+    for (std::size_t k = 0; k < m; ++k)
+        s[k] = starts[lane[k]].s;
+    invert_maps(m, x, lower, s);
+    for (std::size_t k = 0; k < m; ++k)
+        starts[lane[k]].s = s[k];
 }
 
 // The options of a block that have an iteration to run: their initial guesses with the
@@ -782,10 +865,7 @@ void invert_lower_maps(const prepared_option* options, std::size_t n, iteration_
     }
     evaluate(l);
     iteration_start starts[lane_block];
-    for (std::size_t j = 0; j < n; ++j)
-        starts[j] = start_of(options[j].beta, options[j].x, options[j].b_max, s_c[j], centre[j], l.s[j],
-                             {l.value[j], l.vega[j]});
-    invert_lower_maps(options, n, starts);
+    initial_guesses(options, s_c, centre, l, starts);
 
     constexpr int lane_steps = 2;  // refine() usually stops after two steps
     const int steps = std::min(rule.iterations, lane_steps);
