@@ -8,7 +8,7 @@
 // and whose grids 1.5 and 2 times as fine (steps, spot and variance points) do too, found by
 // the bounded scan of common/heston_quantlib.h before the timed runs:
 //  - korvex: price_heston with explicit sizes (its accuracy rule aside), modified
-//    Craig-Sneyd, 3-14 steps (European) or 4-60 (American), 16-64 spot and 6-30 variance
+//    Craig-Sneyd, 3-14 steps (European) or 4-60 (American), 10-64 spot and 5-30 variance
 //    points;
 //  - QuantLib: the candidates of quantlib_candidates (Hundsdorfer and modified Craig-Sneyd,
 //    0 or 2 damping steps, its own mesher).
@@ -115,8 +115,8 @@ std::vector<grid_size> korvex_candidates(bool american)
     std::vector<grid_size> all;
     const std::size_t most_steps = american ? 60 : 14;
     for (std::size_t steps = american ? 4 : 3; steps <= most_steps; steps += steps < 16 ? 1 : 4)
-        for (std::size_t spot = 16; spot <= 64; spot += 4)
-            for (std::size_t variance = 6; variance <= 30; variance += 2)
+        for (std::size_t spot = 10; spot <= 64; spot += spot < 24 ? 2 : 4)
+            for (std::size_t variance = 5; variance <= 30; variance += variance < 6 ? 1 : 2)
                 all.push_back({steps, spot, variance});
     return all;
 }
