@@ -1,6 +1,7 @@
 #include "Pricing/heston/heston_solver.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "PDE/boundary/pde_boundary_config.h"
@@ -29,6 +30,12 @@ std::shared_ptr<const time_grid> make_time_grid(const heston_problem& p, std::si
         inner.emplace_back(start + days * static_cast<double>(j) / static_cast<double>(steps));
     const time_grid_config config(time_grid_config::fixed_step, time_grid_config::backward, false, 0.0, 0, 0.0);
     return std::make_shared<const time_grid>(config, p.valuation_date, p.expiry, std::vector<datetime>{}, inner);
+}
+
+// Whether two integrals over equal steps differ by no more than the rounding of their dates.
+bool within_rounding(double a, double b) noexcept
+{
+    return std::fabs(a - b) <= 1e-12 * std::max(std::fabs(a), std::fabs(b));
 }
 
 std::shared_ptr<const space_grid> space_grid_of(const std::vector<double>& points)
@@ -92,6 +99,8 @@ public:
           ns_(grid.spot.size()),
           nv_(grid.variance.size()),
           times_(make_time_grid(problem, steps)),
+          step_years_((problem.expiry.as_float() - problem.valuation_date.as_float()) / static_cast<double>(steps) /
+                      days_per_year),
           spot_part_(std::make_shared<pde_model_coefficients>(std::vector<std::size_t>{ns_, nv_}, false)),
           variance_part_(std::make_shared<pde_model_coefficients>(std::vector<std::size_t>{ns_, nv_}, false))
     {
@@ -128,12 +137,15 @@ public:
 private:
     // The step from `from` back to `to`; the tensors are rewritten only when the step's
     // length or integrated rates change, so that the scheme can keep its factorisations.
+    // Equal steps differ only by the rounding of their dates, which must not count as a
+    // change: the length is the grid's nominal one, and integrals within rounding of the
+    // last ones are kept.
     void set_coefficients(const datetime& from, const datetime& to)
     {
-        const double years = (from.as_float() - to.as_float()) / days_per_year;
+        const double years = step_years_;
         const double rate = -p_.rate->log_df(to, from);  // integral of r over the step
         const double carry = -p_.carry->log_df(to, from);
-        if (years == filled_[0] && rate == filled_[1] && carry == filled_[2])
+        if (years == filled_[0] && within_rounding(rate, filled_[1]) && within_rounding(carry, filled_[2]))
             return;
         filled_[0] = years;
         filled_[1] = rate;
@@ -167,6 +179,7 @@ private:
     std::size_t ns_;
     std::size_t nv_;
     std::shared_ptr<const time_grid> times_;
+    double step_years_;
     std::shared_ptr<pde_model_coefficients> spot_part_;
     std::shared_ptr<pde_model_coefficients> variance_part_;
     std::shared_ptr<pde_scheme> scheme_;
