@@ -7,16 +7,16 @@
 // Both sides are held to the same rule: the fastest "steady" grid, one that errs below 1e-3
 // and whose grids 1.5 and 2 times as fine (steps, spot and variance points) do too, found by
 // the bounded scan of common/heston_quantlib.h before the timed runs:
-//  - korvex: price_heston with explicit sizes (its accuracy rule aside), modified
-//    Craig-Sneyd, 3-14 steps (European) or 4-60 (American), 10-64 spot and 5-30 variance
-//    points;
+//  - korvex: price_heston with explicit sizes and scheme (its accuracy rule aside),
+//    Hundsdorfer-Verwer and modified Craig-Sneyd, 3-14 steps (European) or 4-60 (American),
+//    10-64 spot and 5-30 variance points;
 //  - QuantLib: the candidates of quantlib_candidates (Hundsdorfer and modified Craig-Sneyd,
 //    0 or 2 damping steps, its own mesher).
 // Also timed: korvex through its accuracy rule (default settings, the grid price_heston
-// chooses for 1e-3). Counters: error, steps, spot and variance points; QuantLib's scheme (0
-// Hundsdorfer, 1 modified Craig-Sneyd) and damping. Before the timed runs the program prints
-// a table to stderr: per case and exercise, each side's grid, error and CPU time per price
-// (best of three), the ratio, and the accuracy rule's grid and time. A side with no steady
+// chooses for 1e-3). Counters: error, steps, spot and variance points, the scheme (0
+// Hundsdorfer-Verwer, 1 modified Craig-Sneyd); QuantLib's damping. Before the timed runs the program prints
+// a table to stderr: per case and exercise, each side's grid, scheme, error and CPU time per
+// price (best of three), the ratio, and the accuracy rule's grid and time. A side with no steady
 // candidate (QuantLib's American puts on A and C: its projection's first-order time error
 // wants more steps than a 200 ms run holds) is said so and not benchmarked.
 
@@ -101,23 +101,40 @@ double reference(const work& w)
                       : heston_semi_closed_form(option_of(w), market_of(*w.model), parameters_of(*w.model));
 }
 
-double korvex_price(const work& w, const grid_size& k)
+// A grid of price_heston and its scheme, numbered as QuantLib's (0 Hundsdorfer-Verwer, 1
+// modified Craig-Sneyd).
+struct korvex_grid : grid_size
+{
+    int scheme = 1;
+
+    korvex_grid scaled(double factor) const { return {grid_size::scaled(factor), scheme}; }
+    pde_scheme_type type() const { return scheme == 0 ? adi_hundsdorfer_verwer : adi_modified_craig_sneyd; }
+};
+
+const char* scheme_name(int scheme)
+{
+    return scheme == 0 ? "Hundsdorfer" : "modified Craig-Sneyd";
+}
+
+double korvex_price(const work& w, const korvex_grid& k)
 {
     heston_settings s;
     s.time_steps = k.steps;
     s.spot_points = k.spot;
     s.variance_points = k.variance;
+    s.scheme = k.type();
     return price_heston(option_of(w), market_of(*w.model), parameters_of(*w.model), s).price;
 }
 
-std::vector<grid_size> korvex_candidates(bool american)
+std::vector<korvex_grid> korvex_candidates(bool american)
 {
-    std::vector<grid_size> all;
+    std::vector<korvex_grid> all;
     const std::size_t most_steps = american ? 60 : 14;
-    for (std::size_t steps = american ? 4 : 3; steps <= most_steps; steps += steps < 16 ? 1 : 4)
-        for (std::size_t spot = 10; spot <= 64; spot += spot < 24 ? 2 : 4)
-            for (std::size_t variance = 5; variance <= 30; variance += variance < 6 ? 1 : 2)
-                all.push_back({steps, spot, variance});
+    for (const int scheme : {0, 1})
+        for (std::size_t steps = american ? 4 : 3; steps <= most_steps; steps += steps < 16 ? 1 : 4)
+            for (std::size_t spot = 10; spot <= 64; spot += spot < 24 ? 2 : 4)
+                for (std::size_t variance = 5; variance <= 30; variance += variance < 6 ? 1 : 2)
+                    all.push_back({{steps, spot, variance}, scheme});
     return all;
 }
 
@@ -127,6 +144,12 @@ void report(benchmark::State& state, const work& w, double price, const grid_siz
     state.counters["steps"] = static_cast<double>(k.steps);
     state.counters["spot"] = static_cast<double>(k.spot);
     state.counters["variance"] = static_cast<double>(k.variance);
+}
+
+void report(benchmark::State& state, const work& w, double price, const korvex_grid& k)
+{
+    report(state, w, price, static_cast<const grid_size&>(k));
+    state.counters["scheme"] = k.scheme;
 }
 
 template <class Price, class Grid>
@@ -153,7 +176,7 @@ void run_rule(benchmark::State& state, const work& w)
         r = rule_price(w);
         benchmark::DoNotOptimize(r.price);
     }
-    report(state, w, r.price, {r.time_steps, r.spots.size(), r.variances.size()});
+    report(state, w, r.price, grid_size{r.time_steps, r.spots.size(), r.variances.size()});
 }
 
 void print_grid(const char* side, const std::optional<timed_grid<grid_size>>& found, double error)
@@ -185,13 +208,16 @@ void register_work(const work& w)
     const std::string name = name_of(w);
     const double exact = reference(w);
     std::fprintf(stderr, "%s\n", name.c_str());
-    const auto ours = bench::fastest_steady([&](const grid_size& k) { return korvex_price(w, k); }, exact, target,
+    const auto ours = bench::fastest_steady([&](const korvex_grid& k) { return korvex_price(w, k); }, exact, target,
                                             korvex_candidates(w.american));
-    print_grid("korvex", ours, ours ? korvex_price(w, ours->grid) - exact : 0.0);
-    if (ours)
+    print_grid("korvex", ours ? std::optional(timed_grid<grid_size>{ours->grid, ours->seconds}) : std::nullopt,
+               ours ? korvex_price(w, ours->grid) - exact : 0.0);
+    if (ours) {
+        std::fprintf(stderr, "  korvex   %s\n", scheme_name(ours->grid.scheme));
         benchmark::RegisterBenchmark(("korvex/" + name).c_str(), [w, k = ours->grid](benchmark::State& state) {
             run(state, korvex_price, w, k);
         })->Unit(benchmark::kMillisecond);
+    }
     const heston_result by_rule = rule_price(w);
     const double rule_seconds = bench::time_per_price([&] { return rule_price(w).price; });
     print_grid("rule", timed_grid<grid_size>{{by_rule.time_steps, by_rule.spots.size(), by_rule.variances.size()},
@@ -207,7 +233,7 @@ void register_work(const work& w)
         const bench::quantlib_grid& k = peer->grid;
         print_grid("QuantLib", timed_grid<grid_size>{k, peer->seconds}, quantlib_price(w, k) - exact);
         std::fprintf(stderr, "  QuantLib %s, damping %d; QuantLib / korvex %.1f, QuantLib / rule %.1f\n",
-                     k.scheme == 0 ? "Hundsdorfer" : "modified Craig-Sneyd", k.damping,
+                     scheme_name(k.scheme), k.damping,
                      ours ? peer->seconds / ours->seconds : 0.0, peer->seconds / rule_seconds);
         benchmark::RegisterBenchmark(("quantlib/" + name).c_str(), [w, k](benchmark::State& state) {
             run(state, quantlib_price, w, k);
