@@ -89,45 +89,49 @@ std::vector<double> expiry_values(const heston_problem& p, const heston_grid& g)
     return values;
 }
 
-// One backward solve of the grid.
-class heston_run
+// Backward solves of one grid: the axes, coefficient tensors and storage are built once and
+// serve every run (the two runs of an extrapolated pair); each run has its own time grid
+// and scheme.
+class heston_runs
 {
 public:
-    heston_run(const heston_problem& problem, const heston_grid& grid, std::size_t steps)
+    heston_runs(const heston_problem& problem, const heston_grid& grid)
         : p_(problem),
           g_(grid),
           ns_(grid.spot.size()),
           nv_(grid.variance.size()),
-          times_(make_time_grid(problem, steps)),
-          step_years_((problem.expiry.as_float() - problem.valuation_date.as_float()) / static_cast<double>(steps) /
-                      days_per_year),
+          axes_{space_grid_of(grid.spot), space_grid_of(grid.variance)},
           spot_part_(std::make_shared<pde_model_coefficients>(std::vector<std::size_t>{ns_, nv_}, false)),
-          variance_part_(std::make_shared<pde_model_coefficients>(std::vector<std::size_t>{ns_, nv_}, false))
+          variance_part_(std::make_shared<pde_model_coefficients>(std::vector<std::size_t>{ns_, nv_}, false)),
+          correlation_(2, 2),
+          storage_(1, {ns_, nv_}, {boundaries(problem)}),
+          start_(expiry_values(problem, grid))
     {
         variance_part_->reaction_ = tensor<double>({0});
-        matrix<double> correlation(2, 2);
-        correlation = 1.0;
-        correlation(0, 1) = correlation(1, 0) = p_.model->rho();
-        scheme_ = pde_scheme::create_scheme(times_, {space_grid_of(g_.spot), space_grid_of(g_.variance)},
-                                            {spot_part_, variance_part_}, {spot_stencil, variance_stencil},
-                                            {false, false}, g_.scheme, false, correlation);
+        correlation_ = 1.0;
+        correlation_(0, 1) = correlation_(1, 0) = p_.model->rho();
     }
 
-    std::vector<double> solve()
+    // The values at the valuation date after `steps` equal steps back from expiry.
+    std::vector<double> solve(std::size_t steps)
     {
-        pde_storage storage(1, {ns_, nv_}, {boundaries(p_)});
-        double* u = storage.result().data();
-        const std::vector<double> start = expiry_values(p_, g_);
+        const std::shared_ptr<const time_grid> times = make_time_grid(p_, steps);
+        const std::shared_ptr<pde_scheme> scheme =
+            pde_scheme::create_scheme(times, axes_, {spot_part_, variance_part_}, {spot_stencil, variance_stencil},
+                                      {false, false}, g_.scheme, false, correlation_);
+        step_years_ = (p_.expiry.as_float() - p_.valuation_date.as_float()) / static_cast<double>(steps) / days_per_year;
+        filled_[0] = -1.0;
+        double* u = storage_.result().data();
         for (std::size_t k = 0; k < ns_; ++k)
-            std::fill(u + k * nv_, u + (k + 1) * nv_, start[k]);
-        for (std::size_t i = times_->size() - 1; i > 0; --i) {
-            scheme_->initialize(i);
-            set_coefficients(times_->date(i), times_->date(i - 1));
+            std::fill(u + k * nv_, u + (k + 1) * nv_, start_[k]);
+        for (std::size_t i = times->size() - 1; i > 0; --i) {
+            scheme->initialize(i);
+            set_coefficients(times->date(i), times->date(i - 1));
             if (p_.barrier) {
                 double* barrier = u + g_.barrier_node * nv_;
-                std::fill(barrier, barrier + nv_, barrier_value(p_, times_->date(i), times_->date(i - 1)));
+                std::fill(barrier, barrier + nv_, barrier_value(p_, times->date(i), times->date(i - 1)));
             }
-            scheme_->diffuse(storage, {}, 1.0);
+            scheme->diffuse(storage_, {}, 1.0);
             if (p_.american)
                 project(u);
         }
@@ -178,11 +182,13 @@ private:
     const heston_grid& g_;
     std::size_t ns_;
     std::size_t nv_;
-    std::shared_ptr<const time_grid> times_;
-    double step_years_;
+    std::vector<std::shared_ptr<const space_grid>> axes_;
     std::shared_ptr<pde_model_coefficients> spot_part_;
     std::shared_ptr<pde_model_coefficients> variance_part_;
-    std::shared_ptr<pde_scheme> scheme_;
+    matrix<double> correlation_;
+    pde_storage storage_;
+    std::vector<double> start_;
+    double step_years_ = 0.0;
     double filled_[3] = {-1.0, 0.0, 0.0};
 };
 
@@ -190,12 +196,13 @@ private:
 
 std::vector<double> solve_heston(const heston_problem& problem, const heston_grid& grid)
 {
-    std::vector<double> fine = heston_run(problem, grid, grid.time_steps).solve();
+    heston_runs runs(problem, grid);
+    std::vector<double> fine = runs.solve(grid.time_steps);
     if (!grid.extrapolate)
         return fine;
     // First-order errors c / N cancel in (N V_N - M V_M) / (N - M).
     const std::size_t coarse_steps = grid.time_steps / 2;
-    const std::vector<double> coarse = heston_run(problem, grid, coarse_steps).solve();
+    const std::vector<double> coarse = runs.solve(coarse_steps);
     const auto n = static_cast<double>(grid.time_steps);
     const auto m = static_cast<double>(coarse_steps);
     const std::size_t nv = grid.variance.size();
