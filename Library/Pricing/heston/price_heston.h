@@ -48,8 +48,8 @@ namespace korvex::pricing {
 // cases A-D, the largest error was 0.72 of the target at 1e-3 (a put struck at 118.5,
 // 183 days, v0 0.155, eta 0.056, sigma 0.48, rho -0.85; A-D at most 0.63; the largest grid
 // 2.6e6 points) and 0.75 at 1e-2. Cases A-D at the default 1e-3 (calls at 100; spot x
-// variance x steps, CPU time per price on a shared machine): 46 x 72 x 19 (2.2 ms),
-// 37 x 24 x 21 (0.42 ms), 60 x 126 x 29 (7.7 ms) and 38 x 48 x 14 (0.35 ms).
+// variance x steps, CPU time per price on a shared machine): 46 x 72 x 19 (0.85 ms),
+// 37 x 24 x 21 (0.23 ms), 60 x 126 x 29 (3.4 ms) and 38 x 48 x 14 (0.34 ms).
 // tests/Pricing checks the sample at 1e-2 (and at 1e-3 in optimised builds) and A-D at
 // 1e-3. American puts on A-D (strikes 90-110) fall within 1e-3 of QuantLib's fine-grid
 // values. `spot_points`, `variance_points`, `time_steps` and `scheme` of the settings
