@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "PDE/boundary/pde_boundary_config.h"
@@ -32,10 +33,14 @@ std::shared_ptr<const time_grid> make_time_grid(const heston_problem& p, std::si
     return std::make_shared<const time_grid>(config, p.valuation_date, p.expiry, std::vector<datetime>{}, inner);
 }
 
-// Whether two integrals over equal steps differ by no more than the rounding of their dates.
-bool within_rounding(double a, double b) noexcept
+// The relative rounding of an integral over one of `steps` equal steps: its dates carry the
+// rounding of the expiry's serial (or of the span from the curve's date, whichever is
+// larger), a few units in the last place, which over a short step is a larger share.
+double step_rounding(const heston_problem& p, std::size_t steps) noexcept
 {
-    return std::fabs(a - b) <= 1e-12 * std::max(std::fabs(a), std::fabs(b));
+    const double span = p.expiry.as_float() - p.valuation_date.as_float();
+    const double step = span / static_cast<double>(steps);
+    return 16.0 * std::numeric_limits<double>::epsilon() * std::max(std::fabs(p.expiry.as_float()), span) / step;
 }
 
 std::shared_ptr<const space_grid> space_grid_of(const std::vector<double>& points)
@@ -120,6 +125,7 @@ public:
             pde_scheme::create_scheme(times, axes_, {spot_part_, variance_part_}, {spot_stencil, variance_stencil},
                                       {false, false}, g_.scheme, false, correlation_);
         step_years_ = (p_.expiry.as_float() - p_.valuation_date.as_float()) / static_cast<double>(steps) / days_per_year;
+        rounding_ = step_rounding(p_, steps);
         filled_[0] = -1.0;
         double* u = storage_.result().data();
         for (std::size_t k = 0; k < ns_; ++k)
@@ -169,6 +175,11 @@ private:
         }
     }
 
+    bool within_rounding(double a, double b) const noexcept
+    {
+        return std::fabs(a - b) <= rounding_ * std::max(std::fabs(a), std::fabs(b));
+    }
+
     void project(double* u) const
     {
         for (std::size_t k = 0; k < ns_; ++k) {
@@ -189,6 +200,7 @@ private:
     pde_storage storage_;
     std::vector<double> start_;
     double step_years_ = 0.0;
+    double rounding_ = 0.0;
     double filled_[3] = {-1.0, 0.0, 0.0};
 };
 
