@@ -200,36 +200,39 @@ double error_function::erfcx(double x)
 
 void error_function::erfcx(std::size_t size, const double* x, double* out)
 {
-    // Block by block: each point's interval and position in it, then the polynomials, read
-    // from the table where the point's interval starts (copying each point's coefficients side
-    // by side cost more than it saved), then the points outside the polynomials' range.
+    // Block by block: the points clamped into the polynomials' range, then the polynomials,
+    // each point reading its interval's coefficients from the flat table (gathers on vectors),
+    // then the points outside the range. The loops are kept apart, free of branches and inner
+    // loops, and the polynomials write to a local array (no alias with the table), so that
+    // the compiler vectorises them.
     constexpr std::size_t block = 128;
-    constexpr std::size_t degree = 7;
-    double kept[block], t[block];
-    int interval[block];  // the offset of the point's polynomial in `coefficients`
-    const double* coefficients = &erfcx_polynomials[0][0];
+    constexpr int stride = 8;  // coefficients per interval
+    double kept[block], v[block];
+    const double* c = &erfcx_polynomials[0][0];
     for (std::size_t start = 0; start < size; start += block) {
         const std::size_t count = std::min(block, size - start);
         std::copy_n(x + start, count, kept);
+        int outside = 0;
         for (std::size_t i = 0; i < count; ++i) {
-            const double v = kept[i] > 0.0 && kept[i] <= 62.5 ? kept[i] : 0.0;
-            const double inverse = 1.0 / (4.0 + v);
+            const bool in_range = (kept[i] >= 0.0) & (kept[i] <= 62.5);
+            outside += in_range ? 0 : 1;
+            v[i] = in_range ? kept[i] : 0.0;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const double inverse = 1.0 / (4.0 + v[i]);
             const int k = std::min(static_cast<int>((400.0 * inverse - 6.0) * 0.5), interval_count - 1);
             const double centre = 7.0 + 2.0 * k;
-            t[i] = std::fma(-centre, v, 400.0 - 4.0 * centre) * inverse;
-            interval[i] = k * static_cast<int>(degree + 1);
+            const double t = std::fma(-centre, v[i], 400.0 - 4.0 * centre) * inverse;
+            const int first = k * stride;
+            v[i] = ((((((c[first + 7] * t + c[first + 6]) * t + c[first + 5]) * t + c[first + 4]) * t +
+                           c[first + 3]) * t + c[first + 2]) * t + c[first + 1]) * t + c[first];
         }
         double* result = out + start;
-        for (std::size_t i = 0; i < count; ++i) {
-            const int first = interval[i];
-            double sum = coefficients[first + static_cast<int>(degree)];
-            for (int j = static_cast<int>(degree); j-- > 0;)
-                sum = sum * t[i] + coefficients[first + j];
-            result[i] = sum;
-        }
-        for (std::size_t i = 0; i < count; ++i)
-            if (!(kept[i] >= 0.0 && kept[i] <= 62.5))
-                result[i] = erfcx(kept[i]);
+        std::copy_n(v, count, result);
+        if (outside > 0)
+            for (std::size_t i = 0; i < count; ++i)
+                if (!(kept[i] >= 0.0 && kept[i] <= 62.5))
+                    result[i] = erfcx(kept[i]);
     }
 }
 
