@@ -562,6 +562,39 @@ inline double log_lane(double y)
     return k * ln2_high + (k * ln2_low + 2.0 * f * (1.0 + f2 * q));
 }
 
+// The rounding error of sum = a + b: a + b - sum exactly (Knuth's two-sum; the file is
+// compiled without contraction, which would break it).
+inline double sum_rest(double a, double b, double sum)
+{
+    const double b_part = sum - a;
+    return (a - (sum - b_part)) + (b - b_part);
+}
+
+// log(y) for positive normal y to about half an ulp beyond the rounding of the result: as
+// log_lane, with the rounding errors of m + 1, of f = (m - 1) / (m + 1) and of the leading
+// sum carried and added back (an error of f is one of 2 f, the leading term where k = 0).
+inline double accurate_log_lane(double y)
+{
+    constexpr std::uint64_t sqrt_half_bits = 0x3fe6a09e667f3bcd;
+    constexpr std::uint64_t one_bits = 0x3ff0000000000000;
+    constexpr std::uint64_t mantissa = 0x000fffffffffffff;
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(y) + (one_bits - sqrt_half_bits);
+    const double m = std::bit_cast<double>((bits & mantissa) + sqrt_half_bits);
+    const double k = std::bit_cast<double>((bits >> 52) | 0x4330000000000000) - (0x1p52 + 1023.0);
+    const double below = m - 1.0, above = m + 1.0;  // m - 1 is exact
+    const double above_rest = sum_rest(m, 1.0, above);
+    const double f = below / above, f2 = f * f;
+    const double f_rest = (std::fma(-f, above, below) - f * above_rest) / above;  // (m - 1) / (m + 1) - f
+    double q = 1.0 / 23.0;
+#pragma GCC unroll 10  // as in exp_lane
+    for (int n = 21; n >= 3; n -= 2)
+        q = multiply_add(q, f2, 1.0 / n);
+    constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
+    const double whole = k * ln2_high;  // exact: ln2_high ends in zeros
+    const double leading = whole + 2.0 * f;
+    return leading + (sum_rest(whole, 2.0 * f, leading) + k * ln2_low + 2.0 * f_rest + 2.0 * f * (f2 * q));
+}
+
 // v^(1/3) for positive normal v, to a few ulp: exp(ln(v) / 3) (whose rounding of ln(v) / 3
 // leaves an error up to 6e-14), then one of Halley's steps, which triples the digits.
 inline double cube_root_lane(double v)
@@ -656,21 +689,59 @@ struct prepared_option
     double x, b_max, beta, beta_gap, root_expiry;
 };
 
-// The option of strike k, forward f, expiry t, price p, annuity a and sign w, whose inputs
-// are valid and whose time value p / a less the intrinsic value is positive, as its
-// out-of-the-money twin (x <= 0) with normalised price beta < b_max = exp(x/2). The distance
-// to the bound, beta_gap, is taken from the price itself (the bound less the price, exact
-// near it): the option of the same strike out of the money is as far from its own bound.
-// Rounding may carry a price just below the bound onto it, hence the cap on beta.
-prepared_option prepare(std::size_t index, double k, double f, double t, double p, double a, double w,
-                        double time_value)
+// The options of a block as the caller gives them, once checked (valid inputs, a positive
+// time value): strike, forward, expiry, price per annuity, sign, time value, and their rows in
+// the caller's arrays.
+struct option_block
 {
-    const double bound = w > 0.0 ? f : k;
-    const double x = -std::fabs(details::log_moneyness(f, k));
-    const double b_max = std::exp(0.5 * x);
-    const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
-    return {index, x, b_max, std::min(time_value / root_forward_strike, b_max * (1.0 - eps)),
-            (bound - p / a) / root_forward_strike, std::sqrt(t)};
+    std::size_t count = 0;
+    std::size_t index[lane_block];
+    double strike[lane_block], forward[lane_block], expiry[lane_block], premium[lane_block], sign[lane_block],
+        time_value[lane_block];
+
+    void add(std::size_t row, double k, double f, double t, double p, double w, double value)
+    {
+        index[count] = row;
+        strike[count] = k;
+        forward[count] = f;
+        expiry[count] = t;
+        premium[count] = p;
+        sign[count] = w;
+        time_value[count++] = value;
+    }
+};
+
+// Every option of `block` as its out-of-the-money twin (x <= 0) with normalised price
+// beta < b_max = exp(x/2). The distance to the bound, beta_gap, is taken from the price
+// itself (the bound less the price, exact near it): the option of the same strike out of the
+// money is as far from its own bound. Rounding may carry a price just below the bound onto
+// it, hence the cap on beta. x is details::log_moneyness() with accurate_log_lane, b_max
+// comes from exp_lane; a forward over strike beyond 2^+-1000 takes the functions themselves.
+void prepare_block(const option_block& block, prepared_option* options)
+{
+    const std::size_t n = block.count;
+    double x[lane_block], b_max[lane_block], extreme[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {
+        const double f = block.forward[j], k = block.strike[j], ratio = f / k;
+        const bool moderate = (ratio >= 0x1p-1000) & (ratio <= 0x1p1000);
+        extreme[j] = moderate ? 0.0 : 1.0;
+        const double log_ratio = accurate_log_lane(moderate ? ratio : 1.0) + std::fma(-ratio, k, f) / f;
+        x[j] = moderate ? -std::fabs(log_ratio) : 0.0;
+        b_max[j] = exp_lane(0.5 * x[j]);
+    }
+    for (std::size_t j = 0; j < n; ++j)
+        if (extreme[j] > 0.0) {
+            x[j] = -std::fabs(details::log_moneyness(block.forward[j], block.strike[j]));
+            b_max[j] = std::exp(0.5 * x[j]);
+        }
+    for (std::size_t j = 0; j < n; ++j) {
+        const double f = block.forward[j], k = block.strike[j];
+        const double bound = block.sign[j] > 0.0 ? f : k;
+        const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
+        const double beta = block.time_value[j] / root_forward_strike, highest = b_max[j] * (1.0 - eps);
+        options[j] = {block.index[j], x[j], b_max[j], beta < highest ? beta : highest,
+                      (bound - block.premium[j]) / root_forward_strike, std::sqrt(block.expiry[j])};
+    }
 }
 
 // The Householder steps of refine() on the lanes, for the first `steps` iterations (where
@@ -693,9 +764,12 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
         beta_gap[j] = options[j].beta_gap;
         lower[j] = starts[j].kind == objective_kind::lower ? 1.0 : 0.0;
         upper[j] = starts[j].kind == objective_kind::upper ? 1.0 : 0.0;
-        ln_beta[j] = lower[j] > 0.0 ? std::log(beta[j]) : -1.0;
+        ln_beta[j] = lower[j] > 0.0 ? log_lane(beta[j] >= DBL_MIN ? beta[j] : 1.0) : -1.0;
         state[j] = active;
     }
+    for (std::size_t j = 0; j < n; ++j)
+        if (lower[j] > 0.0 && !(beta[j] >= DBL_MIN))
+            ln_beta[j] = std::log(beta[j]);  // below log_lane's range
     for (int iteration = 0; iteration < steps; ++iteration) {
         std::copy_n(s, n, l.s);
         evaluate(l);
@@ -845,9 +919,11 @@ void initial_guesses(const prepared_option* options, const double* s_c, const no
 // evaluations of b on lanes, then the first steps on lanes, then refine() for what is left.
 // Not specialised by the compiler for the single option of the scalar function (one code path
 // for both; GCC 12 also warns wrongly of an uninitialised `starts` in that specialisation).
-[[gnu::noipa]] void solve_block(const prepared_option* options, std::size_t n, const stopping_rule& rule,
-                                double* volatility)
+[[gnu::noipa]] void solve_block(const option_block& block, const stopping_rule& rule, double* volatility)
 {
+    const std::size_t n = block.count;
+    prepared_option options[lane_block];
+    prepare_block(block, options);
     lanes l;
     l.count = n;
     double s_c[lane_block];
@@ -933,9 +1009,10 @@ double black_scholes::implied_volatility(double strike, double forward, double e
     if (time_value <= 0.0)
         return 0.0;
     // The same steps as an array of one option, so that the bits do not depend on the way in.
-    const prepared_option option = prepare(0, strike, forward, expiry, price, annuity, sign, time_value);
+    option_block option;
+    option.add(0, strike, forward, expiry, price / annuity, sign, time_value);
     double volatility = 0.0;
-    solve_block(&option, 1, {tolerance, iterations}, &volatility);
+    solve_block(option, {tolerance, iterations}, &volatility);
     return volatility;
 }
 
@@ -954,8 +1031,7 @@ void black_scholes::implied_volatilities(std::span<const double> strike, std::sp
     details::require(iterations >= 0, here("implied_volatilities", __LINE__),
                      "The iteration count must be non-negative", iterations);
     const stopping_rule rule{tolerance, iterations};
-    prepared_option options[lane_block];
-    std::size_t count = 0;
+    option_block block;
     for (std::size_t i = 0; i < n; ++i) {
         const double k = strike[i], f = forward[i], t = expiry[i], p = price[i], a = annuity[i], w = sign[i];
         // What implied_volatility() computes before its iteration, for the usual inputs; the
@@ -969,14 +1045,14 @@ void black_scholes::implied_volatilities(std::span<const double> strike, std::sp
             volatility[i] = implied_volatility(k, f, t, p, a, w, tolerance, iterations);
             continue;
         }
-        options[count++] = prepare(i, k, f, t, p, a, w, time_value);
-        if (count == lane_block || i + 1 == n) {
-            solve_block(options, count, rule, volatility.data());
-            count = 0;
+        block.add(i, k, f, t, p / a, w, time_value);
+        if (block.count == lane_block) {
+            solve_block(block, rule, volatility.data());
+            block.count = 0;
         }
     }
-    if (count > 0)
-        solve_block(options, count, rule, volatility.data());
+    if (block.count > 0)
+        solve_block(block, rule, volatility.data());
 }
 
 }  // namespace korvex
