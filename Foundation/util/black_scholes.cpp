@@ -956,6 +956,9 @@ void initial_guesses(const prepared_option* options, const double* s_c, const no
     }
 }
 
+// details::is_positive_finite() without branches, for the loops over options.
+inline bool positive_finite(double value) { return (value > 0.0) & (value <= DBL_MAX); }
+
 void check_common_inputs(const char* function, int line, double strike, double forward, double expiry,
                          double sign)
 {
@@ -1032,23 +1035,35 @@ void black_scholes::implied_volatilities(std::span<const double> strike, std::sp
                      "The iteration count must be non-negative", iterations);
     const stopping_rule rule{tolerance, iterations};
     option_block block;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double k = strike[i], f = forward[i], t = expiry[i], p = price[i], a = annuity[i], w = sign[i];
-        // What implied_volatility() computes before its iteration, for the usual inputs; the
-        // others (refused, or of no time value) are its own.
-        const double intrinsic = std::max(w * (f - k), 0.0);
-        const double bound = w > 0.0 ? f : k;
-        const double time_value = p / a - intrinsic;
-        if (!(details::is_positive_finite(k) && details::is_positive_finite(f) && details::is_positive_finite(t) &&
-              details::is_option_sign(w) && details::is_positive_finite(a) && std::isfinite(p) && p / a < bound &&
-              time_value > 0.0)) {
-            volatility[i] = implied_volatility(k, f, t, p, a, w, tolerance, iterations);
-            continue;
+    double usual[lane_block], premium[lane_block], time_value[lane_block];
+    for (std::size_t start = 0; start < n; start += lane_block) {
+        const std::size_t count = std::min(lane_block, n - start);
+        // What implied_volatility() checks and computes before its iteration, for the usual
+        // inputs, as a loop without branches; the others (refused, or of no time value) are
+        // its own.
+        for (std::size_t j = 0; j < count; ++j) {
+            const std::size_t i = start + j;
+            const double k = strike[i], f = forward[i], t = expiry[i], p = price[i], a = annuity[i], w = sign[i];
+            const double intrinsic = std::max(w * (f - k), 0.0);
+            const double bound = w > 0.0 ? f : k;
+            premium[j] = p / a;
+            time_value[j] = premium[j] - intrinsic;
+            const bool valid = positive_finite(k) & positive_finite(f) & positive_finite(t) & positive_finite(a) &
+                               ((w == 1.0) | (w == -1.0)) & (std::fabs(p) <= DBL_MAX);
+            usual[j] = valid & (premium[j] < bound) & (time_value[j] > 0.0) ? 1.0 : 0.0;
         }
-        block.add(i, k, f, t, p / a, w, time_value);
-        if (block.count == lane_block) {
-            solve_block(block, rule, volatility.data());
-            block.count = 0;
+        for (std::size_t j = 0; j < count; ++j) {
+            const std::size_t i = start + j;
+            if (usual[j] == 0.0) {
+                volatility[i] = implied_volatility(strike[i], forward[i], expiry[i], price[i], annuity[i], sign[i],
+                                                   tolerance, iterations);
+                continue;
+            }
+            block.add(i, strike[i], forward[i], expiry[i], premium[j], sign[i], time_value[j]);
+            if (block.count == lane_block) {
+                solve_block(block, rule, volatility.data());
+                block.count = 0;
+            }
         }
     }
     if (block.count > 0)
