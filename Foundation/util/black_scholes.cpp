@@ -181,6 +181,10 @@ inline double rational_cubic(double x, double x_l, double x_r, double y_l, doubl
 
 inline bool is_zero(double value) { return std::fabs(value) < DBL_MIN; }
 
+// std::max by value: a select of two values, where std::max's select of two addresses keeps
+// loops from vectorising.
+inline double larger(double a, double b) { return a < b ? b : a; }
+
 // The smallest r that keeps the interpolant monotone and convex (or concave) where the
 // data allow it.
 inline double minimum_control(double d_l, double d_r, double slope, bool prefer_shape)
@@ -194,10 +198,10 @@ inline double minimum_control(double d_l, double d_r, double slope, bool prefer_
     const double slope_less_left = slope - d_l, right_less_slope = d_r - slope;
     const double r2_otherwise = prefer_shape & (shaped | monotonic) ? linear_control : -DBL_MAX;
     const double r2 = shaped & !(is_zero(slope_less_left) | is_zero(right_less_slope))
-                          ? std::max(std::fabs((d_r - d_l) / right_less_slope),
+                          ? larger(std::fabs((d_r - d_l) / right_less_slope),
                                      std::fabs((d_r - d_l) / slope_less_left))
                           : r2_otherwise;
-    return monotonic | shaped ? std::max(smallest_control, std::max(r1, r2)) : smallest_control;
+    return monotonic | shaped ? larger(smallest_control, larger(r1, r2)) : smallest_control;
 }
 
 // r such that the interpolant has the second derivative `curvature` at its left end (or
@@ -217,7 +221,7 @@ inline double control_for_curvature(end_of_interval end, double x_l, double x_r,
     const double flat = numerator > 0.0 ? linear_control : smallest_control;
     const double ratio = is_zero(denominator) ? flat : numerator / denominator;
     const double r = is_zero(numerator) ? 0.0 : ratio;
-    return std::max(r, minimum_control(d_l, d_r, slope, prefer_shape));
+    return larger(r, minimum_control(d_l, d_r, slope, prefer_shape));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -396,19 +400,15 @@ double second_point(double beta, double b_max, double s_c, const normalised_call
 }
 
 // Where the initial guess interpolates: through the lower map below b_l, through the upper
-// map above b_h, in s itself between them.
-enum class guess_region
-{
-    lower_map,
-    middle,
-    upper_map
-};
+// map above b_h, in s itself between them. As numbers chosen by selects, so that the loops
+// over options vectorise and do not branch on the regions, which follow no pattern.
+constexpr double lower_map_region = 0.0, middle_region = 1.0, upper_map_region = 2.0;
 
-guess_region region_of(double beta, double b_c, double b_2)
+inline double region_of(double beta, double b_c, double b_2)
 {
-    if (beta < b_c)
-        return beta < b_2 ? guess_region::lower_map : guess_region::middle;
-    return beta <= b_2 ? guess_region::middle : guess_region::upper_map;
+    const double below_centre = beta < b_2 ? lower_map_region : middle_region;
+    const double above_centre = beta <= b_2 ? middle_region : upper_map_region;
+    return beta < b_c ? below_centre : above_centre;
 }
 
 // Jaeckel's rational guess in the middle regions: in s directly, between the centre and the
@@ -426,47 +426,25 @@ inline double middle_guess(double beta, double s_c, const normalised_call& centr
     return rational_cubic(beta, x_l, x_r, y_l, y_r, d_l, d_r, r);
 }
 
-// Jaeckel's rational guesses from b at s_c and at s_2: in the lowest and highest regions
-// through the maps above (`map`, the region's map at s_2), in the middle ones `middle`, the
-// middle_guess(). In the map regions s is left as the map's value, which invert_maps()
-// inverts for a block.
-iteration_start start_of(double beta, double b_max, double s_c, const normalised_call& centre, double s_2,
-                         const normalised_call& second, const map_at& map, double middle)
+// Jaeckel's rational guesses through the maps above from b_2 = b(s_2) and the map's value,
+// slope and curvature there (f, df, d2f): the value of the lower map at beta (s_2 = s_l below
+// the centre) and that of the upper map (s_2 = s_h above it), which invert_maps() turns into
+// s. Selects rather than branches, as above.
+inline double lower_map_guess(double beta, double b_2, double f, double df, double d2f)
 {
-    const double b_c = centre.value;
-    if (beta < b_c) {
-        const double s_l = s_2, b_l = second.value;
-        if (beta < b_l) {
-            const map_at& f_l = map;
-            const double r =
-                control_for_curvature(end_of_interval::right, 0.0, b_l, 0.0, f_l.f, 1.0, f_l.df, f_l.d2f, true);
-            double f = rational_cubic(beta, 0.0, b_l, 0.0, f_l.f, 1.0, f_l.df, r);
-            if (!(f > 0.0)) {  // rounding for extreme |x|
-                const double u = beta / b_l;
-                f = (f_l.f * u + b_l * (1.0 - u)) * u;
-            }
-            return {f, DBL_MIN, s_l, objective_kind::lower};  // s: see invert_maps()
-        }
-        return {middle, s_l, s_c, objective_kind::middle};
-    }
+    const double r = control_for_curvature(end_of_interval::right, 0.0, b_2, 0.0, f, 1.0, df, d2f, true);
+    const double cubic = rational_cubic(beta, 0.0, b_2, 0.0, f, 1.0, df, r);
+    const double u = beta / b_2;
+    return cubic > 0.0 ? cubic : (f * u + b_2 * (1.0 - u)) * u;  // rounding for extreme |x|
+}
 
-    const double s_h = s_2, b_h = second.value;
-    if (beta <= b_h)
-        return {middle, s_c, s_h, objective_kind::middle};
-
-    const map_at& f_h = map;
-    double f = 0.0;
-    if (std::fabs(f_h.d2f) < 1e150) {
-        const double r =
-            control_for_curvature(end_of_interval::left, b_h, b_max, f_h.f, 0.0, f_h.df, -0.5, f_h.d2f, true);
-        f = rational_cubic(beta, b_h, b_max, f_h.f, 0.0, f_h.df, -0.5, r);
-    }
-    if (f <= 0.0) {
-        const double h = b_max - b_h, u = (beta - b_h) / h;
-        f = (f_h.f * (1.0 - u) + 0.5 * h * u) * (1.0 - u);
-    }
-    // s: see invert_maps()
-    return {f, s_h, DBL_MAX, beta > 0.5 * b_max ? objective_kind::upper : objective_kind::middle};
+inline double upper_map_guess(double beta, double b_max, double b_2, double f, double df, double d2f)
+{
+    const double r = control_for_curvature(end_of_interval::left, b_2, b_max, f, 0.0, df, -0.5, d2f, true);
+    const double curve = rational_cubic(beta, b_2, b_max, f, 0.0, df, -0.5, r);  // always: no branch
+    const double cubic = std::fabs(d2f) < 1e150 ? curve : 0.0;
+    const double h = b_max - b_2, u = (beta - b_2) / h;
+    return cubic <= 0.0 ? (f * (1.0 - u) + 0.5 * h * u) * (1.0 - u) : cubic;
 }
 
 // The Householder steps from `start`, on the objective of its region.
@@ -883,31 +861,62 @@ void invert_maps(std::size_t m, const double* x, const double* lower, double* s)
     }
 }
 
-// The initial guesses of a block from b at the centres and at the second points (in `l`).
-// The lanes in the map regions are gathered, so that the maps cost nothing elsewhere.
+// The initial guesses of a block from b at the centres and at the second points (in `l`):
+// where the iteration starts, its bracket and objective. The lanes in the map regions are
+// gathered, so that the maps cost nothing elsewhere.
 void initial_guesses(const prepared_option* options, const double* s_c, const normalised_call* centre,
                      const lanes& l, iteration_start* starts)
 {
+    const std::size_t n = l.count;
     std::size_t lane[lane_block], m = 0;
-    double x[lane_block], s[lane_block];
-    double lower[lane_block];
-    for (std::size_t j = 0; j < l.count; ++j) {
-        const guess_region region = region_of(options[j].beta, centre[j].value, l.value[j]);
-        if (region == guess_region::middle)
-            continue;
+    double region[lane_block], x[lane_block], s[lane_block], lower[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {  // written always, kept where m moves on: no branch
+        region[j] = region_of(options[j].beta, centre[j].value, l.value[j]);
         lane[m] = j;
         x[m] = l.x[j];
         s[m] = l.s[j];
-        lower[m++] = region == guess_region::lower_map ? 1.0 : 0.0;
+        lower[m] = region[j] == lower_map_region ? 1.0 : 0.0;
+        m += region[j] == middle_region ? 0 : 1;
     }
     map_at maps[lane_block];
     maps_on_lanes(m, x, s, lower, maps);
-    double middle[lane_block];
-    for (std::size_t j = 0; j < l.count; ++j)
-        middle[j] = middle_guess(options[j].beta, s_c[j], centre[j], l.s[j], {l.value[j], l.vega[j]});
-    for (std::size_t j = 0, k = 0; j < l.count; ++j)
-        starts[j] = start_of(options[j].beta, options[j].b_max, s_c[j], centre[j], l.s[j], {l.value[j], l.vega[j]},
-                             k < m && lane[k] == j ? maps[k++] : map_at{}, middle[j]);
+    double f[lane_block], df[lane_block], d2f[lane_block];  // the maps by lane, 0 in the middle
+    std::fill_n(f, n, 0.0);
+    std::fill_n(df, n, 0.0);
+    std::fill_n(d2f, n, 0.0);
+    for (std::size_t k = 0; k < m; ++k) {
+        f[lane[k]] = maps[k].f;
+        df[lane[k]] = maps[k].df;
+        d2f[lane[k]] = maps[k].d2f;
+    }
+    double guess[lane_block], left[lane_block], right[lane_block], kind[lane_block];
+    double betas[lane_block], b_maxes[lane_block], b_c[lane_block], v_c[lane_block];  // for the loop below
+    for (std::size_t j = 0; j < n; ++j) {
+        betas[j] = options[j].beta;
+        b_maxes[j] = options[j].b_max;
+        b_c[j] = centre[j].value;
+        v_c[j] = centre[j].vega;
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        const double beta = betas[j], b_max = b_maxes[j], s_2 = l.s[j], b_2 = l.value[j];
+        const double middle = middle_guess(beta, s_c[j], {b_c[j], v_c[j]}, s_2, {b_2, l.vega[j]});
+        const double lower_f = lower_map_guess(beta, b_2, f[j], df[j], d2f[j]);
+        const double upper_f = upper_map_guess(beta, b_max, b_2, f[j], df[j], d2f[j]);
+        const bool is_lower = region[j] == lower_map_region, is_upper = region[j] == upper_map_region;
+        const bool below_centre = beta < b_c[j];
+        // In the map regions s is left as the map's value, which invert_maps() inverts.
+        const double map_value = is_lower ? lower_f : upper_f;
+        guess[j] = is_lower | is_upper ? map_value : middle;
+        const double middle_left = below_centre ? s_2 : s_c[j], middle_right = below_centre ? s_c[j] : s_2;
+        const double map_left = is_lower ? DBL_MIN : s_2, map_right = is_lower ? s_2 : DBL_MAX;
+        left[j] = is_lower | is_upper ? map_left : middle_left;
+        right[j] = is_lower | is_upper ? map_right : middle_right;
+        const double upper_kind = beta > 0.5 * b_max ? 2.0 : 1.0;
+        kind[j] = is_lower ? 0.0 : is_upper ? upper_kind : 1.0;
+    }
+    constexpr objective_kind kinds[3] = {objective_kind::lower, objective_kind::middle, objective_kind::upper};
+    for (std::size_t j = 0; j < n; ++j)
+        starts[j] = {guess[j], left[j], right[j], kinds[static_cast<int>(kind[j])]};
     for (std::size_t k = 0; k < m; ++k)
         s[k] = starts[lane[k]].s;
     invert_maps(m, x, lower, s);
