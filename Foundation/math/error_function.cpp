@@ -203,17 +203,32 @@ constexpr auto erfcx_columns = [] {
     return columns;
 }();
 
-// erfcx_polynomial() at v[0 ... count-1], which lie in [0, 62.5] (and v up to the next
-// multiple of eight is writable), eight points at a time: each coefficient is chosen from
-// its column by three two-vector permutations and two blends, a third of the cost of a gather
-// of eight. The same operations as erfcx_polynomial() with fused multiply-adds, so the same
+// erfcx_polynomial() at one point with every multiply-add fused: the operations of the
+// vector form below, lane for lane, so the same bits.
+double fused_polynomial(double x)
+{
+    const double inverse = 1.0 / (4.0 + x);
+    const int k = std::min(static_cast<int>(std::fma(400.0, inverse, -6.0) * 0.5), interval_count - 1);
+    const double centre = std::fma(2.0, k, 7.0);
+    const double t = std::fma(-centre, x, std::fma(-4.0, centre, 400.0)) * inverse;
+    const double* c = erfcx_polynomials[k];
+    double sum = c[coefficient_count - 1];
+    for (int j = coefficient_count - 2; j >= 0; --j)
+        sum = std::fma(sum, t, c[j]);
+    return sum;
+}
+
+// erfcx_polynomial() at v[0 ... count-1], which lie in [0, 62.5], eight points at a time:
+// each coefficient is chosen from its column by three two-vector permutations and two
+// blends, a third of the cost of a gather of eight. The points after the last eight (all of
+// them in the short arrays of a single option) take fused_polynomial(), which gives the same
 // values.
 void polynomials_in_place(double* v, std::size_t count)
 {
-    std::fill(v + count, v + (count + 7) / 8 * 8, 0.0);
+    const std::size_t vectors_end = count / 8 * 8;
     const __m512d one = _mm512_set1_pd(1.0), four = _mm512_set1_pd(4.0), c400 = _mm512_set1_pd(400.0);
     constexpr __mmask8 all = 0xff;  // the masked conversions: GCC 12 warns wrongly of the others
-    for (std::size_t i = 0; i < count; i += 8) {
+    for (std::size_t i = 0; i < vectors_end; i += 8) {
         const __m512d x = _mm512_loadu_pd(v + i);
         const __m512d inverse = _mm512_div_pd(one, _mm512_add_pd(four, x));
         const __m512d position =
@@ -238,6 +253,8 @@ void polynomials_in_place(double* v, std::size_t count)
             sum = _mm512_fmadd_pd(sum, t, coefficient(j));
         _mm512_storeu_pd(v + i, sum);
     }
+    for (std::size_t i = vectors_end; i < count; ++i)
+        v[i] = fused_polynomial(v[i]);
 }
 #else
 // erfcx_polynomial() at v[0 ... count-1], which lie in [0, 62.5], as one loop that the

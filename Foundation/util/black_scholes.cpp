@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <span>
+#include <type_traits>
 
 #include "math/error_function.h"
 #include "math/normal_distribution.h"
@@ -487,13 +488,16 @@ inline double multiply_add(double a, double b, double c)
 #endif
 }
 
+// ln 2 in two parts (Cody and Waite), the first with trailing zeros, so that k ln2_high is
+// exact for the integers k of exp_lane and log_lane.
+constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
+
 // exp(a) for |a| <= 708: a = k ln 2 + r with |r| <= ln(2)/2 (Cody and Waite's two-part
 // ln 2, the first part exact in k ln2_high), Taylor's polynomial of degree 13 in r (its
 // remainder is below 5e-18), and 2^k set in the exponent bits. At most 0.8 ulp.
 inline double exp_lane(double a)
 {
     constexpr double log2_e = 1.4426950408889634074;
-    constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
     constexpr double shifter = 0x1.8p52;  // adding it rounds to an integer, held in the low bits
     const double shifted = a * log2_e + shifter;
     const double k = shifted - shifter;
@@ -520,24 +524,40 @@ inline double exp_lane(double a)
     return p * std::bit_cast<double>((k_bits + 1023u) << 52);
 }
 
-// log(y) for positive normal y: y = 2^k m with sqrt(1/2) <= m < sqrt(2), and log(m) =
-// 2 atanh(f), f = (m - 1) / (m + 1), |f| <= 0.1716, by its series to f^23. At most 1.5 ulp.
-inline double log_lane(double y)
+// y = 2^k m with sqrt(1/2) <= m < sqrt(2), for positive normal y.
+struct log_reduction
+{
+    double m, k;
+};
+
+inline log_reduction reduce_for_log(double y)
 {
     constexpr std::uint64_t sqrt_half_bits = 0x3fe6a09e667f3bcd;
     constexpr std::uint64_t one_bits = 0x3ff0000000000000;
     constexpr std::uint64_t mantissa = 0x000fffffffffffff;
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(y) + (one_bits - sqrt_half_bits);
-    const double m = std::bit_cast<double>((bits & mantissa) + sqrt_half_bits);
     // The biased exponent k + 1023 as a double, through the bits of 2^52 + it.
-    const double k = std::bit_cast<double>((bits >> 52) | 0x4330000000000000) - (0x1p52 + 1023.0);
-    const double f = (m - 1.0) / (m + 1.0), f2 = f * f;
+    return {std::bit_cast<double>((bits & mantissa) + sqrt_half_bits),
+            std::bit_cast<double>((bits >> 52) | 0x4330000000000000) - (0x1p52 + 1023.0)};
+}
+
+// q(f^2) = 1/3 + f^2/5 + ... + f^20/23, so that 2 atanh(f) = 2 f (1 + f^2 q) for |f| <= 0.1716.
+inline double atanh_series(double f2)
+{
     double q = 1.0 / 23.0;
 #pragma GCC unroll 10  // as in exp_lane
     for (int n = 21; n >= 3; n -= 2)
         q = multiply_add(q, f2, 1.0 / n);
-    constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
-    return k * ln2_high + (k * ln2_low + 2.0 * f * (1.0 + f2 * q));
+    return q;
+}
+
+// log(y) for positive normal y: log(m) = 2 atanh(f), f = (m - 1) / (m + 1), |f| <= 0.1716, by
+// its series to f^23. At most 3 ulp (2.9 measured against long double).
+inline double log_lane(double y)
+{
+    const auto [m, k] = reduce_for_log(y);
+    const double f = (m - 1.0) / (m + 1.0), f2 = f * f;
+    return k * ln2_high + (k * ln2_low + 2.0 * f * (1.0 + f2 * atanh_series(f2)));
 }
 
 // The rounding error of sum = a + b: a + b - sum exactly (Knuth's two-sum; the file is
@@ -553,24 +573,15 @@ inline double sum_rest(double a, double b, double sum)
 // sum carried and added back (an error of f is one of 2 f, the leading term where k = 0).
 inline double accurate_log_lane(double y)
 {
-    constexpr std::uint64_t sqrt_half_bits = 0x3fe6a09e667f3bcd;
-    constexpr std::uint64_t one_bits = 0x3ff0000000000000;
-    constexpr std::uint64_t mantissa = 0x000fffffffffffff;
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(y) + (one_bits - sqrt_half_bits);
-    const double m = std::bit_cast<double>((bits & mantissa) + sqrt_half_bits);
-    const double k = std::bit_cast<double>((bits >> 52) | 0x4330000000000000) - (0x1p52 + 1023.0);
+    const auto [m, k] = reduce_for_log(y);
     const double below = m - 1.0, above = m + 1.0;  // m - 1 is exact
     const double above_rest = sum_rest(m, 1.0, above);
     const double f = below / above, f2 = f * f;
     const double f_rest = (std::fma(-f, above, below) - f * above_rest) / above;  // (m - 1) / (m + 1) - f
-    double q = 1.0 / 23.0;
-#pragma GCC unroll 10  // as in exp_lane
-    for (int n = 21; n >= 3; n -= 2)
-        q = multiply_add(q, f2, 1.0 / n);
-    constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
     const double whole = k * ln2_high;  // exact: ln2_high ends in zeros
     const double leading = whole + 2.0 * f;
-    return leading + (sum_rest(whole, 2.0 * f, leading) + k * ln2_low + 2.0 * f_rest + 2.0 * f * (f2 * q));
+    return leading +
+           (sum_rest(whole, 2.0 * f, leading) + k * ln2_low + 2.0 * f_rest + 2.0 * f * (f2 * atanh_series(f2)));
 }
 
 // v^(1/3) for positive normal v, to a few ulp: exp(ln(v) / 3) (whose rounding of ln(v) / 3
@@ -897,23 +908,38 @@ void initial_guesses(const prepared_option* options, const double* s_c, const no
         b_c[j] = centre[j].value;
         v_c[j] = centre[j].vega;
     }
-    for (std::size_t j = 0; j < n; ++j) {
-        const double beta = betas[j], b_max = b_maxes[j], s_2 = l.s[j], b_2 = l.value[j];
-        const double middle = middle_guess(beta, s_c[j], {b_c[j], v_c[j]}, s_2, {b_2, l.vega[j]});
-        const double lower_f = lower_map_guess(beta, b_2, f[j], df[j], d2f[j]);
-        const double upper_f = upper_map_guess(beta, b_max, b_2, f[j], df[j], d2f[j]);
-        const bool is_lower = region[j] == lower_map_region, is_upper = region[j] == upper_map_region;
-        const bool below_centre = beta < b_c[j];
-        // In the map regions s is left as the map's value, which invert_maps() inverts.
-        const double map_value = is_lower ? lower_f : upper_f;
-        guess[j] = is_lower | is_upper ? map_value : middle;
-        const double middle_left = below_centre ? s_2 : s_c[j], middle_right = below_centre ? s_c[j] : s_2;
-        const double map_left = is_lower ? DBL_MIN : s_2, map_right = is_lower ? s_2 : DBL_MAX;
-        left[j] = is_lower | is_upper ? map_left : middle_left;
-        right[j] = is_lower | is_upper ? map_right : middle_right;
-        const double upper_kind = beta > 0.5 * b_max ? 2.0 : 1.0;
-        kind[j] = is_lower ? 0.0 : is_upper ? upper_kind : 1.0;
-    }
+    // A map's guess only where a lane of the block is in its region (always for the arrays of
+    // the lowest region, seldom for those of the highest, one of three for a single option):
+    // each lane keeps its own region's guess, so that it is the same either way.
+    const auto guess_all = [&](auto with_lower_map, auto with_upper_map) {
+        for (std::size_t j = 0; j < n; ++j) {
+            const double beta = betas[j], b_max = b_maxes[j], s_2 = l.s[j], b_2 = l.value[j];
+            const double middle = middle_guess(beta, s_c[j], {b_c[j], v_c[j]}, s_2, {b_2, l.vega[j]});
+            const double lower_f = with_lower_map ? lower_map_guess(beta, b_2, f[j], df[j], d2f[j]) : 0.0;
+            const double upper_f = with_upper_map ? upper_map_guess(beta, b_max, b_2, f[j], df[j], d2f[j]) : 0.0;
+            const bool is_lower = region[j] == lower_map_region, is_upper = region[j] == upper_map_region;
+            const bool below_centre = beta < b_c[j];
+            // In the map regions s is left as the map's value, which invert_maps() inverts.
+            const double map_value = is_lower ? lower_f : upper_f;
+            guess[j] = is_lower | is_upper ? map_value : middle;
+            const double middle_left = below_centre ? s_2 : s_c[j], middle_right = below_centre ? s_c[j] : s_2;
+            const double map_left = is_lower ? DBL_MIN : s_2, map_right = is_lower ? s_2 : DBL_MAX;
+            left[j] = is_lower | is_upper ? map_left : middle_left;
+            right[j] = is_lower | is_upper ? map_right : middle_right;
+            const double upper_kind = beta > 0.5 * b_max ? 2.0 : 1.0;
+            kind[j] = is_lower ? 0.0 : is_upper ? upper_kind : 1.0;
+        }
+    };
+    const bool any_lower = std::find(region, region + n, lower_map_region) != region + n;
+    const bool any_upper = std::find(region, region + n, upper_map_region) != region + n;
+    if (any_lower && any_upper)
+        guess_all(std::true_type{}, std::true_type{});
+    else if (any_lower)
+        guess_all(std::true_type{}, std::false_type{});
+    else if (any_upper)
+        guess_all(std::false_type{}, std::true_type{});
+    else
+        guess_all(std::false_type{}, std::false_type{});
     constexpr objective_kind kinds[3] = {objective_kind::lower, objective_kind::middle, objective_kind::upper};
     for (std::size_t j = 0; j < n; ++j)
         starts[j] = {guess[j], left[j], right[j], kinds[static_cast<int>(kind[j])]};
