@@ -753,9 +753,10 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
         beta_gap[j] = options[j].beta_gap;
         lower[j] = starts[j].kind == objective_kind::lower ? 1.0 : 0.0;
         upper[j] = starts[j].kind == objective_kind::upper ? 1.0 : 0.0;
-        ln_beta[j] = lower[j] > 0.0 ? log_lane(beta[j] >= DBL_MIN ? beta[j] : 1.0) : -1.0;
         state[j] = active;
     }
+    for (std::size_t j = 0; j < n; ++j)  // apart from the loop above, which reads structures: it vectorises
+        ln_beta[j] = lower[j] > 0.0 ? log_lane(beta[j] >= DBL_MIN ? beta[j] : 1.0) : -1.0;
     for (std::size_t j = 0; j < n; ++j)
         if (lower[j] > 0.0 && !(beta[j] >= DBL_MIN))
             ln_beta[j] = std::log(beta[j]);  // below log_lane's range
