@@ -760,6 +760,9 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
     for (std::size_t j = 0; j < n; ++j)
         if (lower[j] > 0.0 && !(beta[j] >= DBL_MIN))
             ln_beta[j] = std::log(beta[j]);  // below log_lane's range
+    double inverse_ln_beta[lane_block];  // so that the steps multiply rather than divide
+    for (std::size_t j = 0; j < n; ++j)
+        inverse_ln_beta[j] = 1.0 / ln_beta[j];
     for (int iteration = 0; iteration < steps; ++iteration) {
         std::copy_n(s, n, l.s);
         evaluate(l);
@@ -776,11 +779,11 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
             const double lower_halley = c.second - p * (1.0 + 2.0 * inverse_ln_b);
             const double lower_third = c.third + 2.0 * p * p * (1.0 + 3.0 * inverse_ln_b * (1.0 + inverse_ln_b)) -
                                        3.0 * c.second * p * (1.0 + 2.0 * inverse_ln_b);
-            const double log_ratio = ln_b / ln_beta[j], log_ratio_over_p = log_ratio / p;
+            const double inverse_vega = 1.0 / vega;
+            const double log_ratio = ln_b * inverse_ln_beta[j], log_ratio_over_p = log_ratio * b * inverse_vega;
             const double gap_ratio = beta_gap[j] / gap;
             const bool gap_ratio_valid = (gap_ratio >= DBL_MIN) & (gap_ratio <= DBL_MAX);
-            const double g = log_lane(gap_ratio_valid ? gap_ratio : 1.0), gp = vega / gap, inverse_gp = gap / vega;
-            const double inverse_vega = 1.0 / vega;
+            const double g = log_lane(gap_ratio_valid ? gap_ratio : 1.0), gp = vega / gap, inverse_gp = gap * inverse_vega;
             const bool is_lower = lower[j] > 0.0, is_upper = upper[j] > 0.0;
             const step_terms terms{
                 is_lower ? (ln_beta[j] - ln_b) * log_ratio_over_p
