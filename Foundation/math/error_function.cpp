@@ -1,8 +1,13 @@
 #include "math/error_function.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
+
+#if defined(__AVX512F__) && defined(__FMA__)
+#include <immintrin.h>
+#endif
 
 #include "math/exponential_of_square.h"
 #include "math/horner.h"
@@ -185,6 +190,92 @@ double erfcx_non_negative(double x)
     return x <= 62.5 ? erfcx_polynomial(x) : erfcx_continued_fraction(x);
 }
 
+constexpr int coefficient_count = 8;
+
+#if defined(__AVX512F__) && defined(__FMA__)
+// The table by coefficient: columns[j][k] is coefficient j of interval k, with a 48th interval
+// (a copy of the last, never chosen) so that each column fills six vectors of eight.
+constexpr auto erfcx_columns = [] {
+    std::array<std::array<double, 48>, coefficient_count> columns{};
+    for (int j = 0; j < coefficient_count; ++j)
+        for (int k = 0; k < 48; ++k)
+            columns[j][k] = erfcx_polynomials[std::min(k, interval_count - 1)][j];
+    return columns;
+}();
+
+// erfcx_polynomial() at one point with every multiply-add fused: the operations of the
+// vector form below, lane for lane, so the same bits.
+double fused_polynomial(double x)
+{
+    const double inverse = 1.0 / (4.0 + x);
+    const int k = std::min(static_cast<int>(std::fma(400.0, inverse, -6.0) * 0.5), interval_count - 1);
+    const double centre = std::fma(2.0, k, 7.0);
+    const double t = std::fma(-centre, x, std::fma(-4.0, centre, 400.0)) * inverse;
+    const double* c = erfcx_polynomials[k];
+    double sum = c[coefficient_count - 1];
+    for (int j = coefficient_count - 2; j >= 0; --j)
+        sum = std::fma(sum, t, c[j]);
+    return sum;
+}
+
+// erfcx_polynomial() at v[0 ... count-1], which lie in [0, 62.5], eight points at a time:
+// each coefficient is chosen from its column by three two-vector permutations and two
+// blends, a third of the cost of a gather of eight. The points after the last eight (all of
+// them in the short arrays of a single option) take fused_polynomial(), which gives the same
+// values.
+void polynomials_in_place(double* v, std::size_t count)
+{
+    const std::size_t vectors_end = count / 8 * 8;
+    const __m512d one = _mm512_set1_pd(1.0), four = _mm512_set1_pd(4.0), c400 = _mm512_set1_pd(400.0);
+    constexpr __mmask8 all = 0xff;  // the masked conversions: GCC 12 warns wrongly of the others
+    for (std::size_t i = 0; i < vectors_end; i += 8) {
+        const __m512d x = _mm512_loadu_pd(v + i);
+        const __m512d inverse = _mm512_div_pd(one, _mm512_add_pd(four, x));
+        const __m512d position =
+            _mm512_mul_pd(_mm512_fmsub_pd(c400, inverse, _mm512_set1_pd(6.0)), _mm512_set1_pd(0.5));
+        const __m256i k32 = _mm256_min_epi32(_mm512_maskz_cvttpd_epi32(all, position), _mm256_set1_epi32(interval_count - 1));
+        const __m512i k = _mm512_maskz_cvtepi32_epi64(all, k32);
+        const __m512d centre = _mm512_fmadd_pd(_mm512_set1_pd(2.0), _mm512_maskz_cvtepi32_pd(all, k32), _mm512_set1_pd(7.0));
+        const __m512d t = _mm512_mul_pd(_mm512_fnmadd_pd(centre, x, _mm512_fnmadd_pd(four, centre, c400)), inverse);
+        const __mmask8 middle = _mm512_cmpge_epi64_mask(k, _mm512_set1_epi64(16));
+        const __mmask8 high = _mm512_cmpge_epi64_mask(k, _mm512_set1_epi64(32));
+        const auto coefficient = [&](int j) {
+            const double* column = erfcx_columns[static_cast<std::size_t>(j)].data();
+            const __m512d low_part = _mm512_permutex2var_pd(_mm512_loadu_pd(column), k, _mm512_loadu_pd(column + 8));
+            const __m512d middle_part =
+                _mm512_permutex2var_pd(_mm512_loadu_pd(column + 16), k, _mm512_loadu_pd(column + 24));
+            const __m512d high_part =
+                _mm512_permutex2var_pd(_mm512_loadu_pd(column + 32), k, _mm512_loadu_pd(column + 40));
+            return _mm512_mask_blend_pd(high, _mm512_mask_blend_pd(middle, low_part, middle_part), high_part);
+        };
+        __m512d sum = coefficient(coefficient_count - 1);
+        for (int j = coefficient_count - 2; j >= 0; --j)
+            sum = _mm512_fmadd_pd(sum, t, coefficient(j));
+        _mm512_storeu_pd(v + i, sum);
+    }
+    for (std::size_t i = vectors_end; i < count; ++i)
+        v[i] = fused_polynomial(v[i]);
+}
+#else
+// erfcx_polynomial() at v[0 ... count-1], which lie in [0, 62.5], as one loop that the
+// compiler vectorises: no branch, no inner loop, each point's coefficients read from the flat
+// table by index (gathers); v is a local array of the caller's, so that the compiler needs
+// no alias check between the table and the results.
+void polynomials_in_place(double* v, std::size_t count)
+{
+    const double* c = &erfcx_polynomials[0][0];
+    for (std::size_t i = 0; i < count; ++i) {
+        const double inverse = 1.0 / (4.0 + v[i]);
+        const int k = std::min(static_cast<int>((400.0 * inverse - 6.0) * 0.5), interval_count - 1);
+        const double centre = 7.0 + 2.0 * k;
+        const double t = std::fma(-centre, v[i], 400.0 - 4.0 * centre) * inverse;
+        const int first = k * coefficient_count;
+        v[i] = ((((((c[first + 7] * t + c[first + 6]) * t + c[first + 5]) * t + c[first + 4]) * t + c[first + 3]) * t +
+                 c[first + 2]) * t + c[first + 1]) * t + c[first];
+    }
+}
+#endif
+
 }  // namespace
 
 double error_function::erfcx(double x)
@@ -200,36 +291,26 @@ double error_function::erfcx(double x)
 
 void error_function::erfcx(std::size_t size, const double* x, double* out)
 {
-    // Block by block: each point's interval and position in it, then the polynomials, read
-    // from the table where the point's interval starts (copying each point's coefficients side
-    // by side cost more than it saved), then the points outside the polynomials' range.
+    // Block by block: the points clamped into the polynomials' range, the polynomials, then
+    // the points outside the range.
     constexpr std::size_t block = 128;
-    constexpr std::size_t degree = 7;
-    double kept[block], t[block];
-    int interval[block];  // the offset of the point's polynomial in `coefficients`
-    const double* coefficients = &erfcx_polynomials[0][0];
+    double kept[block], v[block];
     for (std::size_t start = 0; start < size; start += block) {
         const std::size_t count = std::min(block, size - start);
         std::copy_n(x + start, count, kept);
-        for (std::size_t i = 0; i < count; ++i) {
-            const double v = kept[i] > 0.0 && kept[i] <= 62.5 ? kept[i] : 0.0;
-            const double inverse = 1.0 / (4.0 + v);
-            const int k = std::min(static_cast<int>((400.0 * inverse - 6.0) * 0.5), interval_count - 1);
-            const double centre = 7.0 + 2.0 * k;
-            t[i] = std::fma(-centre, v, 400.0 - 4.0 * centre) * inverse;
-            interval[i] = k * static_cast<int>(degree + 1);
+        int outside = 0;
+        for (std::size_t i = 0; i < count; ++i) {  // no branch, so that it vectorises
+            const bool in_range = (kept[i] >= 0.0) & (kept[i] <= 62.5);
+            outside += in_range ? 0 : 1;
+            v[i] = in_range ? kept[i] : 0.0;
         }
+        polynomials_in_place(v, count);
         double* result = out + start;
-        for (std::size_t i = 0; i < count; ++i) {
-            const int first = interval[i];
-            double sum = coefficients[first + static_cast<int>(degree)];
-            for (int j = static_cast<int>(degree); j-- > 0;)
-                sum = sum * t[i] + coefficients[first + j];
-            result[i] = sum;
-        }
-        for (std::size_t i = 0; i < count; ++i)
-            if (!(kept[i] >= 0.0 && kept[i] <= 62.5))
-                result[i] = erfcx(kept[i]);
+        std::copy_n(v, count, result);
+        if (outside > 0)
+            for (std::size_t i = 0; i < count; ++i)
+                if (!(kept[i] >= 0.0 && kept[i] <= 62.5))
+                    result[i] = erfcx(kept[i]);
     }
 }
 

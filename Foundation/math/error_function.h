@@ -21,9 +21,11 @@ struct KORVEX_MATH_API error_function
     static double erfcx(double x);
 
     // out[i] = erfcx(x[i]) for i < size: the same polynomials (equal to the function above
-    // up to the fused multiply-adds a compiler may form), as loops that the compiler
-    // vectorises where the arguments lie in the polynomials' range (0 to 62.5); other
-    // points take the function above. `out` may be `x`.
+    // up to the fused multiply-adds a compiler may form), on vectors where the arguments lie
+    // in the polynomials' range (0 to 62.5): with AVX-512, eight points at a time with the
+    // coefficients chosen by permutations, otherwise as a loop that the compiler vectorises.
+    // Other points take the function above. A point's value does not depend on its place in
+    // the array. `out` may be `x`.
     static void erfcx(std::size_t size, const double* x, double* out);
 };
 

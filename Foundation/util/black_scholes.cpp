@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <span>
+#include <type_traits>
 
 #include "math/error_function.h"
 #include "math/normal_distribution.h"
@@ -181,6 +182,10 @@ inline double rational_cubic(double x, double x_l, double x_r, double y_l, doubl
 
 inline bool is_zero(double value) { return std::fabs(value) < DBL_MIN; }
 
+// std::max by value: a select of two values, where std::max's select of two addresses keeps
+// loops from vectorising.
+inline double larger(double a, double b) { return a < b ? b : a; }
+
 // The smallest r that keeps the interpolant monotone and convex (or concave) where the
 // data allow it.
 inline double minimum_control(double d_l, double d_r, double slope, bool prefer_shape)
@@ -194,10 +199,10 @@ inline double minimum_control(double d_l, double d_r, double slope, bool prefer_
     const double slope_less_left = slope - d_l, right_less_slope = d_r - slope;
     const double r2_otherwise = prefer_shape & (shaped | monotonic) ? linear_control : -DBL_MAX;
     const double r2 = shaped & !(is_zero(slope_less_left) | is_zero(right_less_slope))
-                          ? std::max(std::fabs((d_r - d_l) / right_less_slope),
+                          ? larger(std::fabs((d_r - d_l) / right_less_slope),
                                      std::fabs((d_r - d_l) / slope_less_left))
                           : r2_otherwise;
-    return monotonic | shaped ? std::max(smallest_control, std::max(r1, r2)) : smallest_control;
+    return monotonic | shaped ? larger(smallest_control, larger(r1, r2)) : smallest_control;
 }
 
 // r such that the interpolant has the second derivative `curvature` at its left end (or
@@ -217,7 +222,7 @@ inline double control_for_curvature(end_of_interval end, double x_l, double x_r,
     const double flat = numerator > 0.0 ? linear_control : smallest_control;
     const double ratio = is_zero(denominator) ? flat : numerator / denominator;
     const double r = is_zero(numerator) ? 0.0 : ratio;
-    return std::max(r, minimum_control(d_l, d_r, slope, prefer_shape));
+    return larger(r, minimum_control(d_l, d_r, slope, prefer_shape));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -396,19 +401,15 @@ double second_point(double beta, double b_max, double s_c, const normalised_call
 }
 
 // Where the initial guess interpolates: through the lower map below b_l, through the upper
-// map above b_h, in s itself between them.
-enum class guess_region
-{
-    lower_map,
-    middle,
-    upper_map
-};
+// map above b_h, in s itself between them. As numbers chosen by selects, so that the loops
+// over options vectorise and do not branch on the regions, which follow no pattern.
+constexpr double lower_map_region = 0.0, middle_region = 1.0, upper_map_region = 2.0;
 
-guess_region region_of(double beta, double b_c, double b_2)
+inline double region_of(double beta, double b_c, double b_2)
 {
-    if (beta < b_c)
-        return beta < b_2 ? guess_region::lower_map : guess_region::middle;
-    return beta <= b_2 ? guess_region::middle : guess_region::upper_map;
+    const double below_centre = beta < b_2 ? lower_map_region : middle_region;
+    const double above_centre = beta <= b_2 ? middle_region : upper_map_region;
+    return beta < b_c ? below_centre : above_centre;
 }
 
 // Jaeckel's rational guess in the middle regions: in s directly, between the centre and the
@@ -426,47 +427,25 @@ inline double middle_guess(double beta, double s_c, const normalised_call& centr
     return rational_cubic(beta, x_l, x_r, y_l, y_r, d_l, d_r, r);
 }
 
-// Jaeckel's rational guesses from b at s_c and at s_2: in the lowest and highest regions
-// through the maps above (`map`, the region's map at s_2), in the middle ones `middle`, the
-// middle_guess(). In the map regions s is left as the map's value, which invert_maps()
-// inverts for a block.
-iteration_start start_of(double beta, double b_max, double s_c, const normalised_call& centre, double s_2,
-                         const normalised_call& second, const map_at& map, double middle)
+// Jaeckel's rational guesses through the maps above from b_2 = b(s_2) and the map's value,
+// slope and curvature there (f, df, d2f): the value of the lower map at beta (s_2 = s_l below
+// the centre) and that of the upper map (s_2 = s_h above it), which invert_maps() turns into
+// s. Selects rather than branches, as above.
+inline double lower_map_guess(double beta, double b_2, double f, double df, double d2f)
 {
-    const double b_c = centre.value;
-    if (beta < b_c) {
-        const double s_l = s_2, b_l = second.value;
-        if (beta < b_l) {
-            const map_at& f_l = map;
-            const double r =
-                control_for_curvature(end_of_interval::right, 0.0, b_l, 0.0, f_l.f, 1.0, f_l.df, f_l.d2f, true);
-            double f = rational_cubic(beta, 0.0, b_l, 0.0, f_l.f, 1.0, f_l.df, r);
-            if (!(f > 0.0)) {  // rounding for extreme |x|
-                const double u = beta / b_l;
-                f = (f_l.f * u + b_l * (1.0 - u)) * u;
-            }
-            return {f, DBL_MIN, s_l, objective_kind::lower};  // s: see invert_maps()
-        }
-        return {middle, s_l, s_c, objective_kind::middle};
-    }
+    const double r = control_for_curvature(end_of_interval::right, 0.0, b_2, 0.0, f, 1.0, df, d2f, true);
+    const double cubic = rational_cubic(beta, 0.0, b_2, 0.0, f, 1.0, df, r);
+    const double u = beta / b_2;
+    return cubic > 0.0 ? cubic : (f * u + b_2 * (1.0 - u)) * u;  // rounding for extreme |x|
+}
 
-    const double s_h = s_2, b_h = second.value;
-    if (beta <= b_h)
-        return {middle, s_c, s_h, objective_kind::middle};
-
-    const map_at& f_h = map;
-    double f = 0.0;
-    if (std::fabs(f_h.d2f) < 1e150) {
-        const double r =
-            control_for_curvature(end_of_interval::left, b_h, b_max, f_h.f, 0.0, f_h.df, -0.5, f_h.d2f, true);
-        f = rational_cubic(beta, b_h, b_max, f_h.f, 0.0, f_h.df, -0.5, r);
-    }
-    if (f <= 0.0) {
-        const double h = b_max - b_h, u = (beta - b_h) / h;
-        f = (f_h.f * (1.0 - u) + 0.5 * h * u) * (1.0 - u);
-    }
-    // s: see invert_maps()
-    return {f, s_h, DBL_MAX, beta > 0.5 * b_max ? objective_kind::upper : objective_kind::middle};
+inline double upper_map_guess(double beta, double b_max, double b_2, double f, double df, double d2f)
+{
+    const double r = control_for_curvature(end_of_interval::left, b_2, b_max, f, 0.0, df, -0.5, d2f, true);
+    const double curve = rational_cubic(beta, b_2, b_max, f, 0.0, df, -0.5, r);  // always: no branch
+    const double cubic = std::fabs(d2f) < 1e150 ? curve : 0.0;
+    const double h = b_max - b_2, u = (beta - b_2) / h;
+    return cubic <= 0.0 ? (f * (1.0 - u) + 0.5 * h * u) * (1.0 - u) : cubic;
 }
 
 // The Householder steps from `start`, on the objective of its region.
@@ -509,13 +488,16 @@ inline double multiply_add(double a, double b, double c)
 #endif
 }
 
+// ln 2 in two parts (Cody and Waite), the first with trailing zeros, so that k ln2_high is
+// exact for the integers k of exp_lane and log_lane.
+constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
+
 // exp(a) for |a| <= 708: a = k ln 2 + r with |r| <= ln(2)/2 (Cody and Waite's two-part
 // ln 2, the first part exact in k ln2_high), Taylor's polynomial of degree 13 in r (its
 // remainder is below 5e-18), and 2^k set in the exponent bits. At most 0.8 ulp.
 inline double exp_lane(double a)
 {
     constexpr double log2_e = 1.4426950408889634074;
-    constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
     constexpr double shifter = 0x1.8p52;  // adding it rounds to an integer, held in the low bits
     const double shifted = a * log2_e + shifter;
     const double k = shifted - shifter;
@@ -542,24 +524,64 @@ inline double exp_lane(double a)
     return p * std::bit_cast<double>((k_bits + 1023u) << 52);
 }
 
-// log(y) for positive normal y: y = 2^k m with sqrt(1/2) <= m < sqrt(2), and log(m) =
-// 2 atanh(f), f = (m - 1) / (m + 1), |f| <= 0.1716, by its series to f^23. At most 1.5 ulp.
-inline double log_lane(double y)
+// y = 2^k m with sqrt(1/2) <= m < sqrt(2), for positive normal y.
+struct log_reduction
+{
+    double m, k;
+};
+
+inline log_reduction reduce_for_log(double y)
 {
     constexpr std::uint64_t sqrt_half_bits = 0x3fe6a09e667f3bcd;
     constexpr std::uint64_t one_bits = 0x3ff0000000000000;
     constexpr std::uint64_t mantissa = 0x000fffffffffffff;
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(y) + (one_bits - sqrt_half_bits);
-    const double m = std::bit_cast<double>((bits & mantissa) + sqrt_half_bits);
     // The biased exponent k + 1023 as a double, through the bits of 2^52 + it.
-    const double k = std::bit_cast<double>((bits >> 52) | 0x4330000000000000) - (0x1p52 + 1023.0);
-    const double f = (m - 1.0) / (m + 1.0), f2 = f * f;
+    return {std::bit_cast<double>((bits & mantissa) + sqrt_half_bits),
+            std::bit_cast<double>((bits >> 52) | 0x4330000000000000) - (0x1p52 + 1023.0)};
+}
+
+// q(f^2) = 1/3 + f^2/5 + ... + f^20/23, so that 2 atanh(f) = 2 f (1 + f^2 q) for |f| <= 0.1716.
+inline double atanh_series(double f2)
+{
     double q = 1.0 / 23.0;
 #pragma GCC unroll 10  // as in exp_lane
     for (int n = 21; n >= 3; n -= 2)
         q = multiply_add(q, f2, 1.0 / n);
-    constexpr double ln2_high = 6.93147180369123816490e-01, ln2_low = 1.90821492927058770002e-10;
-    return k * ln2_high + (k * ln2_low + 2.0 * f * (1.0 + f2 * q));
+    return q;
+}
+
+// log(y) for positive normal y: log(m) = 2 atanh(f), f = (m - 1) / (m + 1), |f| <= 0.1716, by
+// its series to f^23. At most 3 ulp (2.9 measured against long double).
+inline double log_lane(double y)
+{
+    const auto [m, k] = reduce_for_log(y);
+    const double f = (m - 1.0) / (m + 1.0), f2 = f * f;
+    return k * ln2_high + (k * ln2_low + 2.0 * f * (1.0 + f2 * atanh_series(f2)));
+}
+
+// The rounding error of sum = a + b: a + b - sum exactly (Knuth's two-sum; the file is
+// compiled without contraction, which would break it).
+inline double sum_rest(double a, double b, double sum)
+{
+    const double b_part = sum - a;
+    return (a - (sum - b_part)) + (b - b_part);
+}
+
+// log(y) for positive normal y to about half an ulp beyond the rounding of the result: as
+// log_lane, with the rounding errors of m + 1, of f = (m - 1) / (m + 1) and of the leading
+// sum carried and added back (an error of f is one of 2 f, the leading term where k = 0).
+inline double accurate_log_lane(double y)
+{
+    const auto [m, k] = reduce_for_log(y);
+    const double below = m - 1.0, above = m + 1.0;  // m - 1 is exact
+    const double above_rest = sum_rest(m, 1.0, above);
+    const double f = below / above, f2 = f * f;
+    const double f_rest = (std::fma(-f, above, below) - f * above_rest) / above;  // (m - 1) / (m + 1) - f
+    const double whole = k * ln2_high;  // exact: ln2_high ends in zeros
+    const double leading = whole + 2.0 * f;
+    return leading +
+           (sum_rest(whole, 2.0 * f, leading) + k * ln2_low + 2.0 * f_rest + 2.0 * f * (f2 * atanh_series(f2)));
 }
 
 // v^(1/3) for positive normal v, to a few ulp: exp(ln(v) / 3) (whose rounding of ln(v) / 3
@@ -656,21 +678,59 @@ struct prepared_option
     double x, b_max, beta, beta_gap, root_expiry;
 };
 
-// The option of strike k, forward f, expiry t, price p, annuity a and sign w, whose inputs
-// are valid and whose time value p / a less the intrinsic value is positive, as its
-// out-of-the-money twin (x <= 0) with normalised price beta < b_max = exp(x/2). The distance
-// to the bound, beta_gap, is taken from the price itself (the bound less the price, exact
-// near it): the option of the same strike out of the money is as far from its own bound.
-// Rounding may carry a price just below the bound onto it, hence the cap on beta.
-prepared_option prepare(std::size_t index, double k, double f, double t, double p, double a, double w,
-                        double time_value)
+// The options of a block as the caller gives them, once checked (valid inputs, a positive
+// time value): strike, forward, expiry, price per annuity, sign, time value, and their rows in
+// the caller's arrays.
+struct option_block
 {
-    const double bound = w > 0.0 ? f : k;
-    const double x = -std::fabs(details::log_moneyness(f, k));
-    const double b_max = std::exp(0.5 * x);
-    const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
-    return {index, x, b_max, std::min(time_value / root_forward_strike, b_max * (1.0 - eps)),
-            (bound - p / a) / root_forward_strike, std::sqrt(t)};
+    std::size_t count = 0;
+    std::size_t index[lane_block];
+    double strike[lane_block], forward[lane_block], expiry[lane_block], premium[lane_block], sign[lane_block],
+        time_value[lane_block];
+
+    void add(std::size_t row, double k, double f, double t, double p, double w, double value)
+    {
+        index[count] = row;
+        strike[count] = k;
+        forward[count] = f;
+        expiry[count] = t;
+        premium[count] = p;
+        sign[count] = w;
+        time_value[count++] = value;
+    }
+};
+
+// Every option of `block` as its out-of-the-money twin (x <= 0) with normalised price
+// beta < b_max = exp(x/2). The distance to the bound, beta_gap, is taken from the price
+// itself (the bound less the price, exact near it): the option of the same strike out of the
+// money is as far from its own bound. Rounding may carry a price just below the bound onto
+// it, hence the cap on beta. x is details::log_moneyness() with accurate_log_lane, b_max
+// comes from exp_lane; a forward over strike beyond 2^+-1000 takes the functions themselves.
+void prepare_block(const option_block& block, prepared_option* options)
+{
+    const std::size_t n = block.count;
+    double x[lane_block], b_max[lane_block], extreme[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {
+        const double f = block.forward[j], k = block.strike[j], ratio = f / k;
+        const bool moderate = (ratio >= 0x1p-1000) & (ratio <= 0x1p1000);
+        extreme[j] = moderate ? 0.0 : 1.0;
+        const double log_ratio = accurate_log_lane(moderate ? ratio : 1.0) + std::fma(-ratio, k, f) / f;
+        x[j] = moderate ? -std::fabs(log_ratio) : 0.0;
+        b_max[j] = exp_lane(0.5 * x[j]);
+    }
+    for (std::size_t j = 0; j < n; ++j)
+        if (extreme[j] > 0.0) {
+            x[j] = -std::fabs(details::log_moneyness(block.forward[j], block.strike[j]));
+            b_max[j] = std::exp(0.5 * x[j]);
+        }
+    for (std::size_t j = 0; j < n; ++j) {
+        const double f = block.forward[j], k = block.strike[j];
+        const double bound = block.sign[j] > 0.0 ? f : k;
+        const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
+        const double beta = block.time_value[j] / root_forward_strike, highest = b_max[j] * (1.0 - eps);
+        options[j] = {block.index[j], x[j], b_max[j], beta < highest ? beta : highest,
+                      (bound - block.premium[j]) / root_forward_strike, std::sqrt(block.expiry[j])};
+    }
 }
 
 // The Householder steps of refine() on the lanes, for the first `steps` iterations (where
@@ -693,9 +753,16 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
         beta_gap[j] = options[j].beta_gap;
         lower[j] = starts[j].kind == objective_kind::lower ? 1.0 : 0.0;
         upper[j] = starts[j].kind == objective_kind::upper ? 1.0 : 0.0;
-        ln_beta[j] = lower[j] > 0.0 ? std::log(beta[j]) : -1.0;
         state[j] = active;
     }
+    for (std::size_t j = 0; j < n; ++j)  // apart from the loop above, which reads structures: it vectorises
+        ln_beta[j] = lower[j] > 0.0 ? log_lane(beta[j] >= DBL_MIN ? beta[j] : 1.0) : -1.0;
+    for (std::size_t j = 0; j < n; ++j)
+        if (lower[j] > 0.0 && !(beta[j] >= DBL_MIN))
+            ln_beta[j] = std::log(beta[j]);  // below log_lane's range
+    double inverse_ln_beta[lane_block];  // so that the steps multiply rather than divide
+    for (std::size_t j = 0; j < n; ++j)
+        inverse_ln_beta[j] = 1.0 / ln_beta[j];
     for (int iteration = 0; iteration < steps; ++iteration) {
         std::copy_n(s, n, l.s);
         evaluate(l);
@@ -712,11 +779,11 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
             const double lower_halley = c.second - p * (1.0 + 2.0 * inverse_ln_b);
             const double lower_third = c.third + 2.0 * p * p * (1.0 + 3.0 * inverse_ln_b * (1.0 + inverse_ln_b)) -
                                        3.0 * c.second * p * (1.0 + 2.0 * inverse_ln_b);
-            const double log_ratio = ln_b / ln_beta[j], log_ratio_over_p = log_ratio / p;
+            const double inverse_vega = 1.0 / vega;
+            const double log_ratio = ln_b * inverse_ln_beta[j], log_ratio_over_p = log_ratio * b * inverse_vega;
             const double gap_ratio = beta_gap[j] / gap;
             const bool gap_ratio_valid = (gap_ratio >= DBL_MIN) & (gap_ratio <= DBL_MAX);
-            const double g = log_lane(gap_ratio_valid ? gap_ratio : 1.0), gp = vega / gap, inverse_gp = gap / vega;
-            const double inverse_vega = 1.0 / vega;
+            const double g = log_lane(gap_ratio_valid ? gap_ratio : 1.0), gp = vega / gap, inverse_gp = gap * inverse_vega;
             const bool is_lower = lower[j] > 0.0, is_upper = upper[j] > 0.0;
             const step_terms terms{
                 is_lower ? (ln_beta[j] - ln_b) * log_ratio_over_p
@@ -809,31 +876,77 @@ void invert_maps(std::size_t m, const double* x, const double* lower, double* s)
     }
 }
 
-// The initial guesses of a block from b at the centres and at the second points (in `l`).
-// The lanes in the map regions are gathered, so that the maps cost nothing elsewhere.
+// The initial guesses of a block from b at the centres and at the second points (in `l`):
+// where the iteration starts, its bracket and objective. The lanes in the map regions are
+// gathered, so that the maps cost nothing elsewhere.
 void initial_guesses(const prepared_option* options, const double* s_c, const normalised_call* centre,
                      const lanes& l, iteration_start* starts)
 {
+    const std::size_t n = l.count;
     std::size_t lane[lane_block], m = 0;
-    double x[lane_block], s[lane_block];
-    double lower[lane_block];
-    for (std::size_t j = 0; j < l.count; ++j) {
-        const guess_region region = region_of(options[j].beta, centre[j].value, l.value[j]);
-        if (region == guess_region::middle)
-            continue;
+    double region[lane_block], x[lane_block], s[lane_block], lower[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {  // written always, kept where m moves on: no branch
+        region[j] = region_of(options[j].beta, centre[j].value, l.value[j]);
         lane[m] = j;
         x[m] = l.x[j];
         s[m] = l.s[j];
-        lower[m++] = region == guess_region::lower_map ? 1.0 : 0.0;
+        lower[m] = region[j] == lower_map_region ? 1.0 : 0.0;
+        m += region[j] == middle_region ? 0 : 1;
     }
     map_at maps[lane_block];
     maps_on_lanes(m, x, s, lower, maps);
-    double middle[lane_block];
-    for (std::size_t j = 0; j < l.count; ++j)
-        middle[j] = middle_guess(options[j].beta, s_c[j], centre[j], l.s[j], {l.value[j], l.vega[j]});
-    for (std::size_t j = 0, k = 0; j < l.count; ++j)
-        starts[j] = start_of(options[j].beta, options[j].b_max, s_c[j], centre[j], l.s[j], {l.value[j], l.vega[j]},
-                             k < m && lane[k] == j ? maps[k++] : map_at{}, middle[j]);
+    double f[lane_block], df[lane_block], d2f[lane_block];  // the maps by lane, 0 in the middle
+    std::fill_n(f, n, 0.0);
+    std::fill_n(df, n, 0.0);
+    std::fill_n(d2f, n, 0.0);
+    for (std::size_t k = 0; k < m; ++k) {
+        f[lane[k]] = maps[k].f;
+        df[lane[k]] = maps[k].df;
+        d2f[lane[k]] = maps[k].d2f;
+    }
+    double guess[lane_block], left[lane_block], right[lane_block], kind[lane_block];
+    double betas[lane_block], b_maxes[lane_block], b_c[lane_block], v_c[lane_block];  // for the loop below
+    for (std::size_t j = 0; j < n; ++j) {
+        betas[j] = options[j].beta;
+        b_maxes[j] = options[j].b_max;
+        b_c[j] = centre[j].value;
+        v_c[j] = centre[j].vega;
+    }
+    // A map's guess only where a lane of the block is in its region (always for the arrays of
+    // the lowest region, seldom for those of the highest, one of three for a single option):
+    // each lane keeps its own region's guess, so that it is the same either way.
+    const auto guess_all = [&](auto with_lower_map, auto with_upper_map) {
+        for (std::size_t j = 0; j < n; ++j) {
+            const double beta = betas[j], b_max = b_maxes[j], s_2 = l.s[j], b_2 = l.value[j];
+            const double middle = middle_guess(beta, s_c[j], {b_c[j], v_c[j]}, s_2, {b_2, l.vega[j]});
+            const double lower_f = with_lower_map ? lower_map_guess(beta, b_2, f[j], df[j], d2f[j]) : 0.0;
+            const double upper_f = with_upper_map ? upper_map_guess(beta, b_max, b_2, f[j], df[j], d2f[j]) : 0.0;
+            const bool is_lower = region[j] == lower_map_region, is_upper = region[j] == upper_map_region;
+            const bool below_centre = beta < b_c[j];
+            // In the map regions s is left as the map's value, which invert_maps() inverts.
+            const double map_value = is_lower ? lower_f : upper_f;
+            guess[j] = is_lower | is_upper ? map_value : middle;
+            const double middle_left = below_centre ? s_2 : s_c[j], middle_right = below_centre ? s_c[j] : s_2;
+            const double map_left = is_lower ? DBL_MIN : s_2, map_right = is_lower ? s_2 : DBL_MAX;
+            left[j] = is_lower | is_upper ? map_left : middle_left;
+            right[j] = is_lower | is_upper ? map_right : middle_right;
+            const double upper_kind = beta > 0.5 * b_max ? 2.0 : 1.0;
+            kind[j] = is_lower ? 0.0 : is_upper ? upper_kind : 1.0;
+        }
+    };
+    const bool any_lower = std::find(region, region + n, lower_map_region) != region + n;
+    const bool any_upper = std::find(region, region + n, upper_map_region) != region + n;
+    if (any_lower && any_upper)
+        guess_all(std::true_type{}, std::true_type{});
+    else if (any_lower)
+        guess_all(std::true_type{}, std::false_type{});
+    else if (any_upper)
+        guess_all(std::false_type{}, std::true_type{});
+    else
+        guess_all(std::false_type{}, std::false_type{});
+    constexpr objective_kind kinds[3] = {objective_kind::lower, objective_kind::middle, objective_kind::upper};
+    for (std::size_t j = 0; j < n; ++j)
+        starts[j] = {guess[j], left[j], right[j], kinds[static_cast<int>(kind[j])]};
     for (std::size_t k = 0; k < m; ++k)
         s[k] = starts[lane[k]].s;
     invert_maps(m, x, lower, s);
@@ -845,9 +958,11 @@ void initial_guesses(const prepared_option* options, const double* s_c, const no
 // evaluations of b on lanes, then the first steps on lanes, then refine() for what is left.
 // Not specialised by the compiler for the single option of the scalar function (one code path
 // for both; GCC 12 also warns wrongly of an uninitialised `starts` in that specialisation).
-[[gnu::noipa]] void solve_block(const prepared_option* options, std::size_t n, const stopping_rule& rule,
-                                double* volatility)
+[[gnu::noipa]] void solve_block(const option_block& block, const stopping_rule& rule, double* volatility)
 {
+    const std::size_t n = block.count;
+    prepared_option options[lane_block];
+    prepare_block(block, options);
     lanes l;
     l.count = n;
     double s_c[lane_block];
@@ -879,6 +994,9 @@ void initial_guesses(const prepared_option* options, const double* s_c, const no
         volatility[o.index] = s[j] / o.root_expiry;
     }
 }
+
+// details::is_positive_finite() without branches, for the loops over options.
+inline bool positive_finite(double value) { return (value > 0.0) & (value <= DBL_MAX); }
 
 void check_common_inputs(const char* function, int line, double strike, double forward, double expiry,
                          double sign)
@@ -933,9 +1051,10 @@ double black_scholes::implied_volatility(double strike, double forward, double e
     if (time_value <= 0.0)
         return 0.0;
     // The same steps as an array of one option, so that the bits do not depend on the way in.
-    const prepared_option option = prepare(0, strike, forward, expiry, price, annuity, sign, time_value);
+    option_block option;
+    option.add(0, strike, forward, expiry, price / annuity, sign, time_value);
     double volatility = 0.0;
-    solve_block(&option, 1, {tolerance, iterations}, &volatility);
+    solve_block(option, {tolerance, iterations}, &volatility);
     return volatility;
 }
 
@@ -954,29 +1073,40 @@ void black_scholes::implied_volatilities(std::span<const double> strike, std::sp
     details::require(iterations >= 0, here("implied_volatilities", __LINE__),
                      "The iteration count must be non-negative", iterations);
     const stopping_rule rule{tolerance, iterations};
-    prepared_option options[lane_block];
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double k = strike[i], f = forward[i], t = expiry[i], p = price[i], a = annuity[i], w = sign[i];
-        // What implied_volatility() computes before its iteration, for the usual inputs; the
-        // others (refused, or of no time value) are its own.
-        const double intrinsic = std::max(w * (f - k), 0.0);
-        const double bound = w > 0.0 ? f : k;
-        const double time_value = p / a - intrinsic;
-        if (!(details::is_positive_finite(k) && details::is_positive_finite(f) && details::is_positive_finite(t) &&
-              details::is_option_sign(w) && details::is_positive_finite(a) && std::isfinite(p) && p / a < bound &&
-              time_value > 0.0)) {
-            volatility[i] = implied_volatility(k, f, t, p, a, w, tolerance, iterations);
-            continue;
+    option_block block;
+    double usual[lane_block], premium[lane_block], time_value[lane_block];
+    for (std::size_t start = 0; start < n; start += lane_block) {
+        const std::size_t count = std::min(lane_block, n - start);
+        // What implied_volatility() checks and computes before its iteration, for the usual
+        // inputs, as a loop without branches; the others (refused, or of no time value) are
+        // its own.
+        for (std::size_t j = 0; j < count; ++j) {
+            const std::size_t i = start + j;
+            const double k = strike[i], f = forward[i], t = expiry[i], p = price[i], a = annuity[i], w = sign[i];
+            const double intrinsic = std::max(w * (f - k), 0.0);
+            const double bound = w > 0.0 ? f : k;
+            premium[j] = p / a;
+            time_value[j] = premium[j] - intrinsic;
+            const bool valid = positive_finite(k) & positive_finite(f) & positive_finite(t) & positive_finite(a) &
+                               ((w == 1.0) | (w == -1.0)) & (std::fabs(p) <= DBL_MAX);
+            usual[j] = valid & (premium[j] < bound) & (time_value[j] > 0.0) ? 1.0 : 0.0;
         }
-        options[count++] = prepare(i, k, f, t, p, a, w, time_value);
-        if (count == lane_block || i + 1 == n) {
-            solve_block(options, count, rule, volatility.data());
-            count = 0;
+        for (std::size_t j = 0; j < count; ++j) {
+            const std::size_t i = start + j;
+            if (usual[j] == 0.0) {
+                volatility[i] = implied_volatility(strike[i], forward[i], expiry[i], price[i], annuity[i], sign[i],
+                                                   tolerance, iterations);
+                continue;
+            }
+            block.add(i, strike[i], forward[i], expiry[i], premium[j], sign[i], time_value[j]);
+            if (block.count == lane_block) {
+                solve_block(block, rule, volatility.data());
+                block.count = 0;
+            }
         }
     }
-    if (count > 0)
-        solve_block(options, count, rule, volatility.data());
+    if (block.count > 0)
+        solve_block(block, rule, volatility.data());
 }
 
 }  // namespace korvex

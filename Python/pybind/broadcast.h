@@ -99,18 +99,21 @@ pybind11::object broadcast(std::array<operand, N>& operands, const char* functio
             for (std::size_t i = begin; i < end; ++i)
                 out[i] = kernel(values_at(i));
         } else {
-            // Blocks of the operands' values side by side, for block(columns, count, out).
+            // Blocks of the operands' values side by side, for block(columns, count, out): an
+            // array's own values where they lie (no copy), a scalar's repeated once.
             constexpr std::size_t size = 256;
-            std::array<std::array<double, size>, N> block_values;
+            std::array<std::array<double, size>, N> repeated;
             std::array<const double*, N> columns;
             for (std::size_t k = 0; k < N; ++k)
-                columns[k] = block_values[k].data();
+                if (steps[k] == 0) {
+                    repeated[k].fill(data[k][0]);
+                    columns[k] = repeated[k].data();
+                }
             for (std::size_t i = begin; i < end; i += size) {
-                const std::size_t count = std::min(size, end - i);
                 for (std::size_t k = 0; k < N; ++k)
-                    for (std::size_t j = 0; j < count; ++j)
-                        block_values[k][j] = data[k][(i + j) * steps[k]];
-                block(columns, count, out + i);
+                    if (steps[k] != 0)
+                        columns[k] = data[k] + i;
+                block(columns, std::min(size, end - i), out + i);
             }
         }
     };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -263,6 +264,18 @@ struct option_arrays
     }
 };
 
+struct extreme_option
+{
+    double strike, forward, sign, volatility;
+
+    double price() const { return black_scholes::price(strike, forward, 100.0, volatility, 1.0, sign); }
+};
+
+constexpr std::array<extreme_option, 4> extreme_options{{{1e-160, 1e160, -1.0, 3.0},
+                                                         {1e-160, 1e160, -1.0, 3.8},
+                                                         {1e160, 1e-160, 1.0, 3.0},
+                                                         {1e160, 1e-160, 1.0, 3.8}}};
+
 option_arrays every_kind_of_option()
 {
     option_arrays options;
@@ -275,7 +288,24 @@ option_arrays every_kind_of_option()
             options.add(strike, 100.0, 2.0, black_scholes::price(strike, 100.0, 2.0, 0.25, 0.9, sign), 0.9, sign);
     for (double price : {1e-300, 1e-310, 0.0, 10.0})
         options.add(90.0, 100.0, 1.0, 10.0 + price, 1.0, 1.0);
+    for (const extreme_option& o : extreme_options)
+        options.add(o.strike, o.forward, 100.0, o.price(), 1.0, o.sign);
     return options;
+}
+
+// Forward over strike 1e320 and 1e-320, beyond the doubles: out-of-the-money options whose
+// log-moneyness cannot come from the ratio.
+TEST(BlackScholesImpliedVolatilities, RoundTripForwardsAndStrikesWhoseRatioOverflows)
+{
+    option_arrays options;
+    for (const extreme_option& o : extreme_options) {
+        options.add(100.0, 100.0, 1.0, 8.0, 1.0, 1.0);
+        options.add(o.strike, o.forward, 100.0, o.price(), 1.0, o.sign);
+    }
+    const std::vector<double> volatility = options.implied();
+    for (std::size_t i = 0; i < extreme_options.size(); ++i)
+        EXPECT_NEAR(volatility[2 * i + 1] / extreme_options[i].volatility, 1.0, 8.0 * eps)
+            << "K " << extreme_options[i].strike << " sigma " << extreme_options[i].volatility;
 }
 
 // The scalar function is an array of one option: the same bits, whatever the stopping rule.
