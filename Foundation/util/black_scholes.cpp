@@ -393,11 +393,12 @@ struct iteration_start
 // and then at one more point: s_l below the centre, s_h above it.
 double centre_point(double x) { return std::sqrt(std::fabs(2.0 * x)); }
 
-double second_point(double beta, double b_max, double s_c, const normalised_call& centre)
+// Both sides computed and one selected, so that the loop over options that calls it vectorises.
+inline double second_point(double beta, double b_max, double s_c, const normalised_call& centre)
 {
-    if (beta < centre.value)
-        return s_c - centre.value / centre.vega;
-    return centre.vega > DBL_MIN ? s_c + (b_max - centre.value) / centre.vega : s_c;
+    const double below = s_c - centre.value / centre.vega;
+    const double above = centre.vega > DBL_MIN ? s_c + (b_max - centre.value) / centre.vega : s_c;
+    return beta < centre.value ? below : above;
 }
 
 // Where the initial guess interpolates: through the lower map below b_l, through the upper
@@ -671,11 +672,12 @@ void evaluate(lanes& l)
         }
 }
 
-// An option of a block: what the scalar function computes before its iteration.
-struct prepared_option
+// The options of a block: what the scalar function computes before its iteration, an array
+// for each quantity, so that the loops that read them vectorise.
+struct prepared_options
 {
-    std::size_t index;  // in the caller's arrays
-    double x, b_max, beta, beta_gap, root_expiry;
+    std::size_t index[lane_block];  // in the caller's arrays
+    double x[lane_block], b_max[lane_block], beta[lane_block], beta_gap[lane_block], root_expiry[lane_block];
 };
 
 // The options of a block as the caller gives them, once checked (valid inputs, a positive
@@ -706,10 +708,12 @@ struct option_block
 // money is as far from its own bound. Rounding may carry a price just below the bound onto
 // it, hence the cap on beta. x is details::log_moneyness() with accurate_log_lane, b_max
 // comes from exp_lane; a forward over strike beyond 2^+-1000 takes the functions themselves.
-void prepare_block(const option_block& block, prepared_option* options)
+void prepare_block(const option_block& block, prepared_options& options)
 {
     const std::size_t n = block.count;
-    double x[lane_block], b_max[lane_block], extreme[lane_block];
+    double* x = options.x;
+    double* b_max = options.b_max;
+    double extreme[lane_block];
     for (std::size_t j = 0; j < n; ++j) {
         const double f = block.forward[j], k = block.strike[j], ratio = f / k;
         const bool moderate = (ratio >= 0x1p-1000) & (ratio <= 0x1p1000);
@@ -728,8 +732,10 @@ void prepare_block(const option_block& block, prepared_option* options)
         const double bound = block.sign[j] > 0.0 ? f : k;
         const double root_forward_strike = std::sqrt(f) * std::sqrt(k);
         const double beta = block.time_value[j] / root_forward_strike, highest = b_max[j] * (1.0 - eps);
-        options[j] = {block.index[j], x[j], b_max[j], beta < highest ? beta : highest,
-                      (bound - block.premium[j]) / root_forward_strike, std::sqrt(block.expiry[j])};
+        options.index[j] = block.index[j];
+        options.beta[j] = beta < highest ? beta : highest;
+        options.beta_gap[j] = (bound - block.premium[j]) / root_forward_strike;
+        options.root_expiry[j] = std::sqrt(block.expiry[j]);
     }
 }
 
@@ -737,7 +743,7 @@ void prepare_block(const option_block& block, prepared_option* options)
 // refine() never bisects: its bracket and reversal rules act from the second step on). A lane
 // whose step refine() would replace by bisection (underflow, overflow, a point outside the
 // bracket) is marked in `scalar`, left where it is, for refine() itself.
-void step_lanes(lanes& l, const prepared_option* options, const iteration_start* starts, int steps,
+void step_lanes(lanes& l, const prepared_options& options, const iteration_start* starts, int steps,
                 const stopping_rule& rule, double* s, bool* done, bool* scalar)
 {
     // Side by side, and every flag a double (0 or 1), so that the loop below vectorises.
@@ -749,8 +755,8 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
         s[j] = starts[j].s;
         left[j] = starts[j].left;
         right[j] = starts[j].right;
-        beta[j] = options[j].beta;
-        beta_gap[j] = options[j].beta_gap;
+        beta[j] = options.beta[j];
+        beta_gap[j] = options.beta_gap[j];
         lower[j] = starts[j].kind == objective_kind::lower ? 1.0 : 0.0;
         upper[j] = starts[j].kind == objective_kind::upper ? 1.0 : 0.0;
         state[j] = active;
@@ -819,6 +825,8 @@ void step_lanes(lanes& l, const prepared_option* options, const iteration_start*
 // leave exp_lane's range takes the functions themselves.
 void maps_on_lanes(std::size_t m, const double* x, const double* s, const double* lower, map_at* maps)
 {
+    if (m == 0)
+        return;
     constexpr double inverse_sqrt_two = 0.70710678118654752440;
     double u[lane_block];
     for (std::size_t j = 0; j < m; ++j)  // Y(-z) at z = |x| / (sqrt(3) s) for the lower map, s / 2 for the upper
@@ -879,14 +887,15 @@ void invert_maps(std::size_t m, const double* x, const double* lower, double* s)
 // The initial guesses of a block from b at the centres and at the second points (in `l`):
 // where the iteration starts, its bracket and objective. The lanes in the map regions are
 // gathered, so that the maps cost nothing elsewhere.
-void initial_guesses(const prepared_option* options, const double* s_c, const normalised_call* centre,
+void initial_guesses(const prepared_options& options, const double* s_c, const normalised_call* centre,
                      const lanes& l, iteration_start* starts)
 {
     const std::size_t n = l.count;
     std::size_t lane[lane_block], m = 0;
     double region[lane_block], x[lane_block], s[lane_block], lower[lane_block];
+    for (std::size_t j = 0; j < n; ++j)  // a loop of its own, which vectorises (selects, not branches)
+        region[j] = region_of(options.beta[j], centre[j].value, l.value[j]);
     for (std::size_t j = 0; j < n; ++j) {  // written always, kept where m moves on: no branch
-        region[j] = region_of(options[j].beta, centre[j].value, l.value[j]);
         lane[m] = j;
         x[m] = l.x[j];
         s[m] = l.s[j];
@@ -907,8 +916,8 @@ void initial_guesses(const prepared_option* options, const double* s_c, const no
     double guess[lane_block], left[lane_block], right[lane_block], kind[lane_block];
     double betas[lane_block], b_maxes[lane_block], b_c[lane_block], v_c[lane_block];  // for the loop below
     for (std::size_t j = 0; j < n; ++j) {
-        betas[j] = options[j].beta;
-        b_maxes[j] = options[j].b_max;
+        betas[j] = options.beta[j];
+        b_maxes[j] = options.b_max[j];
         b_c[j] = centre[j].value;
         v_c[j] = centre[j].vega;
     }
@@ -961,22 +970,22 @@ void initial_guesses(const prepared_option* options, const double* s_c, const no
 [[gnu::noipa]] void solve_block(const option_block& block, const stopping_rule& rule, double* volatility)
 {
     const std::size_t n = block.count;
-    prepared_option options[lane_block];
+    prepared_options options;
     prepare_block(block, options);
     lanes l;
     l.count = n;
     double s_c[lane_block];
     for (std::size_t j = 0; j < n; ++j) {
-        l.x[j] = options[j].x;
-        l.b_max[j] = options[j].b_max;
-        s_c[j] = centre_point(options[j].x);
+        l.x[j] = options.x[j];
+        l.b_max[j] = options.b_max[j];
+        s_c[j] = centre_point(options.x[j]);
         l.s[j] = s_c[j] > 0.0 ? s_c[j] : 1.0;  // the centre at x = 0 is known
     }
     evaluate(l);
     normalised_call centre[lane_block];
     for (std::size_t j = 0; j < n; ++j) {
         centre[j] = s_c[j] > 0.0 ? normalised_call{l.value[j], l.vega[j]} : normalised_call{0.0, inverse_sqrt_two_pi};
-        l.s[j] = second_point(options[j].beta, options[j].b_max, s_c[j], centre[j]);
+        l.s[j] = second_point(options.beta[j], options.b_max[j], s_c[j], centre[j]);
     }
     evaluate(l);
     iteration_start starts[lane_block];
@@ -987,12 +996,11 @@ void initial_guesses(const prepared_option* options, const double* s_c, const no
     double s[lane_block];
     bool done[lane_block], scalar[lane_block];
     step_lanes(l, options, starts, steps, rule, s, done, scalar);
-    for (std::size_t j = 0; j < n; ++j) {
-        const prepared_option& o = options[j];
+    for (std::size_t j = 0; j < n; ++j)
         if (scalar[j] || (!done[j] && rule.iterations > steps))
-            s[j] = refine_from(starts[j], o.x, o.b_max, o.beta, o.beta_gap, rule);
-        volatility[o.index] = s[j] / o.root_expiry;
-    }
+            s[j] = refine_from(starts[j], options.x[j], options.b_max[j], options.beta[j], options.beta_gap[j], rule);
+    for (std::size_t j = 0; j < n; ++j)
+        volatility[options.index[j]] = s[j] / options.root_expiry[j];
 }
 
 // details::is_positive_finite() without branches, for the loops over options.
