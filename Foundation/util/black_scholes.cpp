@@ -893,13 +893,16 @@ void initial_guesses(const prepared_options& options, const double* s_c, const n
     const std::size_t n = l.count;
     std::size_t lane[lane_block], m = 0;
     double region[lane_block], x[lane_block], s[lane_block], lower[lane_block];
-    for (std::size_t j = 0; j < n; ++j)  // a loop of its own, which vectorises (selects, not branches)
+    double lower_flag[lane_block];
+    for (std::size_t j = 0; j < n; ++j) {  // a loop of its own, which vectorises (selects, not branches)
         region[j] = region_of(options.beta[j], centre[j].value, l.value[j]);
+        lower_flag[j] = region[j] == lower_map_region ? 1.0 : 0.0;
+    }
     for (std::size_t j = 0; j < n; ++j) {  // written always, kept where m moves on: no branch
         lane[m] = j;
         x[m] = l.x[j];
         s[m] = l.s[j];
-        lower[m] = region[j] == lower_map_region ? 1.0 : 0.0;
+        lower[m] = lower_flag[j];
         m += region[j] == middle_region ? 0 : 1;
     }
     map_at maps[lane_block];
@@ -999,8 +1002,10 @@ void initial_guesses(const prepared_options& options, const double* s_c, const n
     for (std::size_t j = 0; j < n; ++j)
         if (scalar[j] || (!done[j] && rule.iterations > steps))
             s[j] = refine_from(starts[j], options.x[j], options.b_max[j], options.beta[j], options.beta_gap[j], rule);
+    for (std::size_t j = 0; j < n; ++j)  // apart from the scatter below: it vectorises
+        s[j] /= options.root_expiry[j];
     for (std::size_t j = 0; j < n; ++j)
-        volatility[options.index[j]] = s[j] / options.root_expiry[j];
+        volatility[options.index[j]] = s[j];
 }
 
 // details::is_positive_finite() without branches, for the loops over options.
