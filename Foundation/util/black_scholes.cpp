@@ -761,11 +761,14 @@ void step_lanes(lanes& l, const prepared_options& options, const iteration_start
         upper[j] = starts[j].kind == objective_kind::upper ? 1.0 : 0.0;
         state[j] = active;
     }
-    for (std::size_t j = 0; j < n; ++j)  // apart from the loop above, which reads structures: it vectorises
+    double below_range[lane_block];  // 1 where beta is below log_lane's range
+    for (std::size_t j = 0; j < n; ++j) {  // apart from the loop above, which reads structures: it vectorises
         ln_beta[j] = lower[j] > 0.0 ? log_lane(beta[j] >= DBL_MIN ? beta[j] : 1.0) : -1.0;
+        below_range[j] = (lower[j] > 0.0) & !(beta[j] >= DBL_MIN) ? 1.0 : 0.0;
+    }
     for (std::size_t j = 0; j < n; ++j)
-        if (lower[j] > 0.0 && !(beta[j] >= DBL_MIN))
-            ln_beta[j] = std::log(beta[j]);  // below log_lane's range
+        if (below_range[j] > 0.0)  // one test, seldom true: no mispredicted branches
+            ln_beta[j] = std::log(beta[j]);
     double inverse_ln_beta[lane_block];  // so that the steps multiply rather than divide
     for (std::size_t j = 0; j < n; ++j)
         inverse_ln_beta[j] = 1.0 / ln_beta[j];
@@ -867,16 +870,16 @@ void invert_maps(std::size_t m, const double* x, const double* lower, double* s)
     double cube[lane_block], probability[lane_block];
     for (std::size_t j = 0; j < m; ++j)
         cube[j] = lower[j] > 0.0 ? s[j] / (two_pi_over_sqrt_27 * std::fabs(x[j])) : 1.0;
+    double outside_range[lane_block];  // 1 where the cube root needs std::cbrt
     for (std::size_t j = 0; j < m; ++j) {
         const bool normal = (cube[j] >= DBL_MIN) & (cube[j] <= DBL_MAX);
-        probability[j] = cube_root_lane(normal ? cube[j] : 1.0);
+        const double root = cube_root_lane(normal ? cube[j] : 1.0);
+        probability[j] = lower[j] == 0.0 ? s[j] : root;
+        outside_range[j] = (lower[j] != 0.0) & !normal ? 1.0 : 0.0;
     }
-    for (std::size_t j = 0; j < m; ++j) {
-        if (lower[j] == 0.0)
-            probability[j] = s[j];
-        else if (!(cube[j] >= DBL_MIN && cube[j] <= DBL_MAX))
+    for (std::size_t j = 0; j < m; ++j)
+        if (outside_range[j] > 0.0)  // one test, seldom true: no mispredicted branches
             probability[j] = std::cbrt(cube[j]);
-    }
     normal_distribution::cdfnorminv(m, probability, probability);
     for (std::size_t j = 0; j < m; ++j) {
         const double lower_s = s[j] > 0.0 ? std::fabs(x[j] / (sqrt_three * probability[j])) : 0.0;
